@@ -1,0 +1,129 @@
+#include "cli/commands.h"
+
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <iostream>
+
+#include "cli/options.h"
+
+namespace rowsmith::cli {
+
+namespace {
+
+constexpr const char* kIntro =
+    "Rowsmith changes text files in batches, line by line.\n"
+    "\n"
+    "Every file below SOURCE that matches the masks is copied to DEST, or read as CR LF lines, filtered\n"
+    "by a line interval (\"3-10;-1\") and rewritten through a template (\"{{line|trim|caseupper}}{{crlf}}\").\n";
+
+constexpr const char* kFooter =
+    "\nExamples:\n"
+    "  rowsmith-cli run src out --levels 2 --masks '*.txt|*.csv'        copy a tree\n"
+    "  rowsmith-cli run src out --interval '1-3;-1'                    first three and last line\n"
+    "  rowsmith-cli run src out --template '{{line|caseupper}}{{crlf}}' upper-case every line\n"
+    "  rowsmith-cli list src --levels 1 --columns Filename,Size,FinalDestinationPath\n"
+    "  rowsmith-cli interval '1-3;7;9-8' --count 10\n"
+    "  printf 'a b\\r\\n' | rowsmith-cli expand --template '{{line|caseupper}}{{crlf}}'\n"
+    "\nExit status: 0 all done, 1 usage error, 2 some files were skipped, 4 an I/O error stopped the run.\n";
+
+constexpr const char* kIntervalHelp =
+    "Line interval: pieces separated by \";\", each a number or a span: 3 (line 3), 3-5, 5-3 (downward),\n"
+    "3- (to the end), -1 (the last line), -3- (the last three), 1--2 (all but the last), 0-3 (= 1-3).\n"
+    "Pieces are walked in the order written; overlapping pieces repeat lines.";
+
+void AddSourceOptions(CLI::App* sub, std::string& source, std::string* destination, int& levels, std::string& masks,
+                      std::string& sort, bool& flat) {
+    sub->add_option("SOURCE", source, "The source folder")->required();
+    if (destination) sub->add_option("DEST", *destination, "The destination folder (relative to SOURCE's parent when relative: ../out is beside SOURCE)");
+    sub->add_option("--levels", levels, "Subfolder levels to descend, 0 to 255 (default 0: only SOURCE itself)")
+        ->check(CLI::Range(0, 255));
+    sub->add_option("--masks", masks, "File masks separated by \"|\" (default \"*.*\": names with a dot)");
+    sub->add_option("--sort", sort, "Sort text: keys such as filename, -filesize, filepath, joined by \"^\"");
+    sub->add_flag("--flat", flat, "Put every file straight into DEST instead of keeping SOURCE's subfolders");
+}
+
+}  // namespace
+
+int Main(int argc, char** argv, std::istream& in, std::ostream& out, std::ostream& err) {
+    Io io{in, out, err, err.rdbuf() == std::cerr.rdbuf() && isatty(2) == 1};
+
+    CLI::App app{kIntro, "rowsmith-cli"};
+    app.footer(kFooter);
+    app.set_version_flag("--version", std::string("rowsmith-cli ") + ROWSMITH_VERSION);
+    app.require_subcommand(1);
+
+    RunOptions run;
+    std::string run_template, run_template_file, run_interval;
+    CLI::App* run_cmd = app.add_subcommand("run", "Copy or rewrite every listed file of SOURCE into DEST");
+    AddSourceOptions(run_cmd, run.source, &run.destination, run.levels, run.masks, run.sort, run.flat);
+    run_cmd->get_option("DEST")->required();
+    auto* run_int = run_cmd->add_option("--interval", run_interval, std::string("Keep only these lines. ") + kIntervalHelp);
+    auto* run_t = run_cmd->add_option("--template", run_template, "Rewrite each kept line through this template");
+    auto* run_tf = run_cmd->add_option("--template-file", run_template_file, "Read the template from this file (exact bytes)");
+    run_t->excludes(run_tf);
+    run_cmd->add_flag("--no-create-folders", run.no_create_folders, "Do not create missing destination folders");
+    run_cmd->add_flag("--rename", run.rename, "When a destination exists, write name_1.txt, name_2.txt, ... instead of overwriting");
+    run_cmd->add_flag("--lf", run.lf, "Unix line ends: also split at a lone LF, drop the CR of CR LF, end lines with LF");
+    run_cmd->add_option("--codepage", run.codepage, "Case tables: the locale's (default) or cp1252 for legacy files");
+    run_cmd->add_flag("--dry-run", run.dry_run, "Print each row's mode and final destination; write nothing");
+    run_cmd->add_flag("--quiet", run.quiet, "No progress display");
+    run_cmd->add_option("--report", run.report, "Write every row's outcome to this CSV file");
+
+    ListOptions list;
+    CLI::App* list_cmd = app.add_subcommand("list", "Print the file list that a run of SOURCE would process");
+    AddSourceOptions(list_cmd, list.source, &list.destination, list.levels, list.masks, list.sort, list.flat);
+    list_cmd->add_option("--columns", list.columns,
+                         "Columns by name, comma-separated (Number, #orig, Full path, Filename, FilenameNAME, "
+                         "FilenameEXT, Path, FinalDestinationPath, Size, Date, Time, DateCreated, ...)");
+    list_cmd->add_option("--format", list.format, "tsv (default), csv or html")->check(CLI::IsMember({"tsv", "csv", "html"}));
+    list_cmd->add_option("--codepage", list.codepage, "Case tables: the locale's (default) or cp1252");
+
+    ExpandOptions expand;
+    std::string ex_template, ex_template_file, ex_interval;
+    CLI::App* expand_cmd =
+        app.add_subcommand("expand", "Rewrite lines of FILEs (or standard input) through a template to standard output");
+    auto* ex_t = expand_cmd->add_option("--template", ex_template, "The template (default \"{{originalline}}{{crlf}}\")");
+    auto* ex_tf = expand_cmd->add_option("--template-file", ex_template_file, "Read the template from this file");
+    ex_t->excludes(ex_tf);
+    auto* ex_int = expand_cmd->add_option("--interval", ex_interval, std::string("Keep only these lines. ") + kIntervalHelp);
+    expand_cmd->add_flag("--lf", expand.lf, "Unix line ends");
+    expand_cmd->add_flag("--trace", expand.trace, "Print each tag's value after its name and after every modifier");
+    expand_cmd->add_option("--codepage", expand.codepage, "Case tables: the locale's (default) or cp1252");
+    expand_cmd->add_option("FILE", expand.files, "Input files (standard input when none)");
+
+    IntervalOptions interval;
+    CLI::App* interval_cmd =
+        app.add_subcommand("interval", std::string("Print the numbers an interval text selects, one a line. ") + kIntervalHelp);
+    interval_cmd->add_option("TEXT", interval.text, "The interval text")->required();
+    interval_cmd->add_option("--count", interval.count, "How many lines the file has")->required()->check(CLI::Range(int64_t{0}, int64_t{2147483647}));
+
+    CLI::App* modifiers_cmd = app.add_subcommand("modifiers", "List every modifier word of the template language");
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        // CLI11 reports --help and --version as "errors" with exit code 0.
+        const int code = app.exit(e, out, err);
+        return code == 0 ? kExitOk : kExitUsage;
+    }
+
+    if (*run_cmd) {
+        if (*run_int) run.interval = run_interval;
+        if (*run_t) run.template_text = run_template;
+        if (*run_tf) run.template_file = run_template_file;
+        return RunCommand(run, io);
+    }
+    if (*list_cmd) return ListCommand(list, io);
+    if (*expand_cmd) {
+        if (*ex_t) expand.template_text = ex_template;
+        if (*ex_tf) expand.template_file = ex_template_file;
+        if (*ex_int) expand.interval = ex_interval;
+        return ExpandCommand(expand, io);
+    }
+    if (*interval_cmd) return IntervalCommand(interval, io);
+    if (*modifiers_cmd) return ModifiersCommand(io);
+    return kExitUsage;
+}
+
+}  // namespace rowsmith::cli

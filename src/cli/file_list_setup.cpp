@@ -1,0 +1,119 @@
+#include "cli/file_list_setup.h"
+
+#include <cstring>
+#include <ostream>
+
+#include "files/file_list.h"
+#include "files/path_input.h"
+#include "files/paths.h"
+#include "files/platform_fs.h"
+#include "files/scan.h"
+#include "text/chars.h"
+
+namespace rowsmith::cli {
+
+namespace {
+
+// A path edit of the command line: just a text.
+class TextEdit final : public files::PathEditControl {
+public:
+    explicit TextEdit(std::string t) : text_(std::move(t)) {}
+    std::string Text() const override { return text_; }
+    int32_t Colour() const override { return 0xFFFFFF; }
+    void SetColour(int32_t) override {}
+    void SetHint(const std::string&) override {}
+    void SetTextQuietly(const std::string& t) override { text_ = t; }
+
+private:
+    std::string text_;
+};
+
+std::string Absolute(const std::string& p) {
+    if (p.empty()) return p;
+    return files::Resolve(p, files::fs::CurrentFolder());
+}
+
+}  // namespace
+
+bool ApplyCodepage(const std::string& codepage, Io& io) {
+    if (text::BuildCharacterTables(codepage)) return true;
+    io.err << "rowsmith-cli: unknown code page '" << codepage << "' (use cp1252, or leave it out for the locale's)\n";
+    return false;
+}
+
+bool ReadWholeFile(const std::string& path, std::string& out, Io& io, const char* what) {
+    files::fs::File f;
+    if (!f.OpenRead(path)) {
+        io.err << "rowsmith-cli: cannot read the " << what << " '" << path << "': " << std::strerror(f.Error()) << "\n";
+        return false;
+    }
+    out.clear();
+    char buf[1 << 16];
+    for (;;) {
+        const int64_t n = f.Read(buf, sizeof buf);
+        if (n < 0) {
+            io.err << "rowsmith-cli: cannot read the " << what << " '" << path << "': " << std::strerror(f.Error()) << "\n";
+            return false;
+        }
+        if (n == 0) break;
+        out.append(buf, static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+bool BuildFileList(const ListRequest& req, Io& io, tables::ArrayOfFiles& list, text::GaugeViewFactory* views) {
+    if (!ApplyCodepage(req.codepage, io)) return false;
+    if (req.levels < 0 || req.levels > files::kMaxSubfolderLevels) {
+        io.err << "rowsmith-cli: --levels " << req.levels << " is outside 0..255\n";
+        return false;
+    }
+    const std::string source = Absolute(req.source);
+    if (req.source.empty() || !files::fs::FolderExists(source)) {
+        io.err << "rowsmith-cli: the source folder '" << req.source << "' does not exist"
+               << (files::fs::FileExists(source) ? " (it is a file)" : "") << "\n";
+        return false;
+    }
+    std::string destination;
+    if (!req.destination.empty() || req.destination_required) {
+        if (req.destination.empty()) {
+            io.err << "rowsmith-cli: the destination is empty\n";
+            return false;
+        }
+        destination = Absolute(req.destination);
+        // The same pair check as the window's, on the resolved texts.
+        files::PathInputT reg;
+        files::InitPathInput(reg);
+        TextEdit src_edit(source), dst_edit(destination);
+        files::RegisterPathEdit(reg, &src_edit, files::kPathKindFolder);
+        files::RegisterPathEdit(reg, &dst_edit, files::kPathKindFolder);
+        files::SetRelative(reg, &src_edit, &dst_edit);
+        std::string d, s;
+        if (!files::ValidatePair(reg, &src_edit, &dst_edit, files::kPairWindowOptions, d, s)) {
+            if (files::HasBadPathCharacters(destination))
+                io.err << "rowsmith-cli: the destination '" << req.destination
+                       << "' holds a character a path may not hold (* ? \" < > | or a control character)\n";
+            else if (files::SamePath(source, destination))
+                io.err << "rowsmith-cli: the destination '" << req.destination << "' is the source folder itself\n";
+            else
+                io.err << "rowsmith-cli: the destination '" << req.destination << "' cannot be used as a folder path\n";
+            return false;
+        }
+        destination = d;
+    }
+
+    files::InitFileList(list);
+    files::DefineFileColumns(list);
+    list.SourceRoot = source;
+    list.DestinationRoot = destination;
+    list.DestinationMode = req.flat ? files::kDestinationFlat : 0;
+    list.SubfolderLevels = req.levels;
+    list.ScanFilter = files::MakeMaskFilter(req.masks);
+    files::Populate(list, source, views);
+    if (!req.sort.empty()) {
+        list.SortText = req.sort;
+        list.Sort();
+    }
+    return true;
+}
+
+}  // namespace rowsmith::cli

@@ -1,0 +1,80 @@
+#pragma once
+// The options of each rowsmith-cli command as plain records, filled by the argument parser and read by
+// the command functions (which need no parser of their own).
+
+#include <cstdint>
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace rowsmith::cli {
+
+// The streams of one invocation.
+struct Io {
+    std::istream& in;
+    std::ostream& out;
+    std::ostream& err;
+    // Whether err is a terminal (progress is shown only there).
+    bool err_is_terminal = false;
+};
+
+// Exit statuses.
+constexpr int kExitOk = 0;
+constexpr int kExitUsage = 1;
+constexpr int kExitSkipped = 2;
+constexpr int kExitIoError = 4;
+
+struct RunOptions {
+    std::string source;
+    std::string destination;
+    int levels = 0;
+    std::string masks = "*.*";
+    std::optional<std::string> interval;
+    std::optional<std::string> template_text;
+    std::optional<std::string> template_file;
+    bool flat = false;
+    bool no_create_folders = false;
+    bool rename = false;
+    std::string sort;
+    bool lf = false;
+    std::string codepage;
+    bool dry_run = false;
+    bool quiet = false;
+    std::string report;  // CSV of every row's outcome
+};
+
+struct ListOptions {
+    std::string source;
+    std::string destination;
+    int levels = 0;
+    std::string masks = "*.*";
+    std::string sort;
+    bool flat = false;
+    std::string columns;
+    std::string format = "tsv";
+    std::string codepage;
+};
+
+struct ExpandOptions {
+    std::optional<std::string> template_text;
+    std::optional<std::string> template_file;
+    std::optional<std::string> interval;
+    bool lf = false;
+    bool trace = false;
+    std::string codepage;
+    std::vector<std::string> files;  // empty: standard input
+};
+
+struct IntervalOptions {
+    std::string text;
+    int64_t count = 0;
+};
+
+int RunCommand(const RunOptions& o, Io& io);
+int ListCommand(const ListOptions& o, Io& io);
+int ExpandCommand(const ExpandOptions& o, Io& io);
+int IntervalCommand(const IntervalOptions& o, Io& io);
+int ModifiersCommand(Io& io);
+
+}  // namespace rowsmith::cli

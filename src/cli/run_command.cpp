@@ -1,0 +1,136 @@
+// rowsmith-cli run: the processing run over SOURCE into DEST, with a line per written file on stdout
+// and every skipped file, with its reason, on stderr.
+
+#include <csignal>
+#include <ostream>
+
+#include "cli/engine.h"
+#include "cli/file_list_setup.h"
+#include "cli/options.h"
+#include "cli/report.h"
+#include "cli/terminal_view.h"
+#include "files/paths.h"
+#include "run/processing_run.h"
+
+namespace rowsmith::cli {
+
+namespace {
+
+volatile std::sig_atomic_t g_interrupted = 0;
+
+void OnInterrupt(int) { g_interrupted = 1; }
+
+// Ctrl+C finishes the current line's file cleanly instead of killing the process mid-write.
+class InterruptGuard {
+public:
+    InterruptGuard() {
+        g_interrupted = 0;
+        struct sigaction sa {};
+        sa.sa_handler = OnInterrupt;
+        sigemptyset(&sa.sa_mask);
+        sigaction(SIGINT, &sa, &old_int_);
+        sigaction(SIGTERM, &sa, &old_term_);
+    }
+    ~InterruptGuard() {
+        sigaction(SIGINT, &old_int_, nullptr);
+        sigaction(SIGTERM, &old_term_, nullptr);
+    }
+
+private:
+    struct sigaction old_int_ {};
+    struct sigaction old_term_ {};
+};
+
+const char* ModeWord(const run::RunSettings& s, bool folder_row) {
+    if (folder_row) return "folder";
+    return run::CopiesFiles(s) ? "copy" : "rewrite";
+}
+
+}  // namespace
+
+int RunCommand(const RunOptions& o, Io& io) {
+    run::RunSettings settings;
+    settings.IntervalActive = o.interval.has_value();
+    settings.IntervalText = o.interval.value_or("");
+    std::string template_text;
+    if (o.template_file) {
+        if (!ReadWholeFile(*o.template_file, template_text, io, "template file")) return kExitUsage;
+    } else if (o.template_text) {
+        template_text = *o.template_text;
+    }
+    settings.TemplateActive = o.template_text.has_value() || o.template_file.has_value();
+    settings.TemplateText = template_text;
+    settings.DestinationFlags = run::MakeDestinationFlags(!o.no_create_folders, !o.rename);
+    settings.UnixLineEnds = o.lf;
+
+    std::unique_ptr<run::LineExpander> expander;
+    if (settings.TemplateActive && !settings.TemplateText.empty()) {
+        expander = MakeLineExpander();
+        if (!expander) {
+            io.err << "rowsmith-cli: --template needs the template engine, which this build does not include\n";
+            return kExitUsage;
+        }
+    }
+
+    const bool show_progress = io.err_is_terminal && !o.quiet && !o.dry_run;
+    TerminalGaugeFactory views(io.err);
+
+    ListRequest req;
+    req.source = o.source;
+    req.destination = o.destination;
+    req.levels = o.levels;
+    req.masks = o.masks;
+    req.flat = o.flat;
+    req.sort = o.sort;
+    req.codepage = o.codepage;
+    tables::ArrayOfFiles list;
+    if (!BuildFileList(req, io, list, show_progress ? &views : nullptr)) return kExitUsage;
+
+    if (o.dry_run) {
+        for (int32_t row = 1; row <= list.RowCount; ++row) {
+            const tables::DataRecT* r = list.Row(row);
+            const bool folder_row = r && r->Extra && (r->Extra->Facts.Attributes & 16);
+            io.out << ModeWord(settings, folder_row) << '\t' << list.GetCell(row, tables::kCodeFullPath) << '\t'
+                   << list.GetCell(row, tables::kCodeFinalDestination) << '\n';
+        }
+        io.err << list.RowCount << (list.RowCount == 1 ? " file" : " files") << " listed; nothing written (dry run)\n";
+        return kExitOk;
+    }
+
+    RunReportWriter report;
+    if (!o.report.empty() && !report.Open(o.report, io)) return kExitUsage;
+
+    tables::ArrayOfFiles line_buffer;
+    InterruptGuard guard;
+    run::RunHooks hooks;
+    hooks.Views = show_progress ? &views : nullptr;
+    hooks.ShouldCancel = [] { return g_interrupted != 0; };
+    hooks.OnRow = [&](const run::RowReport& r) {
+        if (show_progress) views.ClearLine();
+        switch (r.Outcome) {
+            case run::RowOutcome::Copied:
+            case run::RowOutcome::Rewritten: io.out << r.Destination << '\n'; break;
+            case run::RowOutcome::FolderCreated: break;
+            case run::RowOutcome::Skipped:
+                io.err << "rowsmith-cli: skipped '" << r.Source << "': " << r.Reason << '\n';
+                break;
+            case run::RowOutcome::Cancelled:
+                io.err << "rowsmith-cli: cancelled '" << r.Source << "': " << r.Reason << '\n';
+                break;
+        }
+        report.Add(r);
+    };
+    const run::RunSummary summary = run::RunFiles(list, line_buffer, expander.get(), settings, hooks);
+    if (show_progress) views.ClearLine();
+    io.out.flush();
+    if (!report.Close(io)) return kExitIoError;
+    io.err << run::SummaryLine(summary) << '\n';
+    if (summary.IoStopped) {
+        io.err << "rowsmith-cli: the run stopped: the destination has no room left\n";
+        return kExitIoError;
+    }
+    if (summary.Cancelled) return kExitSkipped;
+    return summary.Skipped > 0 ? kExitSkipped : kExitOk;
+}
+
+}  // namespace rowsmith::cli

@@ -1,0 +1,76 @@
+#include "cli/terminal_view.h"
+
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <ostream>
+
+namespace rowsmith::cli {
+
+namespace {
+
+constexpr int kBarCells = 20;
+
+class TerminalGaugeView final : public text::GaugeView {
+public:
+    explicit TerminalGaugeView(TerminalGaugeFactory& owner) : owner_(owner), width_(TerminalColumns()) {}
+    ~TerminalGaugeView() override { owner_.ClearLine(); }
+
+    int BarAreaWidth() const override { return kBarCells; }
+    int DetailCharacters() const override { return std::max(10, width_ / 2); }
+    int LabelWidth(std::string_view text) const override { return static_cast<int>(text.size()); }
+    void Repaint(const text::GaugePaint& paint) override {
+        owner_.Stream() << '\r' << FormatProgressLine(paint, width_) << "\x1b[K" << std::flush;
+        owner_.SetShown(true);
+    }
+
+private:
+    TerminalGaugeFactory& owner_;
+    int width_;
+};
+
+}  // namespace
+
+int TerminalColumns() {
+    struct winsize ws {};
+    if (ioctl(STDERR_FILENO, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0) return ws.ws_col;
+    if (const char* c = std::getenv("COLUMNS")) {
+        const int n = std::atoi(c);
+        if (n > 0) return n;
+    }
+    return 80;
+}
+
+std::string FormatProgressLine(const text::GaugePaint& p, int width) {
+    // Bar cells from the filled width the record computed for a bar area of kBarCells.
+    const int filled = std::clamp(p.percentage * kBarCells / 100, 0, kBarCells);
+    std::string line = p.caption;
+    line += ' ';
+    line += std::string(p.percentage < 10 ? 2 : (p.percentage < 100 ? 1 : 0), ' ') + std::to_string(p.percentage) + "% [";
+    line += std::string(static_cast<std::size_t>(filled), '#');
+    line += std::string(static_cast<std::size_t>(kBarCells - filled), '.');
+    line += "] ";
+    line += p.status_elapsed;
+    line += ' ';
+    line += p.status_eta;
+    if (p.show_detail && !p.detail.empty()) {
+        line += "  ";
+        line += p.detail;
+    }
+    if (width > 1 && static_cast<int>(line.size()) > width - 1) line.resize(static_cast<std::size_t>(width - 1));
+    return line;
+}
+
+std::unique_ptr<text::GaugeView> TerminalGaugeFactory::CreateGaugeView() {
+    return std::make_unique<TerminalGaugeView>(*this);
+}
+
+void TerminalGaugeFactory::ClearLine() {
+    if (!shown_) return;
+    err_ << "\r\x1b[K" << std::flush;
+    shown_ = false;
+}
+
+}  // namespace rowsmith::cli

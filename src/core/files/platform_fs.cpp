@@ -1,0 +1,447 @@
+#include "files/platform_fs.h"
+
+#include <dirent.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <random>
+
+namespace rowsmith::files::fs {
+
+namespace {
+
+thread_local int g_last_error = 0;
+
+int Fail() {
+    g_last_error = errno;
+    return errno;
+}
+
+// Paths may hold any byte but NUL; a path with a NUL cannot name a file.
+bool ToCPath(std::string_view path, std::string& out) {
+    if (path.find('\0') != std::string_view::npos) {
+        errno = EINVAL;
+        Fail();
+        return false;
+    }
+    out.assign(path);
+    return true;
+}
+
+int64_t ToNs(const struct statx_timestamp& t) { return static_cast<int64_t>(t.tv_sec) * 1000000000LL + t.tv_nsec; }
+
+uint32_t AttributesFor(std::string_view name, bool folder, bool writable) {
+    uint32_t a = 0;
+    if (folder) a |= kAttrFolder;
+    if (!writable) a |= kAttrReadOnly;
+    const std::size_t slash = name.find_last_of('/');
+    const std::string_view base = slash == std::string_view::npos ? name : name.substr(slash + 1);
+    if (!base.empty() && base[0] == '.') a |= kAttrHidden;
+    return a;
+}
+
+// Whether the mode bits let the effective user write, without a further system call.
+bool ModeAllowsWrite(const struct statx& st) {
+    const uid_t uid = geteuid();
+    if (uid == 0) return true;
+    if (st.stx_uid == uid) return (st.stx_mode & S_IWUSR) != 0;
+    if (st.stx_gid == getegid()) return (st.stx_mode & S_IWGRP) != 0;
+    return (st.stx_mode & S_IWOTH) != 0;
+}
+
+bool FillFacts(int dirfd, const char* path, std::string_view display_name, bool follow, PathFacts& out) {
+    out = PathFacts{};
+    struct statx st;
+    const unsigned mask = STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_MTIME | STATX_ATIME | STATX_CTIME |
+                          STATX_BTIME | STATX_UID | STATX_GID | STATX_INO;
+    struct statx lst;
+    if (statx(dirfd, path, AT_SYMLINK_NOFOLLOW, STATX_TYPE, &lst) != 0) {
+        Fail();
+        return false;
+    }
+    out.is_symlink = S_ISLNK(lst.stx_mode);
+    if (statx(dirfd, path, out.is_symlink && follow ? 0 : AT_SYMLINK_NOFOLLOW, mask, &st) != 0) {
+        // A dangling link: it exists as a name but has no facts of a file.
+        Fail();
+        return false;
+    }
+    out.exists = true;
+    out.is_folder = S_ISDIR(st.stx_mode);
+    out.is_file = S_ISREG(st.stx_mode);
+    out.size = out.is_file ? static_cast<int64_t>(st.stx_size) : 0;
+    out.write_ns = ToNs(st.stx_mtime);
+    out.access_ns = ToNs(st.stx_atime);
+    out.creation_ns = (st.stx_mask & STATX_BTIME) ? ToNs(st.stx_btime) : ToNs(st.stx_ctime);
+    out.device = (static_cast<uint64_t>(st.stx_dev_major) << 32) | st.stx_dev_minor;
+    out.inode = st.stx_ino;
+    out.attributes = AttributesFor(display_name, out.is_folder, ModeAllowsWrite(st));
+    return true;
+}
+
+}  // namespace
+
+int LastError() { return g_last_error; }
+
+bool GetFacts(std::string_view path, PathFacts& out) {
+    std::string p;
+    if (!ToCPath(path, p) || p.empty()) {
+        out = PathFacts{};
+        return false;
+    }
+    return FillFacts(AT_FDCWD, p.c_str(), p, true, out);
+}
+
+bool FileExists(std::string_view path) {
+    std::string p;
+    if (!ToCPath(path, p) || p.empty()) return false;
+    struct stat st;
+    return stat(p.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool FolderExists(std::string_view path) {
+    std::string p;
+    if (!ToCPath(path, p) || p.empty()) return false;
+    struct stat st;
+    return stat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool PathExists(std::string_view path) {
+    std::string p;
+    if (!ToCPath(path, p) || p.empty()) return false;
+    struct stat st;
+    return lstat(p.c_str(), &st) == 0;
+}
+
+bool CanWrite(std::string_view path) {
+    std::string p;
+    if (!ToCPath(path, p) || p.empty()) return false;
+    return access(p.c_str(), W_OK) == 0;
+}
+
+bool SameFile(std::string_view a, std::string_view b) {
+    PathFacts fa, fb;
+    if (!GetFacts(a, fa) || !GetFacts(b, fb)) return false;
+    return fa.device == fb.device && fa.inode == fb.inode;
+}
+
+bool ListFolder(std::string_view folder, std::vector<FolderItem>& items) {
+    items.clear();
+    std::string p;
+    if (!ToCPath(folder, p) || p.empty()) return false;
+    DIR* dir = opendir(p.c_str());
+    if (!dir) {
+        Fail();
+        return false;
+    }
+    const int dfd = dirfd(dir);
+    while (struct dirent* e = readdir(dir)) {
+        const char* n = e->d_name;
+        if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0))) continue;
+        FolderItem item;
+        item.name = n;
+        if (e->d_type == DT_DIR) {
+            item.is_folder = true;
+        } else if (e->d_type == DT_LNK) {
+            item.is_symlink = true;
+        } else if (e->d_type == DT_UNKNOWN) {
+            struct stat st;
+            if (fstatat(dfd, n, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+                item.is_folder = S_ISDIR(st.st_mode);
+                item.is_symlink = S_ISLNK(st.st_mode);
+            }
+        }
+        items.push_back(std::move(item));
+    }
+    closedir(dir);
+    std::sort(items.begin(), items.end(), [](const FolderItem& x, const FolderItem& y) {
+        const std::size_t n = std::min(x.name.size(), y.name.size());
+        for (std::size_t i = 0; i < n; ++i) {
+            unsigned char a = static_cast<unsigned char>(x.name[i]);
+            unsigned char b = static_cast<unsigned char>(y.name[i]);
+            if (a >= 'A' && a <= 'Z') a = static_cast<unsigned char>(a + 32);
+            if (b >= 'A' && b <= 'Z') b = static_cast<unsigned char>(b + 32);
+            if (a != b) return a < b;
+        }
+        if (x.name.size() != y.name.size()) return x.name.size() < y.name.size();
+        return x.name < y.name;
+    });
+    return true;
+}
+
+bool GetItemFacts(std::string_view folder, std::string_view name, PathFacts& out) {
+    std::string full(folder);
+    if (!full.empty() && full.back() != '/') full += '/';
+    full += name;
+    std::string p;
+    if (!ToCPath(full, p)) return false;
+    // A link to a folder keeps the folder facts; the walk itself never enters it (see ListFolder).
+    return FillFacts(AT_FDCWD, p.c_str(), name, true, out);
+}
+
+int MakeFolder(std::string_view path) {
+    std::string p;
+    if (!ToCPath(path, p) || p.empty()) return EINVAL;
+    if (mkdir(p.c_str(), 0777) != 0) return Fail();
+    return 0;
+}
+
+bool DeleteFile(std::string_view path) {
+    std::string p;
+    if (!ToCPath(path, p) || p.empty()) return false;
+    if (unlink(p.c_str()) != 0) {
+        Fail();
+        return false;
+    }
+    return true;
+}
+
+bool RenameReplace(std::string_view from, std::string_view to) {
+    std::string a, b;
+    if (!ToCPath(from, a) || !ToCPath(to, b)) return false;
+    if (rename(a.c_str(), b.c_str()) != 0) {
+        Fail();
+        return false;
+    }
+    return true;
+}
+
+bool RenameNoReplace(std::string_view from, std::string_view to) {
+    std::string a, b;
+    if (!ToCPath(from, a) || !ToCPath(to, b)) return false;
+    if (renameat2(AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (errno == EINVAL || errno == ENOSYS) {
+        // File systems without the flag: a hard link fails when the name exists, which keeps the rule.
+        if (link(a.c_str(), b.c_str()) == 0) {
+            unlink(a.c_str());
+            return true;
+        }
+    }
+    Fail();
+    return false;
+}
+
+std::string CurrentFolder() {
+    std::string buf(4096, '\0');
+    for (;;) {
+        if (getcwd(buf.data(), buf.size())) {
+            buf.resize(std::strlen(buf.c_str()));
+            return buf;
+        }
+        if (errno != ERANGE || buf.size() > (1u << 20)) return "/";
+        buf.resize(buf.size() * 2);
+    }
+}
+
+std::string ExecutableFolder() {
+    std::string buf(PATH_MAX, '\0');
+    const ssize_t n = readlink("/proc/self/exe", buf.data(), buf.size());
+    if (n <= 0) return CurrentFolder();
+    buf.resize(static_cast<std::size_t>(n));
+    const std::size_t slash = buf.find_last_of('/');
+    return slash == 0 ? "/" : buf.substr(0, slash);
+}
+
+File& File::operator=(File&& o) noexcept {
+    if (this != &o) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = o.fd_;
+        error_ = o.error_;
+        o.fd_ = -1;
+    }
+    return *this;
+}
+
+File::~File() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+bool File::OpenRead(std::string_view path) {
+    std::string p;
+    if (fd_ >= 0) Close();
+    if (!ToCPath(path, p) || p.empty()) {
+        error_ = ENOENT;
+        return false;
+    }
+    fd_ = ::open(p.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0) {
+        error_ = Fail();
+        return false;
+    }
+    return true;
+}
+
+bool File::CreateNew(std::string_view path) {
+    std::string p;
+    if (fd_ >= 0) Close();
+    if (!ToCPath(path, p) || p.empty()) {
+        error_ = EINVAL;
+        return false;
+    }
+    fd_ = ::open(p.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd_ < 0) {
+        error_ = Fail();
+        return false;
+    }
+    return true;
+}
+
+bool File::CreateTemporary(std::string_view folder, std::string& path_out) {
+    static std::atomic<uint64_t> counter{0};
+    std::random_device rd;
+    const uint64_t salt = (static_cast<uint64_t>(rd()) << 32) ^ static_cast<uint64_t>(getpid());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char name[64];
+        std::snprintf(name, sizeof name, ".rowsmith-%016llx.tmp",
+                      static_cast<unsigned long long>(salt + counter.fetch_add(1) * 0x9E3779B97F4A7C15ULL));
+        std::string p(folder);
+        if (!p.empty() && p.back() != '/') p += '/';
+        p += name;
+        if (CreateNew(p)) {
+            path_out = p;
+            return true;
+        }
+        if (error_ != EEXIST) return false;
+    }
+    return false;
+}
+
+int64_t File::Read(char* buffer, int64_t n) {
+    for (;;) {
+        const ssize_t r = ::read(fd_, buffer, static_cast<std::size_t>(n));
+        if (r >= 0) return r;
+        if (errno == EINTR) continue;
+        error_ = Fail();
+        return -1;
+    }
+}
+
+int64_t File::ReadAt(char* buffer, int64_t n, int64_t offset) {
+    for (;;) {
+        const ssize_t r = ::pread(fd_, buffer, static_cast<std::size_t>(n), offset);
+        if (r >= 0) return r;
+        if (errno == EINTR) continue;
+        error_ = Fail();
+        return -1;
+    }
+}
+
+bool File::Write(const char* data, int64_t n) {
+    while (n > 0) {
+        const ssize_t w = ::write(fd_, data, static_cast<std::size_t>(std::min<int64_t>(n, 1 << 30)));
+        if (w < 0) {
+            if (errno == EINTR) continue;
+            error_ = Fail();
+            return false;
+        }
+        data += w;
+        n -= w;
+    }
+    return true;
+}
+
+bool File::Close() {
+    if (fd_ < 0) return error_ == 0;
+    const int r = ::close(fd_);
+    fd_ = -1;
+    if (r != 0) {
+        error_ = Fail();
+        return false;
+    }
+    return true;
+}
+
+int64_t File::Size() const {
+    struct stat st;
+    if (fd_ < 0 || fstat(fd_, &st) != 0) return -1;
+    return st.st_size;
+}
+
+bool CopyContents(File& from, File& to) {
+    // copy_file_range lets the kernel (or the file system) move the bytes; fall back to read/write.
+    bool kernel_copy = true;
+    for (;;) {
+        if (kernel_copy) {
+            const ssize_t n = copy_file_range(from.Descriptor(), nullptr, to.Descriptor(), nullptr, 1 << 30, 0);
+            if (n > 0) continue;
+            if (n == 0) return true;
+            if (errno == EINTR) continue;
+            if (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP || errno == EBADF) {
+                kernel_copy = false;
+                continue;
+            }
+            Fail();
+            return false;
+        }
+        static thread_local std::vector<char> buffer(1 << 20);
+        const int64_t r = from.Read(buffer.data(), static_cast<int64_t>(buffer.size()));
+        if (r < 0) return false;
+        if (r == 0) return true;
+        if (!to.Write(buffer.data(), r)) return false;
+    }
+}
+
+bool SetTimes(std::string_view path, int64_t access_ns, int64_t write_ns) {
+    std::string p;
+    if (!ToCPath(path, p)) return false;
+    struct timespec ts[2];
+    ts[0].tv_sec = access_ns / 1000000000LL;
+    ts[0].tv_nsec = access_ns % 1000000000LL;
+    ts[1].tv_sec = write_ns / 1000000000LL;
+    ts[1].tv_nsec = write_ns % 1000000000LL;
+    if (ts[0].tv_nsec < 0) ts[0].tv_nsec += 1000000000LL, ts[0].tv_sec -= 1;
+    if (ts[1].tv_nsec < 0) ts[1].tv_nsec += 1000000000LL, ts[1].tv_sec -= 1;
+    if (utimensat(AT_FDCWD, p.c_str(), ts, 0) != 0) {
+        Fail();
+        return false;
+    }
+    return true;
+}
+
+void CopyPermissions(std::string_view facts_source, std::string_view path) {
+    std::string s, p;
+    if (!ToCPath(facts_source, s) || !ToCPath(path, p)) return;
+    struct stat st;
+    if (stat(s.c_str(), &st) == 0) chmod(p.c_str(), st.st_mode & 07777);
+}
+
+bool LaunchDetached(const std::vector<std::string>& argv) {
+    if (argv.empty()) return false;
+    std::vector<std::string> copy(argv);
+    std::vector<char*> args;
+    for (auto& a : copy) {
+        if (a.find('\0') != std::string::npos) return false;
+        args.push_back(a.data());
+    }
+    args.push_back(nullptr);
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID);
+    pid_t pid = 0;
+    const int r = posix_spawnp(&pid, args[0], nullptr, &attr, args.data(), environ);
+    posix_spawnattr_destroy(&attr);
+    if (r != 0) {
+        g_last_error = r;
+        return false;
+    }
+    // Reap it when it ends quickly with a failure code, without blocking on a long-running program.
+    int status = 0;
+    if (waitpid(pid, &status, WNOHANG) == pid && WIFEXITED(status) && WEXITSTATUS(status) != 0) return false;
+    return true;
+}
+
+bool OpenWithDesktop(std::string_view path) {
+    if (path.empty()) return false;
+    return LaunchDetached({"xdg-open", std::string(path)});
+}
+
+}  // namespace rowsmith::files::fs

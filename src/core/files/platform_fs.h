@@ -1,0 +1,111 @@
+#pragma once
+// The one module that talks to the operating system's file calls: facts of a path, folder listing,
+// folder creation, deletion, atomic replacement, copying and raw file handles. Everything above it
+// works on the results, so the rest of the core stays testable and portable.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace rowsmith::files::fs {
+
+// File attribute bits as the file list shows them.
+constexpr uint32_t kAttrReadOnly = 1;
+constexpr uint32_t kAttrHidden = 2;
+constexpr uint32_t kAttrFolder = 16;
+
+struct PathFacts {
+    bool exists = false;
+    bool is_folder = false;
+    bool is_file = false;       // a regular file (a link to one counts as a file)
+    bool is_symlink = false;    // the path itself is a symbolic link
+    int64_t size = 0;
+    int64_t write_ns = 0;       // Unix time in nanoseconds
+    int64_t creation_ns = 0;    // birth time where the file system keeps it, else the change time
+    int64_t access_ns = 0;
+    uint32_t attributes = 0;
+    uint64_t device = 0;
+    uint64_t inode = 0;
+};
+
+// Facts of a path, following symbolic links (a dangling link reports exists = false).
+bool GetFacts(std::string_view path, PathFacts& out);
+bool FileExists(std::string_view path);    // a regular file (or a link to one)
+bool FolderExists(std::string_view path);  // a folder (or a link to one)
+bool PathExists(std::string_view path);    // anything, including a dangling link
+// Whether the current user may write the file (used for the read-only attribute and overwrite refusal).
+bool CanWrite(std::string_view path);
+// The same file system object (device and inode), following links.
+bool SameFile(std::string_view a, std::string_view b);
+
+struct FolderItem {
+    std::string name;
+    bool is_folder = false;   // a real folder; links to folders are not folders for the walk
+    bool is_symlink = false;
+};
+
+// The items of a folder without "." and "..", sorted by name ignoring ASCII case (ties by bytes),
+// so that lists and runs are reproducible. Returns false when the folder cannot be listed.
+bool ListFolder(std::string_view folder, std::vector<FolderItem>& items);
+// Facts of an item of a listed folder; links are followed for the facts (the walk still never
+// enters a link to a folder, because ListFolder does not report it as a folder).
+bool GetItemFacts(std::string_view folder, std::string_view name, PathFacts& out);
+
+// Creates one folder. Returns 0 on success, else the system error number.
+int MakeFolder(std::string_view path);
+bool DeleteFile(std::string_view path);
+// Atomically replaces `to` by `from` (both in the same folder).
+bool RenameReplace(std::string_view from, std::string_view to);
+// Renames only when `to` does not exist yet (no replacement); false with errno EEXIST otherwise.
+bool RenameNoReplace(std::string_view from, std::string_view to);
+
+std::string CurrentFolder();
+std::string ExecutableFolder();
+
+// A raw file handle that closes itself.
+class File {
+public:
+    File() = default;
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+    File(File&& o) noexcept : fd_(o.fd_), error_(o.error_) { o.fd_ = -1; }
+    File& operator=(File&& o) noexcept;
+    ~File();
+
+    bool OpenRead(std::string_view path);
+    // Creates a new file; fails when it exists.
+    bool CreateNew(std::string_view path);
+    // Creates a uniquely named hidden temporary file in `folder` and returns its path.
+    bool CreateTemporary(std::string_view folder, std::string& path_out);
+    bool IsOpen() const { return fd_ >= 0; }
+    // Reads up to n bytes; returns the count, 0 at the end, -1 on error.
+    int64_t Read(char* buffer, int64_t n);
+    int64_t ReadAt(char* buffer, int64_t n, int64_t offset);
+    // Writes all n bytes; false on any error.
+    bool Write(const char* data, int64_t n);
+    bool Close();
+    int64_t Size() const;
+    int Error() const { return error_; }
+    int Descriptor() const { return fd_; }
+
+private:
+    int fd_ = -1;
+    int error_ = 0;
+};
+
+// Copies the bytes of an open source to an open destination (copy_file_range where possible).
+bool CopyContents(File& from, File& to);
+// Sets the modification (and access) time of a path.
+bool SetTimes(std::string_view path, int64_t access_ns, int64_t write_ns);
+// Applies the permission bits of `facts_source` to `path` (best effort).
+void CopyPermissions(std::string_view facts_source, std::string_view path);
+// Starts a program detached from this process (arguments as given, no shell); true when it started.
+bool LaunchDetached(const std::vector<std::string>& argv);
+// Hands a document to the desktop's "open" handler (xdg-open).
+bool OpenWithDesktop(std::string_view path);
+
+// The error number of the last failing call of this module on this thread.
+int LastError();
+
+}  // namespace rowsmith::files::fs

@@ -1,0 +1,451 @@
+#include "files/text_file.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "files/paths.h"
+#include "tables/string_table.h"
+
+namespace rowsmith::files {
+
+namespace {
+
+constexpr std::size_t kWriteBuffer = 1 << 20;
+constexpr int kMaxUniqueTries = 1000000;
+
+uint16_t IoStatus(int error) { return error == 0 ? 0 : static_cast<uint16_t>(error > 0xFFFF ? 0xFFFF : error); }
+
+}  // namespace
+
+int ForceFolders(std::string_view folder) {
+    if (folder.empty()) return 1;
+    const std::string path = Normalise(folder);
+    const std::size_t root_len = RootEnd(path) - 1;
+    std::string prefix = path.substr(0, root_len);
+    bool created = false;
+    std::size_t pos = root_len;
+    while (pos < path.size()) {
+        std::size_t next = path.find('/', pos);
+        if (next == std::string::npos) next = path.size();
+        if (next > pos) {
+            prefix = Join(prefix, std::string_view(path).substr(pos, next - pos));
+            if (!fs::FolderExists(prefix)) {
+                const int err = fs::MakeFolder(prefix);
+                if (err != 0 && !(err == EEXIST && fs::FolderExists(prefix))) return created ? -2 : -1;
+                if (err == 0) created = true;
+            }
+        }
+        pos = next + 1;
+    }
+    return created ? 0 : 1;
+}
+
+std::string MakeUniqueName(std::string_view path) {
+    if (!fs::PathExists(path)) return std::string(path);
+    const std::string folder = FolderPart(path);
+    const std::string name = NamePart(path);
+    // The split is at the last "." of the name (a dot in a folder name does not count; a name that
+    // only starts with a dot has no extension).
+    std::size_t dot = name.rfind('.');
+    if (dot == 0) dot = std::string::npos;
+    const std::string base = folder + (dot == std::string::npos ? name : name.substr(0, dot));
+    const std::string ext = dot == std::string::npos ? std::string() : name.substr(dot);
+    std::string candidate;
+    for (int n = 1; n <= kMaxUniqueTries; ++n) {
+        candidate = base + "_" + std::to_string(n) + ext;
+        if (!fs::PathExists(candidate)) return candidate;
+    }
+    return candidate;
+}
+
+uint16_t PrepareDestination(std::string& path, uint8_t flags) {
+    uint16_t status = 0;
+    bool folder_failed = false;
+    if (!(flags & kNoCreateFolders)) {
+        const std::string folder = FolderPart(path);
+        if (!folder.empty()) {
+            const int r = ForceFolders(folder);
+            if (r < 0) {
+                status |= kStatusFolderFailed | kStatusError;
+                folder_failed = true;
+            } else if (r == 0) {
+                status |= kStatusFoldersCreated;
+            }
+        }
+    }
+    if (!folder_failed && fs::PathExists(path)) {
+        if (flags & kRename) {
+            path = MakeUniqueName(path);
+            status |= kStatusNewName;
+        } else if (flags & kOverwrite) {
+            // The old file is replaced only once the new one is complete; a folder, or a file the user
+            // may not write, cannot be replaced.
+            fs::PathFacts facts;
+            const bool have = fs::GetFacts(path, facts);
+            if (have && facts.is_file && fs::CanWrite(path))
+                status |= kStatusDeleted;
+            else
+                status |= kStatusError;
+        } else {
+            status |= kStatusExists;
+        }
+    }
+    if (status & (kStatusError | kStatusExists)) status |= kStatusStop;
+    return status;
+}
+
+namespace {
+
+// Moves a finished temporary file into place under `final_path` (updated when rename mode has to pick
+// another free name because the chosen one was taken meanwhile).
+bool Commit(const std::string& temp, std::string& final_path, uint8_t flags, const std::string& permissions_from) {
+    if (flags & kOverwrite) {
+        if (!permissions_from.empty()) fs::CopyPermissions(permissions_from, temp);
+        return fs::RenameReplace(temp, final_path);
+    }
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        if (fs::RenameNoReplace(temp, final_path)) return true;
+        if (fs::LastError() != EEXIST || !(flags & kRename)) return false;
+        final_path = MakeUniqueName(final_path);
+    }
+    return false;
+}
+
+}  // namespace
+
+uint16_t CopyFile(std::string_view source, std::string_view destination, uint8_t flags, std::string* written) {
+    std::string dest = Resolve(destination, FolderPart(source));
+    if (written) *written = dest;
+    fs::PathFacts src_facts;
+    if (flags & kSkipIdentical) {
+        fs::PathFacts dst_facts;
+        if (fs::GetFacts(source, src_facts) && src_facts.is_file && fs::GetFacts(dest, dst_facts) &&
+            dst_facts.is_file && NamePart(source) == NamePart(dest) && src_facts.size == dst_facts.size &&
+            src_facts.write_ns == dst_facts.write_ns)
+            return kStatusExists;
+    }
+    // Nothing may write over its own source.
+    if (SamePath(source, dest) || fs::SameFile(source, dest)) return kStatusError | kStatusStop;
+    // The source is opened first, so that an unreadable one changes nothing at the destination.
+    fs::File in;
+    if (!in.OpenRead(source) || !fs::GetFacts(source, src_facts) || !src_facts.is_file)
+        return kStatusError | kStatusStop;
+    uint16_t status = PrepareDestination(dest, flags);
+    if (written) *written = dest;
+    if (status & kStatusStop) return status;
+
+    fs::File out;
+    std::string temp;
+    const std::string folder = FolderPart(dest);
+    if (!out.CreateTemporary(folder.empty() ? "." : folder, temp)) return status | kStatusError;
+    bool ok = fs::CopyContents(in, out);
+    ok = out.Close() && ok;
+    in.Close();
+    if (ok) ok = fs::SetTimes(temp, src_facts.access_ns, src_facts.write_ns);
+    if (ok) {
+        fs::CopyPermissions(source, temp);
+        ok = Commit(temp, dest, flags, std::string());
+        if (written) *written = dest;
+    }
+    if (!ok) {
+        const int err = fs::LastError();
+        fs::DeleteFile(temp);
+        errno = err;
+        return status | kStatusError;
+    }
+    return status | kStatusCopied;
+}
+
+std::string DestinationStatusReason(uint16_t status, int error) {
+    std::string r;
+    if (status & kStatusFolderFailed)
+        r = "the destination folder cannot be created";
+    else if (status & kStatusExists)
+        r = "the destination exists (neither overwrite nor rename)";
+    else if ((status & kStatusError) && (status & kStatusStop))
+        r = "the existing destination cannot be replaced (read-only, a folder, or the source itself)";
+    else
+        r = "writing the destination failed";
+    if (error != 0) {
+        r += ": ";
+        r += std::strerror(error);
+    }
+    return r;
+}
+
+// ---------------------------------------------------------------- reader
+
+bool TReadTextFile::Open(std::string_view path) {
+    LinesRead = 0;
+    BytesConsumed = 0;
+    FileSize = 0;
+    Remaining = 0;
+    Percent = 0;
+    PreviousPosition = 0;
+    CurrentLine.clear();
+    pending_.clear();
+    pending_pos_ = 0;
+    EndReached = 0;
+    Opened = 0;
+    read_failed_ = false;
+    FileName = path;
+    caption_ = "Reading:" + FileName;
+    text::ApplyGaugeSettings(Progress, text::GaugeUse::Reading);
+    fs::PathFacts facts;
+    if (!fs::GetFacts(path, facts)) {
+        LastIOStatus = 2;
+        return false;
+    }
+    FileSize = facts.size;
+    Remaining = FileSize;
+    if (!file_.OpenRead(path)) {
+        LastIOStatus = IoStatus(file_.Error());
+        return false;
+    }
+    LastIOStatus = 0;
+    Opened = 1;
+    ShowProgress = 1;
+    return true;
+}
+
+bool TReadTextFile::FillUntilLineEnd() {
+    // Searches only the bytes not yet searched, so a long line is scanned once however many blocks it spans.
+    std::size_t searched = pending_pos_;
+    for (;;) {
+        const std::size_t from = std::max(searched, pending_pos_);
+        const char* base = pending_.data();
+        const void* hit = std::memchr(base + from, '\n', pending_.size() - from);
+        if (hit) {
+            const std::size_t lf = static_cast<std::size_t>(static_cast<const char*>(hit) - base);
+            if (UnixLineEnds || (lf > pending_pos_ && pending_[lf - 1] == '\r')) return true;
+            searched = lf + 1;
+            if (searched < pending_.size()) continue;
+        } else {
+            searched = pending_.size();
+        }
+        if (EndReached) return false;
+        if (pending_pos_ > 0 && pending_pos_ >= pending_.size() / 2) {
+            pending_.erase(0, pending_pos_);
+            searched -= pending_pos_;
+            pending_pos_ = 0;
+        }
+        const std::size_t old = pending_.size();
+        pending_.resize(old + static_cast<std::size_t>(BlockSize));
+        const int64_t n = file_.Read(pending_.data() + old, BlockSize);
+        if (n <= 0) {
+            pending_.resize(old);
+            if (n < 0) {
+                read_failed_ = true;
+                LastIOStatus = IoStatus(file_.Error());
+            }
+            file_.Close();
+            EndReached = 1;
+            return false;
+        }
+        pending_.resize(old + static_cast<std::size_t>(n));
+    }
+}
+
+void TReadTextFile::Account(std::string_view line, int64_t terminator) {
+    PreviousPosition = BytesConsumed;
+    BytesConsumed += static_cast<int64_t>(line.size()) + terminator;
+    Remaining = FileSize - BytesConsumed;
+    ++LinesRead;
+    Percent = FileSize > 0 ? static_cast<double>(BytesConsumed) / static_cast<double>(FileSize) * 100.0 : 0;
+    Progress.Update(caption_, line.substr(0, 100), static_cast<int32_t>(Percent));
+}
+
+bool TReadTextFile::ReadLineView(std::string_view& line) {
+    if (!Opened) return false;
+    if (EndReached && pending_pos_ >= pending_.size()) return false;
+    if (FillUntilLineEnd()) {
+        // Find the terminator again from the line's start (cheap: it is the first one that qualifies).
+        std::size_t p = pending_pos_;
+        for (;;) {
+            const std::size_t lf = pending_.find('\n', p);
+            if (UnixLineEnds || (lf > pending_pos_ && pending_[lf - 1] == '\r')) {
+                std::size_t end = lf;
+                int64_t term = 1;
+                if (end > pending_pos_ && pending_[end - 1] == '\r') {
+                    --end;
+                    term = 2;
+                }
+                line = std::string_view(pending_).substr(pending_pos_, end - pending_pos_);
+                pending_pos_ = lf + 1;
+                Account(line, term);
+                return true;
+            }
+            p = lf + 1;
+        }
+    }
+    if (pending_pos_ >= pending_.size()) return false;
+    line = std::string_view(pending_).substr(pending_pos_);
+    pending_pos_ = pending_.size();
+    Account(line, 0);
+    return true;
+}
+
+bool TReadTextFile::ReadLine() {
+    std::string_view v;
+    if (!ReadLineView(v)) return false;
+    CurrentLine.assign(v);
+    return true;
+}
+
+bool TReadTextFile::ReadNonEmptyLine() {
+    while (ReadLine())
+        if (CurrentLine.find_first_not_of(" \t") != std::string::npos) return true;
+    return false;
+}
+
+bool TReadTextFile::Close() {
+    bool ok = true;
+    if (file_.IsOpen()) ok = file_.Close();
+    if (!ok) LastIOStatus = IoStatus(file_.Error());
+    Progress.Finish();
+    Opened = 0;
+    return ok && !read_failed_;
+}
+
+// ---------------------------------------------------------------- writer
+
+TWriteTextFile::~TWriteTextFile() { Discard(); }
+
+bool TWriteTextFile::OpenForWriting(std::string_view path, uint8_t flags) {
+    Discard();
+    std::string p(path);
+    PrepareStatus = PrepareDestination(p, flags);
+    if (PrepareStatus & kStatusStop) return false;
+    FileName = p;
+    Writes = 0;
+    BytesWritten = 0;
+    LineFill = 0;
+    ItemPrefix.clear();
+    HtmlFlag = 0;
+    failed_ = false;
+    flags_ = flags;
+    buffer_.clear();
+    const std::string folder = FolderPart(p);
+    if (!file_.CreateTemporary(folder.empty() ? "." : folder, temp_path_)) {
+        LastIOStatus = IoStatus(file_.Error());
+        temp_path_.clear();
+        return false;
+    }
+    LastIOStatus = 0;
+    return true;
+}
+
+bool TWriteTextFile::Flush() {
+    if (buffer_.empty() || failed_) return !failed_;
+    if (!file_.Write(buffer_.data(), static_cast<int64_t>(buffer_.size()))) {
+        failed_ = true;
+        LastIOStatus = IoStatus(file_.Error());
+    }
+    buffer_.clear();
+    return !failed_;
+}
+
+bool TWriteTextFile::Put(std::string_view text) {
+    if (!file_.IsOpen() || failed_) return false;
+    if (buffer_.size() + text.size() > kWriteBuffer) {
+        if (!Flush()) return false;
+        if (text.size() >= kWriteBuffer) {
+            if (!file_.Write(text.data(), static_cast<int64_t>(text.size()))) {
+                failed_ = true;
+                LastIOStatus = IoStatus(file_.Error());
+                return false;
+            }
+            return true;
+        }
+    }
+    buffer_.append(text);
+    return true;
+}
+
+bool TWriteTextFile::WriteText(std::string_view text) {
+    if (MaximumLineLength > 0 && LineFill > 0) return WriteItem(text);
+    ++Writes;
+    if (!Put(text)) return false;
+    BytesWritten += static_cast<int64_t>(text.size());
+    LineFill += static_cast<int64_t>(text.size());
+    return true;
+}
+
+bool TWriteTextFile::WriteLine(std::string_view text) {
+    ++Writes;
+    if (!Put(text) || !Put("\r\n")) return false;
+    BytesWritten += static_cast<int64_t>(text.size()) + 2;
+    LineFill = 0;
+    return true;
+}
+
+bool TWriteTextFile::WriteItem(std::string_view text) {
+    ++Writes;
+    if (LineFill + static_cast<int64_t>(text.size()) > MaximumLineLength) {
+        if (!Put("\r\n")) return false;
+        BytesWritten += 2;
+        LineFill = 0;
+    } else {
+        if (!Put(ItemPrefix)) return false;
+        BytesWritten += static_cast<int64_t>(ItemPrefix.size());
+        LineFill += static_cast<int64_t>(ItemPrefix.size());
+    }
+    if (!Put(text)) return false;
+    BytesWritten += static_cast<int64_t>(text.size());
+    LineFill += static_cast<int64_t>(text.size());
+    return true;
+}
+
+bool TWriteTextFile::Close() {
+    if (!file_.IsOpen()) return false;
+    bool ok = true;
+    if (HtmlFlag) ok = WriteLine("</body>") && WriteLine("</html>");
+    ok = Flush() && ok;
+    ok = file_.Close() && ok;
+    if (!ok || failed_) {
+        if (LastIOStatus == 0) LastIOStatus = IoStatus(file_.Error() ? file_.Error() : EIO);
+        Discard();
+        return false;
+    }
+    const std::string old = (flags_ & kOverwrite) && fs::FileExists(FileName) ? FileName : std::string();
+    if (!Commit(temp_path_, FileName, flags_, old)) {
+        LastIOStatus = IoStatus(fs::LastError());
+        Discard();
+        return false;
+    }
+    temp_path_.clear();
+    LastIOStatus = 0;
+    return true;
+}
+
+void TWriteTextFile::Discard() {
+    if (file_.IsOpen()) file_.Close();
+    if (!temp_path_.empty()) {
+        fs::DeleteFile(temp_path_);
+        temp_path_.clear();
+    }
+    buffer_.clear();
+}
+
+bool LoadTextFile(tables::ArrayOfFiles& table, std::string_view path, int code, bool unix_line_ends,
+                  text::GaugeViewFactory* views) {
+    table.Clear();
+    table.Reserve(5000, true);
+    TReadTextFile reader;
+    reader.UnixLineEnds = unix_line_ends;
+    reader.Progress.views = views;
+    if (!reader.Open(path)) return false;
+    if (code == tables::kCodeData && reader.FileSize > 0) table.ReserveText(static_cast<std::size_t>(reader.FileSize));
+    std::string_view line;
+    while (reader.ReadLineView(line)) table.AddLine(line, code);
+    const bool ok = reader.Close();
+    if (!ok) {
+        table.Clear();
+        return false;
+    }
+    table.ShrinkToFit();
+    return true;
+}
+
+}  // namespace rowsmith::files

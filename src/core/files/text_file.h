@@ -1,0 +1,135 @@
+#pragma once
+// Text files and file copy: the CR LF line reader, the destination writer (folders, overwrite,
+// rename), and the copy of one file, all sharing one destination preparation. An existing destination
+// is never touched until its replacement is complete: output goes to a temporary file in the
+// destination folder that is renamed over the old one when it is closed.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "files/platform_fs.h"
+#include "text/form_gauge.h"
+
+namespace rowsmith::tables {
+class ArrayOfFiles;
+}
+
+namespace rowsmith::files {
+
+// DestinationFlags bits.
+constexpr uint8_t kNoCreateFolders = 1;
+constexpr uint8_t kOverwrite = 2;
+constexpr uint8_t kRename = 4;
+constexpr uint8_t kSkipIdentical = 8;
+
+// Destination status bits.
+constexpr uint16_t kStatusError = 1;
+constexpr uint16_t kStatusExists = 2;
+constexpr uint16_t kStatusStop = 4;
+constexpr uint16_t kStatusCopied = 8;
+constexpr uint16_t kStatusDeleted = 16;  // the existing file is (to be) replaced
+constexpr uint16_t kStatusNewName = 128;
+constexpr uint16_t kStatusFoldersCreated = 256;
+constexpr uint16_t kStatusFolderFailed = 512;
+
+// 1 all folders existed, 0 some were created, -1 the first creation failed, -2 a later one failed.
+int ForceFolders(std::string_view folder);
+// The first free name formed with "_1", "_2", ... before the extension of the name part.
+std::string MakeUniqueName(std::string_view path);
+// Folders, then overwrite, rename or refusal when the destination exists. May change the path.
+uint16_t PrepareDestination(std::string& path, uint8_t flags);
+// Copies one file; keeps its bytes, its modification time and its permission bits. The path actually
+// written (after renaming) goes to *written when given.
+uint16_t CopyFile(std::string_view source, std::string_view destination, uint8_t flags,
+                  std::string* written = nullptr);
+// A short human-readable reason for a destination status that stopped or failed an operation.
+std::string DestinationStatusReason(uint16_t status, int error = 0);
+
+class TReadTextFile {
+public:
+    int32_t LinesRead = 0;
+    int64_t BytesConsumed = 0;
+    int64_t FileSize = 0;
+    int64_t Remaining = 0;
+    double Percent = 0;
+    int64_t PreviousPosition = 0;
+    std::string FileName;
+    std::string CurrentLine;
+    uint8_t Opened = 0;
+    text::TFormGauge Progress;
+    uint8_t ShowProgress = 0;
+    uint8_t EndReached = 0;
+    uint16_t LastIOStatus = 0;
+    // Also end lines at a lone LF and drop the CR of a CR LF ("Unix line ends").
+    bool UnixLineEnds = false;
+    // Bytes read per block; any size gives the same lines.
+    int64_t BlockSize = 1 << 20;
+
+    bool Open(std::string_view path);
+    bool ReadLine();
+    // The next line as a view into the reader's buffer, valid until the next read.
+    bool ReadLineView(std::string_view& line);
+    bool ReadNonEmptyLine();
+    bool Close();
+    // A read failed after the file was opened (the lines read so far are incomplete).
+    bool ReadFailed() const { return read_failed_; }
+
+private:
+    bool FillUntilLineEnd();
+    void Account(std::string_view line, int64_t terminator);
+
+    fs::File file_;
+    std::string pending_;
+    std::size_t pending_pos_ = 0;
+    std::string caption_;
+    bool read_failed_ = false;
+};
+
+class TWriteTextFile {
+public:
+    std::string FileName;  // the path actually written (after renaming)
+    int32_t Writes = 0;
+    int64_t BytesWritten = 0;
+    int64_t LineFill = 0;
+    int32_t MaximumLineLength = 0;
+    std::string ItemPrefix;
+    uint8_t HtmlFlag = 0;
+    uint16_t LastIOStatus = 0;
+    // The status of the last preparation.
+    uint16_t PrepareStatus = 0;
+
+    TWriteTextFile() = default;
+    TWriteTextFile(const TWriteTextFile&) = delete;
+    TWriteTextFile& operator=(const TWriteTextFile&) = delete;
+    ~TWriteTextFile();
+
+    bool OpenForWriting(std::string_view path, uint8_t flags);
+    bool WriteText(std::string_view text);
+    bool WriteLine(std::string_view text);
+    bool WriteItem(std::string_view text);
+    // Finishes the file: the temporary file replaces the destination. Returns false (and leaves the
+    // destination as it was) when any write failed.
+    bool Close();
+    // Abandons the file being written; the destination keeps what it had.
+    void Discard();
+    bool IsOpen() const { return file_.IsOpen(); }
+    bool Failed() const { return failed_; }
+
+private:
+    bool Put(std::string_view text);
+    bool Flush();
+
+    fs::File file_;
+    std::string temp_path_;
+    std::string buffer_;
+    uint8_t flags_ = 0;
+    bool failed_ = false;
+};
+
+// Loads a text file into a table, one row per line under `code` (clears the table first). Returns
+// whether the whole file could be read; a file that cannot be opened or read leaves the table empty.
+bool LoadTextFile(tables::ArrayOfFiles& table, std::string_view path, int code, bool unix_line_ends = false,
+                  text::GaugeViewFactory* views = nullptr);
+
+}  // namespace rowsmith::files

@@ -1,0 +1,75 @@
+#pragma once
+// The processing run: walks the file list once and copies each file, or rewrites it line by line
+// (interval selection, then the template or the line unchanged plus a line break). It needs nothing
+// of a window: the settings come in a record and every row's outcome goes out through a callback.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "tables/string_table.h"
+#include "text/form_gauge.h"
+
+namespace rowsmith::run {
+
+// Turns one kept line into output text through a template (the template engine implements it).
+class LineExpander {
+public:
+    virtual ~LineExpander() = default;
+    // Sets the variable "line" and expands the template; the result carries its own line breaks.
+    virtual std::string ExpandLine(std::string_view template_text, std::string_view line) = 0;
+};
+
+struct RunSettings {
+    bool IntervalActive = false;
+    std::string IntervalText;
+    bool TemplateActive = false;
+    std::string TemplateText;
+    uint8_t DestinationFlags = 2;
+    // Linux addition: split at a lone LF too, drop the CR of CR LF, end untemplated lines with LF.
+    bool UnixLineEnds = false;
+};
+
+// DestinationFlags from the window's destination options.
+uint8_t MakeDestinationFlags(bool create_folders, bool overwrite);
+
+enum class RowOutcome : uint8_t { Copied, Rewritten, Skipped, FolderCreated, Cancelled };
+
+struct RowReport {
+    int32_t Row = 0;
+    RowOutcome Outcome = RowOutcome::Skipped;
+    std::string Source;
+    std::string Destination;  // the path written (after renaming); the planned one when skipped
+    std::string Reason;       // why a row was skipped
+    int64_t Lines = 0;        // lines written (rewrite mode)
+};
+
+struct RunSummary {
+    int32_t Copied = 0;
+    int32_t Rewritten = 0;
+    int32_t Skipped = 0;
+    int32_t Folders = 0;
+    bool Cancelled = false;
+    bool IoStopped = false;  // an I/O error that makes further rows pointless (the destination is full)
+};
+
+struct RunHooks {
+    // Called once per row when its outcome is known.
+    std::function<void(const RowReport&)> OnRow;
+    // Polled between rows and between lines; true stops the run (the file being written is discarded).
+    std::function<bool()> ShouldCancel;
+    // Where the two progress records create their views (none: nothing is shown).
+    text::GaugeViewFactory* Views = nullptr;
+};
+
+// The mode the run takes for every row of these settings.
+bool CopiesFiles(const RunSettings& settings);
+
+RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_buffer, LineExpander* expander,
+                    const RunSettings& settings, const RunHooks& hooks = {});
+
+// "N copied, M rewritten, K skipped".
+std::string SummaryLine(const RunSummary& s);
+
+}  // namespace rowsmith::run

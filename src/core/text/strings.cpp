@@ -1,0 +1,348 @@
+#include "text/strings.h"
+
+#include <algorithm>
+
+#include "text/numbers.h"
+
+namespace rowsmith::text {
+
+// --- Character filters ---
+
+std::string KeepChars(std::string_view text, const CharSet& set) {
+    std::string r;
+    r.reserve(text.size());
+    for (char c : text)
+        if (set.Has(c)) r += c;
+    return r;
+}
+
+std::string OnlyNumbers(std::string_view text, const CharSet& extra) {
+    return KeepChars(text, Digits() | extra);
+}
+std::string OnlyNumbers(std::string_view text, std::string_view extra_chars) {
+    return OnlyNumbers(text, CharSet::Of(extra_chars));
+}
+std::string OnlyLetters(std::string_view text, const CharSet& extra) {
+    return KeepChars(text, Letters() | extra);
+}
+std::string OnlyLetters(std::string_view text, std::string_view extra_chars) {
+    return OnlyLetters(text, CharSet::Of(extra_chars));
+}
+std::string OnlyLettersAndNumbers(std::string_view text, const CharSet& extra) {
+    return KeepChars(text, Letters() | Digits() | extra);
+}
+std::string OnlyLettersAndNumbers(std::string_view text, std::string_view extra_chars) {
+    return OnlyLettersAndNumbers(text, CharSet::Of(extra_chars));
+}
+
+const CharSet& WordSeparators() {
+    return Others();
+}
+
+CharSet CaseEnglishSeparators() {
+    CharSet s = Others();
+    for (unsigned char c : {static_cast<unsigned char>('\''), static_cast<unsigned char>('`'),
+                            static_cast<unsigned char>(146), static_cast<unsigned char>(180)})
+        s.Remove(c);
+    if ((Letters() & CharSet::Range(128, 255)).Empty())
+        for (unsigned c = 128; c < 256; ++c) s.Remove(static_cast<unsigned char>(c));
+    return s;
+}
+
+char AlphabeticalGroup(std::string_view text, char digit_mark) {
+    if (text.empty()) return '-';
+    const unsigned char c = UpperChar(static_cast<unsigned char>(text[0]));
+    if (Others().Has(c)) return '!';
+    if (Digits().Has(c)) return digit_mark;
+    return c < 128 ? static_cast<char>(c) : 'A';
+}
+
+std::string SetText(const CharSet& set, std::string_view separator) {
+    std::string r;
+    bool first = true;
+    for (unsigned c = 0; c < 256; ++c) {
+        if (!set.Has(static_cast<unsigned char>(c))) continue;
+        if (!first) r += separator;
+        r += static_cast<char>(c);
+        first = false;
+    }
+    return r;
+}
+
+// --- Random values ---
+
+std::mt19937_64& RandomEngine() {
+    static std::mt19937_64 engine{std::random_device{}()};
+    return engine;
+}
+
+void SeedRandom(uint64_t seed) {
+    RandomEngine().seed(seed);
+}
+
+std::vector<int32_t> RandomPermutation(int32_t count) {
+    if (count < 1) return {0};
+    std::vector<int32_t> r(static_cast<std::size_t>(count) + 1);
+    for (int32_t i = 0; i <= count; ++i) r[i] = i;
+    std::uniform_int_distribution<int32_t> pick(1, count);
+    for (int32_t j = 1; j <= count; ++j) std::swap(r[pick(RandomEngine())], r[j]);
+    return r;
+}
+
+std::string RandomText(std::string_view pattern, int64_t length, int64_t width, std::string_view fill) {
+    static constexpr std::string_view kDigits = "0123456789";
+    static constexpr std::string_view kUpper = "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+    static constexpr std::string_view kLower = "abcdefghijklmnopqrstuvwxyz";
+    std::string pool;
+    for (char c : pattern.empty() ? std::string_view("l") : pattern) {
+        if (c == '#')
+            pool += kDigits;
+        else if (c == 'u')
+            pool += kUpper;
+        else
+            pool += kLower;
+    }
+    std::string r;
+    if (length > 0) {
+        r.reserve(static_cast<std::size_t>(length));
+        std::uniform_int_distribution<std::size_t> pick(0, pool.size() - 1);
+        for (int64_t i = 0; i < length; ++i) r += pool[pick(RandomEngine())];
+    }
+    const bool starts = !pattern.empty() && pattern.front() == '&';
+    const bool ends = !pattern.empty() && pattern.back() == '&';
+    if (starts) return PadText(r, fill, width, ends ? 2 : 0);
+    if (ends) return PadText(r, fill, width, 1);
+    return r;
+}
+
+// --- Text transforms ---
+
+std::string ReverseText(std::string_view text) {
+    return std::string(text.rbegin(), text.rend());
+}
+
+std::string RepeatText(std::string_view text, int64_t n) {
+    std::string r;
+    if (n <= 0 || text.empty()) return r;
+    r.reserve(text.size() * static_cast<std::size_t>(n));
+    for (int64_t i = 0; i < n; ++i) r += text;
+    return r;
+}
+
+std::string ShortenText(std::string_view text, int64_t maximum, std::string_view suffix) {
+    if (static_cast<int64_t>(text.size()) <= maximum) return std::string(text);
+    if (maximum <= 0) return {};
+    const int64_t keep = std::max<int64_t>(0, maximum - static_cast<int64_t>(suffix.size()));
+    std::string r(text.substr(0, static_cast<std::size_t>(keep)));
+    r += suffix;
+    if (static_cast<int64_t>(r.size()) > maximum) r.resize(static_cast<std::size_t>(maximum));
+    return r;
+}
+
+std::string OverwriteSpan(std::string_view text, std::string_view fill, int64_t position, int64_t count) {
+    if (position < 1) position = 1;
+    if (count < 0) count = 0;
+    const std::size_t before = std::min(text.size(), static_cast<std::size_t>(position - 1));
+    std::string r(text.substr(0, before));
+    r += FillText(fill, count);
+    const uint64_t after = static_cast<uint64_t>(position - 1) + static_cast<uint64_t>(count);
+    if (after < text.size()) r += text.substr(static_cast<std::size_t>(after));
+    return r;
+}
+
+std::string ReplaceAll(std::string_view text, std::string_view search, std::string_view replacement,
+                       bool case_sensitive) {
+    if (search.empty()) return std::string(text);
+    // The case table maps byte to byte, so positions in the lowered copy are positions in the text.
+    std::string lowered_text;
+    std::string lowered_search;
+    std::string_view hay = text;
+    std::string_view needle = search;
+    if (!case_sensitive) {
+        lowered_text = LowerCase(text);
+        lowered_search = LowerCase(search);
+        hay = lowered_text;
+        needle = lowered_search;
+    }
+    std::string r;
+    r.reserve(text.size());
+    std::size_t from = 0;
+    for (std::size_t at = hay.find(needle); at != std::string_view::npos; at = hay.find(needle, from)) {
+        r += text.substr(from, at - from);
+        r += replacement;
+        from = at + needle.size();
+    }
+    r += text.substr(from);
+    return r;
+}
+
+std::string JoinNonEmpty(std::string_view a, std::string_view separator, std::string_view b) {
+    if (a.empty()) return std::string(b);
+    if (b.empty()) return std::string(a);
+    std::string r(a);
+    r += separator;
+    r += b;
+    return r;
+}
+
+namespace {
+
+// Article endings in the order they are tried, with the article each one carries.
+struct ArticleEnding {
+    std::string_view ending;
+    std::string_view article;
+};
+constexpr ArticleEnding kArticleEndings[] = {{", the", "the"}, {",the", "the"}, {", an", "an"},
+                                             {",an", "an"},    {", a", "a"},    {",a", "a"}};
+
+const ArticleEnding* FindArticleEnding(std::string_view text) {
+    for (const auto& e : kArticleEndings)
+        if (text.size() >= e.ending.size() &&
+            EqualsIgnoreCase(text.substr(text.size() - e.ending.size()), e.ending))
+            return &e;
+    return nullptr;
+}
+
+}  // namespace
+
+std::string DropTrailingArticle(std::string_view text) {
+    const ArticleEnding* e = FindArticleEnding(text);
+    if (e == nullptr) return std::string(text);
+    return std::string(text.substr(0, text.size() - e->ending.size()));
+}
+
+std::string MoveArticleToFront(std::string_view text) {
+    const ArticleEnding* e = FindArticleEnding(text);
+    if (e == nullptr) return std::string(text);
+    std::string article(e->article);
+    article[0] = UpperChar(article[0]);
+    return article + " " + std::string(text.substr(0, text.size() - e->ending.size()));
+}
+
+std::string ClosingBracket(char c) {
+    switch (c) {
+        case '(':
+            return ")";
+        case '[':
+            return "]";
+        case '{':
+            return "}";
+        default:
+            return {};
+    }
+}
+
+std::string NoBreak(std::string_view text) {
+    if (text.empty()) return {};
+    return "<nobr>" + std::string(text) + "</nobr>";
+}
+
+std::string SpacesToNbsp(std::string_view text) {
+    std::string r;
+    r.reserve(text.size());
+    for (char c : text) {
+        if (Blanks().Has(c))
+            r += "&nbsp;";
+        else
+            r += c;
+    }
+    return r;
+}
+
+std::string NbspInRuns(std::string_view text, const CharSet& set) {
+    const CharSet& blanks = Blanks();
+    const CharSet run_chars = set | blanks;
+    std::string r;
+    r.reserve(text.size());
+    std::size_t i = 0;
+    while (i < text.size()) {
+        if (!run_chars.Has(text[i])) {
+            r += text[i++];
+            continue;
+        }
+        std::size_t end = i;
+        while (end < text.size() && run_chars.Has(text[end])) ++end;
+        for (std::size_t k = i; k < end; ++k) {
+            if (blanks.Has(text[k]) && k + 1 != end)
+                r += "&nbsp;";
+            else
+                r += text[k];
+        }
+        i = end;
+    }
+    return r;
+}
+
+std::string NbspInNumbers(std::string_view text) {
+    static const CharSet set = Digits() | CharSet::Of("+-()[]{}");
+    return NbspInRuns(text, set);
+}
+
+std::string NbspBetweenWords(std::string_view text) {
+    // Letters come from the case tables in force, so the set is built on each call.
+    return NbspInRuns(text, Letters() | Digits() | CharSet::Of("-"));
+}
+
+namespace {
+
+bool StartsWithIgnoreCase(std::string_view text, std::size_t at, std::string_view word) {
+    return text.size() - at >= word.size() && EqualsIgnoreCase(text.substr(at, word.size()), word);
+}
+
+bool IsEntityNameChar(char c) {
+    return IsDigit(c) || IsAsciiLetter(c) || c == '#';
+}
+
+}  // namespace
+
+std::string VisibleText(std::string_view text) {
+    static constexpr std::string_view kOpen = "<nobr>";
+    static constexpr std::string_view kClose = "</nobr>";
+    // Pass 1: blanks inside <nobr> spans (nested ones too; an unclosed span runs to the end) become "_".
+    std::string unbroken;
+    unbroken.reserve(text.size());
+    int depth = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        if (text[i] == '<' && StartsWithIgnoreCase(text, i, kOpen)) {
+            ++depth;
+            i += kOpen.size();
+        } else if (depth > 0 && text[i] == '<' && StartsWithIgnoreCase(text, i, kClose)) {
+            --depth;
+            i += kClose.size();
+        } else {
+            unbroken += (depth > 0 && Blanks().Has(text[i])) ? '_' : text[i];
+            ++i;
+        }
+    }
+    // Pass 2: line breaks, tags and entities.
+    std::string r;
+    r.reserve(unbroken.size());
+    for (std::size_t i = 0; i < unbroken.size();) {
+        const char c = unbroken[i];
+        if (c == '<') {
+            if (StartsWithIgnoreCase(unbroken, i, "<br>")) {
+                r += ' ';
+                i += 4;
+                continue;
+            }
+            const auto close = unbroken.find('>', i + 1);
+            if (close != std::string::npos) {
+                i = close + 1;
+                continue;
+            }
+        } else if (c == '&') {
+            std::size_t k = i + 1;
+            while (k < unbroken.size() && k - i <= 32 && IsEntityNameChar(unbroken[k])) ++k;
+            if (k > i + 1 && k < unbroken.size() && unbroken[k] == ';') {
+                r += '_';
+                i = k + 1;
+                continue;
+            }
+        }
+        r += c;
+        ++i;
+    }
+    return r;
+}
+
+}  // namespace rowsmith::text
