@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <ostream>
 
@@ -31,6 +32,22 @@ private:
     int width_;
 };
 
+// A span as H:MM:SS, with whole days in front when there are any ("1d 02:03:04").
+std::string Span(int64_t ms) {
+    if (ms < 0) ms = 0;
+    int64_t s = ms / 1000;
+    const int64_t days = s / 86400;
+    s %= 86400;
+    char buf[48];
+    if (days > 0)
+        std::snprintf(buf, sizeof buf, "%lldd %02lld:%02lld:%02lld", static_cast<long long>(days),
+                      static_cast<long long>(s / 3600), static_cast<long long>(s / 60 % 60), static_cast<long long>(s % 60));
+    else
+        std::snprintf(buf, sizeof buf, "%lld:%02lld:%02lld", static_cast<long long>(s / 3600),
+                      static_cast<long long>(s / 60 % 60), static_cast<long long>(s % 60));
+    return buf;
+}
+
 }  // namespace
 
 int TerminalColumns() {
@@ -52,9 +69,9 @@ std::string FormatProgressLine(const text::GaugePaint& p, int width) {
     line += std::string(static_cast<std::size_t>(filled), '#');
     line += std::string(static_cast<std::size_t>(kBarCells - filled), '.');
     line += "] ";
-    line += p.status_elapsed;
-    line += ' ';
-    line += p.status_eta;
+    line += Span(p.elapsed_ms);
+    line += " ETA: ";
+    line += Span(p.eta_ms);
     if (p.show_detail && !p.detail.empty()) {
         line += "  ";
         line += p.detail;

@@ -1,0 +1,390 @@
+#include "text/search.h"
+
+#include "text/spans.h"
+
+namespace rowsmith::text {
+
+namespace {
+
+constexpr std::size_t npos = std::string_view::npos;
+
+bool HasLetter(std::string_view s) {
+    const CharSet& letters = Tables().letters;
+    for (char c : s)
+        if (letters.Has(c)) return true;
+    return false;
+}
+
+// Case-folding search; `lowered` is the search text already lower-cased.
+std::size_t FindFolded(std::string_view lowered, std::string_view text, std::size_t from) {
+    const auto& lower = Tables().lower;
+    const std::size_t m = lowered.size();
+    const unsigned char first = static_cast<unsigned char>(lowered[0]);
+    const std::size_t last = text.size() - m;
+    for (std::size_t i = from; i <= last; ++i) {
+        if (lower[static_cast<unsigned char>(text[i])] != first) continue;
+        std::size_t k = 1;
+        while (k < m &&
+               lower[static_cast<unsigned char>(text[i + k])] == static_cast<unsigned char>(lowered[k]))
+            ++k;
+        if (k == m) return i;
+    }
+    return npos;
+}
+
+int32_t ToPos(std::size_t zero_based) {
+    return zero_based == npos ? 0 : static_cast<int32_t>(zero_based + 1);
+}
+
+// True when the set character at i is not the first of its run.
+bool ContinuesRun(std::string_view text, std::size_t i, const CharSet& set) {
+    return i > 0 && set.Has(text[i - 1]);
+}
+
+struct Match {
+    std::size_t start = npos;
+    std::size_t length = 0;
+};
+
+// One candidate of the record's mode at or after p. Runs (modes 2 to 4) are maximal: a run whose start
+// lies before p is passed over, so that its tail is never reported as a run of its own.
+Match FindOne(const PosInfoT& info, std::string_view needle, std::string_view hay, std::size_t p) {
+    const std::size_t n = hay.size();
+    switch (info.Mode) {
+        case kSearchText: {
+            const std::size_t s = FindBytes(needle, hay, p, true);
+            if (s == npos) return {};
+            return {s, needle.size()};
+        }
+        case kSearchCharOfSet:
+            for (std::size_t i = p; i < n; ++i)
+                if (info.SearchSet.Has(hay[i])) return {i, 1};
+            return {};
+        case kSearchDigitRun:
+        case kSearchWordRun: {
+            const CharSet& set = info.Mode == kSearchDigitRun ? Digits() : info.WordCharacters;
+            std::size_t i = p;
+            while (i < n) {
+                if (!set.Has(hay[i])) {
+                    ++i;
+                    continue;
+                }
+                std::size_t j = i;
+                while (j < n && set.Has(hay[j])) ++j;
+                if (i == p && ContinuesRun(hay, i, set)) {
+                    i = j;
+                    continue;
+                }
+                return {i, j - i};
+            }
+            return {};
+        }
+        case kSearchRepeated: {
+            const auto& lower = Tables().lower;
+            const bool exact = info.CaseSensitive != 0;
+            auto same = [&](char a, char b) {
+                return exact ? a == b
+                             : lower[static_cast<unsigned char>(a)] == lower[static_cast<unsigned char>(b)];
+            };
+            std::size_t i = p;
+            while (i + 1 < n) {
+                if (!info.LetterSet.Has(hay[i]) || !same(hay[i], hay[i + 1])) {
+                    ++i;
+                    continue;
+                }
+                std::size_t j = i + 1;
+                while (j < n && same(hay[j], hay[i])) ++j;
+                if (i == p && i > 0 && same(hay[i - 1], hay[i])) {
+                    i = j;
+                    continue;
+                }
+                return {i, j - i};
+            }
+            return {};
+        }
+        default:
+            return {};
+    }
+}
+
+void ClearResult(PosInfoT& info) {
+    info.Positions.clear();
+    info.FoundCount = 0;
+    info.FoundPosition = 0;
+    info.FoundLength = 0;
+}
+
+}  // namespace
+
+CharSet DefaultWordCharacters() {
+    return Letters() | Digits() | CharSet::Of("'`\x92");
+}
+
+void InitPosInfo(PosInfoT& info) {
+    info = PosInfoT();
+}
+
+std::size_t FindBytes(std::string_view search, std::string_view text, std::size_t from, bool case_sensitive) {
+    if (search.empty() || from > text.size() || search.size() > text.size() - from) return npos;
+    if (case_sensitive || !HasLetter(search)) return text.find(search, from);
+    if (search.size() <= 32) {
+        char buf[32];
+        const auto& lower = Tables().lower;
+        for (std::size_t i = 0; i < search.size(); ++i)
+            buf[i] = static_cast<char>(lower[static_cast<unsigned char>(search[i])]);
+        return FindFolded(std::string_view(buf, search.size()), text, from);
+    }
+    return FindFolded(LowerCase(search), text, from);
+}
+
+int32_t SearchPosInfo(PosInfoT& info, std::string_view search, std::string_view text) {
+    ClearResult(info);
+    const bool simple = !info.MustEndWord && !info.MustStartWord && info.Mode == kSearchText &&
+                        info.Anchor == 0 && !info.SkipQuoted && info.Occurrence == 1 && !info.CollectAll;
+    if (simple) {
+        const int32_t pos = FindText(search, text, info.CaseSensitive ? 1 : 0);
+        if (pos == 0) return 0;
+        const PositionT m{pos, static_cast<int32_t>(search.size())};
+        info.Positions = {m, m};
+        info.FoundCount = 1;
+        info.FoundPosition = pos;
+        info.FoundLength = m.Length;
+        return pos;
+    }
+    if (info.Mode == kSearchText && search.empty()) return 0;
+
+    // The working copies: lower-cased for a case-free text search, quoted spans blanked.
+    const bool fold = info.Mode == kSearchText && !info.CaseSensitive && HasLetter(search);
+    std::string work;
+    std::string needle_store;
+    std::string_view hay = text;
+    std::string_view needle = search;
+    if (info.SkipQuoted && !info.QuoteOpen.empty()) {
+        work = BlankQuotedSpans(text, info.QuoteOpen, info.QuoteClose);
+        hay = work;
+    }
+    if (fold) {
+        if (work.empty()) work.assign(text);
+        LowerCaseInPlace(work);
+        hay = work;
+        needle_store = LowerCase(search);
+        needle = needle_store;
+    }
+
+    // How many matches are needed: 1 for the first, N for the N-th, all otherwise.
+    enum { kFirst, kLast, kNth, kFromEnd } choice;
+    int32_t wanted = 0;
+    if (info.Anchor == 1) {
+        choice = kFirst;
+    } else if (info.Anchor == 2 || info.Occurrence == 0) {
+        choice = kLast;
+    } else if (info.Occurrence > 0) {
+        choice = info.Occurrence == 1 ? kFirst : kNth;
+    } else {
+        choice = kFromEnd;
+    }
+    if (choice == kFirst) wanted = 1;
+    if (choice == kNth) wanted = info.Occurrence;
+    const bool collect_all = info.CollectAll || choice == kLast || choice == kFromEnd;
+
+    std::vector<PositionT> found;
+    std::size_t p = 0;
+    const std::size_t n = text.size();
+    while (p <= n) {
+        const Match m = FindOne(info, needle, hay, p);
+        if (m.start == npos) break;
+        const std::size_t end = m.start + m.length;
+        const bool start_ok =
+            !info.MustStartWord || m.start == 0 || info.WordSeparators.Has(text[m.start - 1]);
+        const bool end_ok = !info.MustEndWord || end >= n || info.WordSeparators.Has(text[end]);
+        if (!start_ok || !end_ok) {
+            p = m.start + 1;
+            continue;
+        }
+        found.push_back({static_cast<int32_t>(m.start + 1), static_cast<int32_t>(m.length)});
+        if (!collect_all && static_cast<int32_t>(found.size()) >= wanted) break;
+        p = info.Overlapping ? m.start + 1 : end;
+    }
+
+    const int32_t count = static_cast<int32_t>(found.size());
+    int32_t index = 0;  // 1-based index of the chosen match, 0 for none
+    switch (choice) {
+        case kFirst:
+            index = count >= 1 ? 1 : 0;
+            break;
+        case kLast:
+            index = count;
+            break;
+        case kNth:
+            index = count >= wanted ? wanted : 0;
+            break;
+        case kFromEnd:
+            index = count + info.Occurrence + 1;
+            break;
+    }
+    if (index < 1 || index > count) index = 0;
+    if (index) {
+        const PositionT& c = found[index - 1];
+        if (info.Anchor == 1 && c.Position != 1) index = 0;
+        if (info.Anchor == 2 && static_cast<std::size_t>(c.Position - 1 + c.Length) != n) index = 0;
+    }
+    // SearchAll keeps what it collected even when the choice fails; a plain search reports nothing.
+    if (index == 0 && !info.CollectAll) return 0;
+    if (count > 0) {
+        info.Positions.reserve(found.size() + 1);
+        info.Positions.push_back(found.back());
+        info.Positions.insert(info.Positions.end(), found.begin(), found.end());
+    }
+    info.FoundCount = count;
+    if (index) {
+        info.FoundPosition = found[index - 1].Position;
+        info.FoundLength = found[index - 1].Length;
+    }
+    return info.FoundPosition;
+}
+
+int32_t SearchAll(PosInfoT& info, std::string_view search, std::string_view text) {
+    info.CollectAll = 1;
+    SearchPosInfo(info, search, text);
+    info.CollectAll = 0;
+    return info.FoundCount;
+}
+
+int32_t SearchStored(PosInfoT& info, std::string_view text) {
+    // SearchPosInfo leaves SearchText alone, so the record's own text can be passed by view.
+    return SearchPosInfo(info, info.SearchText, text);
+}
+
+int32_t SearchByMode(PosInfoT& info, uint8_t mode, std::string_view text) {
+    info.Mode = mode;
+    return SearchStored(info, text);
+}
+
+int32_t SearchCharOfSet(PosInfoT& info, const CharSet& set, std::string_view text) {
+    info.Mode = kSearchCharOfSet;
+    info.SearchSet = set;
+    return SearchStored(info, text);
+}
+
+int32_t FindText(std::string_view search, std::string_view text, int case_flag) {
+    return ToPos(FindBytes(search, text, 0, (case_flag & 1) != 0));
+}
+
+int32_t FindTextFrom(std::string_view search, std::string_view text, int32_t from, int case_flag) {
+    const std::size_t start = from < 1 ? 0 : static_cast<std::size_t>(from - 1);
+    return ToPos(FindBytes(search, text, start, (case_flag & 1) != 0));
+}
+
+int32_t FindOccurrence(std::string_view search, std::string_view text, int32_t occurrence, int case_flag) {
+    PosInfoT info;
+    info.CaseSensitive = (case_flag & 1) ? 1 : 0;
+    info.Occurrence = occurrence;
+    return SearchPosInfo(info, search, text);
+}
+
+int32_t FindWholeWord(std::string_view word, std::string_view text, int case_flag) {
+    PosInfoT info;
+    info.CaseSensitive = (case_flag & 1) ? 1 : 0;
+    info.MustStartWord = 1;
+    info.MustEndWord = 1;
+    return SearchPosInfo(info, word, text);
+}
+
+PositionT FindNthNumber(std::string_view text, int32_t n) {
+    PosInfoT info;
+    info.Mode = kSearchDigitRun;
+    info.Occurrence = n;
+    SearchPosInfo(info, {}, text);
+    return {info.FoundPosition, info.FoundLength};
+}
+
+CharPosT FindLastOfSet(const CharSet& set, std::string_view text) {
+    for (std::size_t i = text.size(); i > 0; --i)
+        if (set.Has(text[i - 1])) return {static_cast<int32_t>(i), text[i - 1]};
+    return {};
+}
+
+CharPosT FirstCharOfSet(const CharSet& set, std::string_view text) {
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (set.Has(text[i])) return {static_cast<int32_t>(i + 1), text[i]};
+    return {};
+}
+
+PositionT RunOfSetAt(const CharSet& set, std::string_view text) {
+    const CharPosT first = FirstCharOfSet(set, text);
+    if (first.Position == 0) return {};
+    return {first.Position, RunLengthAt(text, set, first.Position)};
+}
+
+int32_t RunLengthAt(std::string_view text, const CharSet& set, int32_t from) {
+    if (from < 1) return 0;
+    std::size_t i = static_cast<std::size_t>(from - 1);
+    const std::size_t start = i;
+    while (i < text.size() && set.Has(text[i])) ++i;
+    return static_cast<int32_t>(i - start);
+}
+
+int32_t CountOccurrences(std::string_view search, std::string_view text) {
+    PosInfoT info;
+    info.CaseSensitive = 0;
+    return SearchAll(info, search, text);
+}
+
+int32_t CountNonOverlapping(std::string_view search, std::string_view text) {
+    PosInfoT info;
+    info.CaseSensitive = 0;
+    info.Overlapping = 0;
+    return SearchAll(info, search, text);
+}
+
+int32_t CountInItems(std::string_view separators, std::string_view text, int case_flag,
+                     std::string_view marker, std::string_view quote_close, std::string_view quote_open) {
+    return static_cast<int32_t>(
+               CutItems(text, separators, marker, case_flag, quote_close, quote_open).size()) -
+           1;
+}
+
+int32_t CountItems(std::string_view list, std::string_view separator) {
+    if (list.empty()) return 0;
+    int32_t count = 1;
+    for (std::size_t p = FindBytes(separator, list, 0, false); p != npos;
+         p = FindBytes(separator, list, p + separator.size(), false))
+        ++count;
+    return count;
+}
+
+int32_t EntryIndex(std::string_view entry, std::string_view list, std::string_view separator, int case_flag) {
+    const bool exact = (case_flag & 1) != 0;
+    std::string framed;
+    framed.reserve(list.size() + 2 * separator.size());
+    framed.append(separator).append(list).append(separator);
+    std::string needle;
+    needle.append(separator).append(entry).append(separator);
+    const std::size_t at = FindBytes(needle, framed, 0, exact);
+    if (at == npos) return 0;
+    const std::string_view before = std::string_view(framed).substr(0, at);
+    int32_t index = 1;
+    for (std::size_t p = FindBytes(separator, before, 0, exact); p != npos;
+         p = FindBytes(separator, before, p + separator.size(), exact))
+        ++index;
+    return index;
+}
+
+std::vector<std::string_view> SeparatorAlternatives(std::string_view separators, std::string_view marker) {
+    std::vector<std::string_view> alts;
+    if (marker.empty() || marker == kSingleMarker) {
+        if (!separators.empty()) alts.push_back(separators);
+        return alts;
+    }
+    std::size_t pos = 0;
+    for (;;) {
+        const std::size_t next = separators.find(marker, pos);
+        const std::string_view alt = separators.substr(pos, next == npos ? npos : next - pos);
+        if (!alt.empty()) alts.push_back(alt);
+        if (next == npos) break;
+        pos = next + marker.size();
+    }
+    return alts;
+}
+
+}  // namespace rowsmith::text
