@@ -64,14 +64,13 @@ bool FillFacts(int dirfd, const char* path, std::string_view display_name, bool 
     struct statx st;
     const unsigned mask = STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_MTIME | STATX_ATIME | STATX_CTIME |
                           STATX_BTIME | STATX_UID | STATX_GID | STATX_INO;
-    struct statx lst;
-    if (statx(dirfd, path, AT_SYMLINK_NOFOLLOW, STATX_TYPE, &lst) != 0) {
+    if (statx(dirfd, path, AT_SYMLINK_NOFOLLOW, mask, &st) != 0) {
         Fail();
         return false;
     }
-    out.is_symlink = S_ISLNK(lst.stx_mode);
-    if (statx(dirfd, path, out.is_symlink && follow ? 0 : AT_SYMLINK_NOFOLLOW, mask, &st) != 0) {
-        // A dangling link: it exists as a name but has no facts of a file.
+    out.is_symlink = S_ISLNK(st.stx_mode);
+    // Only a link needs a second look, at what it points to; a dangling link has no facts of a file.
+    if (out.is_symlink && follow && statx(dirfd, path, 0, mask, &st) != 0) {
         Fail();
         return false;
     }

@@ -35,7 +35,7 @@ bool TFindAnyFile::NextItem() {
         fs::FolderItem& it = items_[next_++];
         if (!WalkerMaskMatches(it.name, Mask)) continue;
         SearchRecord = FoundItem{};
-        SearchRecord.Name = std::move(it.name);
+        SearchRecord.Name = it.name;
         if (WantFacts) {
             SearchRecord.HasFacts = fs::GetItemFacts(Folder, SearchRecord.Name, SearchRecord.Facts);
             SearchRecord.IsFolder = SearchRecord.HasFacts ? SearchRecord.Facts.is_folder : it.is_folder;
@@ -74,6 +74,8 @@ void TFindAnyFileWithSubDirs::Start(std::string_view folder, std::string_view ma
     root.Folder = Folder;
     levels_.push_back(std::move(root));
     ItemWalker.AttributeFilter = AttributeFilter;
+    // Facts are looked up by the caller for the items it keeps (most of a tree may fail the masks).
+    ItemWalker.WantFacts = AttributeFilter != 63;
     ItemWalker.Start(Folder, Mask);
 }
 
@@ -90,11 +92,9 @@ bool TFindAnyFileWithSubDirs::NextItem() {
             }
             level.ItemsDone = true;
             // Subfolders are found whatever the mask; links to folders are not entered.
-            if (CurrentDepth < deepest) {
-                std::vector<fs::FolderItem> all;
-                if (fs::ListFolder(level.Folder, all))
-                    for (auto& it : all)
-                        if (it.is_folder) level.Subfolders.push_back(std::move(it.name));
+            if (CurrentDepth < deepest && ItemWalker.Listed()) {
+                for (const auto& it : ItemWalker.Listing())
+                    if (it.is_folder) level.Subfolders.push_back(it.name);
             }
             const double part = level.Share / static_cast<double>(level.Subfolders.size() + 1);
             level.SubfolderCounter = static_cast<int32_t>(level.Subfolders.size()) + 1;
@@ -172,6 +172,14 @@ struct Populator {
     double share = 100;
     int entry_index = 0;  // 0-based
 
+    void Report(std::string_view folder, std::string_view name, double within) {
+        // Building the full path costs little next to the folder listing; the record decides whether to show it.
+        std::string full(folder);
+        if (!full.empty() && full.back() != '/') full += '/';
+        full.append(name);
+        Report(std::string_view(full), within);
+    }
+
     void Report(std::string_view full, double within) {
         const int pct = static_cast<int>(std::trunc(entry_index * share + share * within / 100.0));
         std::string caption = caption_head;
@@ -182,16 +190,24 @@ struct Populator {
     }
 
     // One candidate: name cells, facts, the scan filter and the list-what setting.
+    // facts == nullptr with look_up set: the item's facts are read once the filter has accepted its name.
     void Candidate(std::string_view folder, std::string_view name, const fs::PathFacts* facts, uint8_t kind,
-                   std::string_view list_file, std::string_view mask, double within) {
+                   std::string_view list_file, std::string_view mask, double within, bool look_up = false) {
         tables::DataRecT row;
         row.Kind = kind;
+        if (facts) SetFacts(row, *facts);
+        if (table.ScanFilter && !table.ScanFilter(row, name)) {
+            Report(folder, name, within);
+            return;
+        }
+        if (!facts && look_up) {
+            fs::PathFacts f;
+            if (fs::GetItemFacts(folder, name, f)) SetFacts(row, f);
+        }
         FillNameCells(table, row, folder, name);
         Report(table.StoredText(row, tables::kCodeFullPath), within);
-        if (facts) SetFacts(row, *facts);
         if (!list_file.empty()) table.SetCellOf(row, tables::kCodeListFile, list_file);
         if (!mask.empty()) table.SetCellOf(row, tables::kCodeMask, mask);
-        if (table.ScanFilter && !table.ScanFilter(row, name)) return;
         const bool folder_row = row.Extra && (row.Extra->Facts.Attributes & fs::kAttrFolder);
         if (table.ListWhat == 0 && folder_row) return;
         if (table.ListWhat == 1 && !folder_row) return;
@@ -256,7 +272,7 @@ struct Populator {
                     continue;
                 }
                 Candidate(item_folder, item.Name, item.HasFacts ? &item.Facts : nullptr, 1, "", mask,
-                          walk.Percentage);
+                          walk.Percentage, true);
             }
             return;
         }

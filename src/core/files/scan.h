@@ -37,6 +37,9 @@ struct TFindAnyFile {
 
     void Start(std::string_view folder, std::string_view mask);
     bool NextItem();
+    // The whole listing of the folder (every item, whatever the mask), once the first item was asked for.
+    bool Listed() const { return FirstCall == 0; }
+    const std::vector<fs::FolderItem>& Listing() const { return items_; }
 
 private:
     std::vector<fs::FolderItem> items_;
