@@ -35,7 +35,7 @@ constexpr const char* kIntervalHelp =
 void AddSourceOptions(CLI::App* sub, std::string& source, std::string* destination, int& levels, std::string& masks,
                       std::string& sort, bool& flat) {
     sub->add_option("SOURCE", source, "The source folder")->required();
-    if (destination) sub->add_option("DEST", *destination, "The destination folder (relative to SOURCE's parent when relative: ../out is beside SOURCE)");
+    if (destination) sub->add_option("DEST", *destination, "The destination folder (a relative path is taken from the current folder, like SOURCE)");
     sub->add_option("--levels", levels, "Subfolder levels to descend, 0 to 255 (default 0: only SOURCE itself)")
         ->check(CLI::Range(0, 255));
     sub->add_option("--masks", masks, "File masks separated by \"|\" (default \"*.*\": names with a dot)");

@@ -239,10 +239,11 @@ std::string FinalDestinationPath(std::string_view source_root, std::string_view 
     std::string tail;
     // Whole components decide: a sibling such as "c:\testing" is not inside "c:\test", and its files
     // must not be mapped through ".." out of the destination.
-    if (IsInside(full, root, style))
-        tail = RelativePath(full, root, style);
-    else
-        tail = full.substr(RootEnd(full, style) - 1);
+    const bool inside = IsInside(full, root, style);
+    if (inside) tail = RelativePath(full, root, style);
+    // Roots that differ only in their form ("\\srv" above "\\srv\share\...", or a server named "..")
+    // give the path back whole; joined as it is, it could climb out of the destination.
+    if (!inside || IsAbsolute(tail, style)) tail = full.substr(RootEnd(full, style) - 1);
     return Join(destination_root, tail, kFirstSeparatorMode, style);
 }
 

@@ -242,8 +242,12 @@ struct Populator {
             entry.erase(0, 5);
         }
         if (const std::size_t m = entry.find("\\\\\\"); m != std::string::npos) {
-            // Three backslashes: walk this folder alone.
-            entry.erase(m, 2);
+            // Three backslashes: walk this folder alone. In Windows style the marker leaves one separator
+            // behind; a backslash is an ordinary character here, so the marker becomes "/" (nothing when a
+            // separator or the end of the text is next to it).
+            const bool keeps_separator = m == 0 || IsSeparator(entry[m - 1]) || m + 3 >= entry.size() ||
+                                         IsSeparator(entry[m + 3]);
+            entry.replace(m, 3, keeps_separator ? "" : "/");
             depth = 0;
         }
         std::string mask;

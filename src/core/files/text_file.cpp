@@ -127,9 +127,10 @@ uint16_t CopyFile(std::string_view source, std::string_view destination, uint8_t
     }
     // Nothing may write over its own source.
     if (SamePath(source, dest) || fs::SameFile(source, dest)) return kStatusError | kStatusStop;
-    // The source is opened first, so that an unreadable one changes nothing at the destination.
+    // The source is opened first, so that an unreadable one changes nothing at the destination; only a
+    // regular file is opened (opening a pipe would wait for a writer).
     fs::File in;
-    if (!in.OpenRead(source) || !fs::GetFacts(source, src_facts) || !src_facts.is_file)
+    if (!fs::GetFacts(source, src_facts) || !src_facts.is_file || !in.OpenRead(source))
         return kStatusError | kStatusStop;
     uint16_t status = PrepareDestination(dest, flags);
     if (written) *written = dest;

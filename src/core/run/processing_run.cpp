@@ -131,8 +131,13 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
             if (status & files::kStatusCopied) {
                 rep.Outcome = RowOutcome::Copied;
             } else {
-                rep.Reason = (status & files::kStatusStop) ? files::DestinationStatusReason(status)
-                                                           : "copy failed: " + ErrorText(err);
+                // The copy opens its source before touching the destination: a stop may be the source's.
+                files::fs::File probe;
+                if ((status & files::kStatusStop) && !probe.OpenRead(rep.Source))
+                    rep.Reason = "the source cannot be read: " + ErrorText(probe.Error());
+                else
+                    rep.Reason = (status & files::kStatusStop) ? files::DestinationStatusReason(status)
+                                                               : "copy failed: " + ErrorText(err);
                 if (StopsTheRun(err)) summary.IoStopped = true;
             }
             copied_size += tables::CellAsInteger64(file_list.GetCell(row, tables::kCodeSize));

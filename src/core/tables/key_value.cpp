@@ -108,10 +108,9 @@ void ArrayOfFiles::HandleKeyValueLine(std::string_view raw) {
                 p.opens_value = true;
             } else {
                 std::string v = Trim(line.substr(eq + 1));
-                if (!v.empty() && v.front() == '"') {
-                    v.erase(0, 1);
-                    if (!v.empty() && v.back() == '"') v.pop_back();
-                }
+                // One leading and one trailing double quote go, each on its own (as entries do).
+                if (!v.empty() && v.front() == '"') v.erase(0, 1);
+                if (!v.empty() && v.back() == '"') v.pop_back();
                 p.value = v;
             }
         }

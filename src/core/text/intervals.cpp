@@ -1,6 +1,7 @@
 #include "text/intervals.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace rowsmith::text {
 
@@ -123,6 +124,13 @@ bool AdvanceLoop(LoopT& loop) {
             if (loop.Kind == Invalid) continue;
             loop.Lookahead = loop.RangeStart;
         } else {
+            // A range may end at the largest (or smallest) 32-bit number: stepping past it ends the range.
+            const int32_t edge = loop.Kind == Upward ? std::numeric_limits<int32_t>::max()
+                                                     : std::numeric_limits<int32_t>::min();
+            if (loop.Lookahead == edge) {
+                loop.Lookahead = -1;
+                continue;
+            }
             loop.Lookahead += loop.Kind == Upward ? 1 : -1;
         }
         const int32_t lo = std::min(loop.RangeStart, loop.RangeEnd);

@@ -1,0 +1,82 @@
+#pragma once
+// Line expansion as `rowsmith-cli expand` and the golden tests run it: CR LF lines from a stream or a
+// file, kept by an optional interval text, each expanded through a template against one context.
+
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "run/processing_run.h"
+#include "template/context.h"
+#include "template/evaluator.h"
+
+namespace rowsmith::run {
+
+// SetVariable(context, "line", line), then ExpandTemplate(template, context, 1).
+class ContextLineExpander : public LineExpander {
+public:
+    explicit ContextLineExpander(tmpl::TemplateContext& context) : context_(context) {}
+    std::string ExpandLine(std::string_view template_text, std::string_view line) override;
+    // The same, appended to out; the template is parsed once while it stays the same.
+    void ExpandLineAppend(std::string_view template_text, std::string_view line, std::string& out);
+
+private:
+    tmpl::TemplateContext& context_;
+    tmpl::PreparedTemplate prepared_;
+    int32_t line_slot_ = 0;
+    uint64_t line_epoch_ = 0;
+};
+
+// A LineExpander with a template record of its own: variables and counters carry on across every
+// line it expands, as the program's one record does.
+class StandaloneLineExpander : public LineExpander {
+public:
+    StandaloneLineExpander() : inner_(record_.Context) {}
+    std::string ExpandLine(std::string_view template_text, std::string_view line) override {
+        return inner_.ExpandLine(template_text, line);
+    }
+    tmpl::TemplateContext& Context() { return record_.Context; }
+    ContextLineExpander& Inner() { return inner_; }
+
+private:
+    tmpl::TemplateRecordT record_;
+    ContextLineExpander inner_;
+};
+
+inline constexpr std::string_view kDefaultTemplate = "{{originalline}}{{crlf}}";
+
+struct ExpandLinesOptions {
+    std::string TemplateText = std::string(kDefaultTemplate);
+    bool IntervalActive = false;
+    std::string IntervalText;
+    // Also split at a lone LF, dropping the CR of a CR LF.
+    bool UnixLineEnds = false;
+};
+
+struct ExpandLinesResult {
+    bool Ok = true;          // the input could be read completely
+    std::string Reason;      // why not
+    bool WriteFailed = false;
+    int64_t LinesRead = 0;
+    int64_t LinesExpanded = 0;
+};
+
+ExpandLinesResult ExpandLines(std::istream& in, std::ostream& out, const ExpandLinesOptions& options,
+                              LineExpander& expander);
+ExpandLinesResult ExpandLinesOfFile(std::string_view path, std::ostream& out, const ExpandLinesOptions& options,
+                                    LineExpander& expander);
+
+// One piece of an interval that can be walked while the lines stream past: lines Start..End, or
+// Start to the last line when OpenEnd.
+struct StreamPiece {
+    int32_t Start = 1;
+    int32_t End = 0;
+    bool OpenEnd = false;
+};
+// Whether the interval selects the same lines, in file order and without repeats, whatever the line
+// count (no piece counts from the end, none runs downward, each starts after the previous ends).
+bool PlanStreamingInterval(std::string_view interval, std::vector<StreamPiece>& pieces);
+
+}  // namespace rowsmith::run

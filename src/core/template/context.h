@@ -1,0 +1,196 @@
+#pragma once
+// The template context: the variables of the tag language, its delimiters, counters, dates and
+// formatting settings, the protected tags of a template replacement, and the one record that pairs
+// the program's search-and-replace record with its context.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "text/dates.h"
+#include "text/replace.h"
+
+namespace rowsmith::tables {
+class ArrayOfFiles;
+}
+
+namespace rowsmith::tmpl {
+
+class ModifierRegistry;
+
+// Bounds of every expansion (see evaluator.h): nesting depth of expansions inside expansions, the
+// size of any expansion result or tag value, and the tags evaluated per outermost expansion.
+inline constexpr int32_t kMaxNestingDepth = 64;
+inline constexpr std::size_t kMaxTextSize = std::size_t{64} << 20;
+inline constexpr int64_t kTagBudget = 1'000'000;
+
+struct TemplateVariable {
+    std::string Name;  // lower case
+    std::string Value;
+    std::string Comment;
+    uint8_t Kind = 0;
+};
+
+struct RepresenterRecT {
+    std::string Text;  // the protected tag, delimiters included
+};
+
+namespace detail {
+struct EngineState;
+struct EngineStateDeleter {
+    void operator()(EngineState* state) const;
+};
+// The evaluator's working state (nesting depth, tag budget, reusable buffers, parse cache). A copied
+// context starts with a fresh one, since the state belongs to the expansions running on the original.
+class EngineSlot {
+public:
+    EngineSlot() = default;
+    EngineSlot(const EngineSlot&) {}
+    EngineSlot& operator=(const EngineSlot&) { return *this; }
+    EngineSlot(EngineSlot&&) noexcept = default;
+    EngineSlot& operator=(EngineSlot&&) noexcept = default;
+    EngineState& Get();
+
+private:
+    std::unique_ptr<EngineState, EngineStateDeleter> state_;
+};
+
+struct NameHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+};
+struct NameEqual {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const { return a == b; }
+};
+}  // namespace detail
+
+// The current working folder with a trailing "/": where relative names resolve by default.
+std::string DefaultFolder();
+
+struct TemplateContext : text::ReplaceTemplateHooks {
+    uint8_t ReplacementIsTemplate = 0;
+    std::vector<RepresenterRecT> Representers = std::vector<RepresenterRecT>(1);
+    int32_t RepresenterCount = 0;
+    std::vector<TemplateVariable> Variables = std::vector<TemplateVariable>(1);
+    uint8_t UndefinedNamePolicy = 3;
+    int64_t Size = 0;
+    int64_t SizeReference = 0;
+    int32_t LetterBase = 0;
+    int32_t LetterIndex = 0;
+    std::shared_ptr<std::vector<int32_t>> RandomOrder;
+    int32_t ToggleCounter = 0;
+    std::shared_ptr<text::DateInfoT> RunDate = std::make_shared<text::DateInfoT>();
+    std::shared_ptr<text::DateInfoT> NowDate = RunDate;
+    int32_t CurrentRow = 1;
+    int32_t PictureNumber = 0;
+    int32_t NumberOriginal = 0;
+    int32_t NumberNow = 0;
+    int32_t NumberOfAll = 1;
+    int32_t NumberInThisFile = 1;
+    int32_t NumberUntilNow = 0;
+    int32_t NumberSinceLastReset = 0;
+    std::string DefaultWebAddress = "https://example.org/";
+    std::string RootFolder = DefaultFolder();
+    std::string TemplateFolder = DefaultFolder();
+    std::string RootAddress;
+    std::string LetterAlphabet = " ";
+    std::string Digits = "0123456789";
+    uint8_t DigitMode = 0;
+    uint8_t AlternativeNumberLayout = 0;
+    uint8_t PadWithDigit = 1;
+    char PadCharacter = '0';
+    uint8_t TripleSlashShortcuts = 0;
+    char GroupSeparator = 0;
+    tables::ArrayOfFiles* Table = nullptr;  // not owned
+    int32_t VariableCount = 0;
+    std::string OpenDelimiter = "{{";
+    std::string CloseDelimiter = "}}";
+    // (evaluated name, tag text, modifier text, out value); unset: the value is cleared.
+    std::function<void(std::string_view, std::string_view, std::string_view, std::string&)> OnUndefinedName;
+    // (out value, value, modifier text, option text); called after every modifier when set.
+    std::function<void(std::string&, std::string_view, std::string_view, std::string_view)> OnModifierApplied;
+    // (out value, value); performs "dic" when set.
+    std::function<void(std::string&, std::string_view)> OnDictionary;
+
+    // --- Engine settings beyond the record ---
+    // The modifiers in force; null means the standard registry (StandardModifiers()).
+    const ModifierRegistry* Modifiers = nullptr;
+    std::size_t MaxTextSize = kMaxTextSize;
+    int32_t MaxNestingDepth = kMaxNestingDepth;
+    int64_t TagBudget = kTagBudget;
+
+    // --- Bookkeeping of the variable store (kept in step by SetVariable) ---
+    std::unordered_map<std::string, int32_t, detail::NameHash, detail::NameEqual> VariableIndex;
+    int32_t IndexedCount = 0;
+    // Slots of the item variables that tags restore, and a counter bumped whenever one is set.
+    std::array<int32_t, 7> ItemSlots{};
+    uint64_t ItemVersion = 0;
+    // Bumped whenever slots may have been renumbered (initialisation, a repaired index), so that
+    // remembered slot numbers can be trusted without comparing names.
+    uint64_t VariableEpoch = 0;
+    detail::EngineSlot Engine;
+
+    // text::ReplaceTemplateHooks
+    void InitForReplace() override;
+    void ClearReplacementTemplateFlag() override { ReplacementIsTemplate = 0; }
+    bool ReplacementIsTemplateFlag() const override { return ReplacementIsTemplate != 0; }
+    std::string ProtectReplacementTags(std::string_view replacement) override;
+    std::string RestoreReplacementTags(std::string_view protected_text) override;
+    int32_t FindReplaceVariable(std::string_view name) override;
+    std::string ReplaceVariableValue(int32_t index) override;
+    void SetReplaceVariable(std::string_view name, std::string_view value) override;
+};
+
+// Whether any item variable exists (most expansions never meet one).
+inline bool AnyItemSlot(const TemplateContext& c) {
+    int32_t any = 0;
+    for (int32_t s : c.ItemSlots) any |= s;
+    return any != 0;
+}
+
+// The item variables, in lower case, in the order of ItemSlots.
+inline constexpr std::array<std::string_view, 7> kItemVariableNames = {
+    "itisthefirstitem", "itisthelastitem", "itisthelastoutput", "item", "itemcount", "itemnumber", "itemblock"};
+
+// Defaults for every field, the date record refreshed to now, then "found", "crlf", "cr", "lf".
+void InitTemplateContext(TemplateContext& context);
+// Slot of the variable (names compared after lower-casing); 0 for an empty or unknown name.
+int32_t FindVariable(TemplateContext& context, std::string_view name);
+// "name|comment": the slot is reused or appended; value and comment are overwritten.
+void SetVariable(TemplateContext& context, std::string_view full_name, std::string_view value);
+// Sets the value of an existing slot and clears its comment (what SetVariable does once it has it).
+void SetVariableAt(TemplateContext& context, int32_t index, std::string_view value);
+std::string GetVariableValue(TemplateContext& context, std::string_view name);
+// The value of a variable without copying; null when there is none (valid until variables change).
+const std::string* VariableValue(TemplateContext& context, std::string_view name);
+std::string WrapInDelimiters(const TemplateContext& context, std::string_view text);
+// Built-in texts are written with "{{" and "}}"; other delimiters replace them.
+std::string TranslateDelimiters(const TemplateContext& context, std::string_view text);
+void ClearRepresenters(TemplateContext& context);
+// Every balanced tag becomes byte 2, its decimal index, byte 3.
+std::string ProtectTags(TemplateContext& context, std::string_view text);
+// Puts the tags back (placeholders with no stored tag stay as they are), then expands the text when
+// HasTemplateWork.
+std::string RestoreTags(TemplateContext& context, std::string_view text);
+bool HasTemplateWork(const TemplateContext& context);
+
+// The program's one template record: its search-and-replace record and the context it carries.
+struct TemplateRecordT {
+    text::ReplaceT Replace;
+    TemplateContext Context;
+
+    TemplateRecordT();
+    TemplateRecordT(const TemplateRecordT&) = delete;
+    TemplateRecordT& operator=(const TemplateRecordT&) = delete;
+};
+// InitReplace with the context (which initialises the context too).
+void InitTemplateRecord(TemplateRecordT& record);
+
+}  // namespace rowsmith::tmpl

@@ -1,0 +1,68 @@
+#pragma once
+// ExpandTemplate: turns a template text into output by replacing every tag with its value (name or
+// literal, then the modifier chain), against one TemplateContext.
+//
+// Bounds, so that every expansion ends quickly and in bounded memory:
+// - Nesting: an expansion inside an expansion (a name, an argument, a value, a default, a built-in
+//   template) goes one level deeper; beyond context.MaxNestingDepth levels (kMaxNestingDepth, 64)
+//   the expansion yields the empty text. A variable defined as {{x}} therefore ends after 64 levels.
+// - Size: an expansion result or a tag value larger than context.MaxTextSize (kMaxTextSize, 64 MiB)
+//   becomes the empty text, and a text larger than that is not expanded at all (it yields the empty
+//   text). Modifiers check the bound before building large results (see FitsTextBound).
+// - Work: one outermost expansion evaluates at most context.TagBudget tags (kTagBudget, one million);
+//   when they are used up the outermost expansion yields the empty text.
+// The parse of a text (tags, pieces, argument slots) is cached per context, keyed by the text and
+// the delimiters; everything the language evaluates still happens on every use.
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "template/context.h"
+
+namespace rowsmith::tmpl {
+
+// evaluate_nested 1: names, arguments and assigned values holding tags are expanded when used;
+// 0: they are taken as written. The output is cleared first.
+void ExpandTemplate(std::string_view text, TemplateContext& context, int evaluate_nested, std::string& output);
+std::string ExpandTemplate(std::string_view text, TemplateContext& context, int evaluate_nested = 1);
+// The same, appended to out (the size bound counts only what this expansion adds).
+void ExpandTemplateAppend(std::string_view text, TemplateContext& context, int evaluate_nested, std::string& out);
+
+namespace detail {
+struct ParsedTemplate;
+}
+
+// A template expanded again and again (the line template of a run): parsed once, and again only when
+// its text or the context's delimiters change.
+class PreparedTemplate {
+public:
+    void Set(std::string_view text);
+    const std::string& Text() const { return text_; }
+    void ExpandAppend(TemplateContext& context, std::string& out, int evaluate_nested = 1);
+
+private:
+    std::string text_;
+    std::string open_;
+    std::string close_;
+    std::shared_ptr<const detail::ParsedTemplate> parse_;
+};
+
+// Whether the text holds the open delimiter (or "///" while those shortcuts are on).
+bool ContainsTags(const TemplateContext& context, std::string_view text);
+// The text expanded when nesting is on and it holds a tag; otherwise the text itself.
+std::string ExpandIfTags(std::string_view text, TemplateContext& context, int evaluate_nested = 1);
+// Whether a result of this many bytes stays within the context's size bound.
+bool FitsTextBound(const TemplateContext& context, std::size_t bytes);
+
+// A number written as the built-in counters write it: `width` digits at least (a leading "-" takes
+// one of them), in the context's digit alphabet, padded and grouped by its settings.
+std::string FormatCounter(const TemplateContext& context, int64_t number, int64_t width);
+// The width the "&" form gives: the number of characters of the reference written with width 0.
+int64_t CounterWidthOf(const TemplateContext& context, int64_t reference);
+
+// Drops every cached parse (the cache also limits itself).
+void ClearParseCache(TemplateContext& context);
+
+}  // namespace rowsmith::tmpl

@@ -1,0 +1,396 @@
+// The modifiers for cutting, copying, inserting and replacing: text around the value, pieces cut out
+// of it or copied from it, insertion at a column, replacement, padding, positions and list items.
+// "append" and the digit-interval words belong to the core family.
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "template/context.h"
+#include "template/evaluator.h"
+#include "template/registry.h"
+#include "text/chars.h"
+#include "text/lists.h"
+#include "text/numbers.h"
+#include "text/options.h"
+#include "text/replace.h"
+#include "text/search.h"
+#include "text/sort_list.h"
+#include "text/spans.h"
+#include "text/split.h"
+#include "text/strings.h"
+
+namespace rowsmith::tmpl {
+
+namespace {
+
+constexpr std::string_view kSingle = text::kSingleMarker;
+
+// Results that could grow past the engine's size bound become the empty text instead.
+void AssignBounded(ModifierCall& call, std::string result) {
+    if (FitsTextBound(call.Context(), result.size()))
+        call.Value() = std::move(result);
+    else
+        call.Value().clear();
+}
+
+int Flags(const ModifierCall& call) {
+    return text::StripFlags(call.OptionsText());
+}
+
+int CaseFlag(const ModifierCall& call) {
+    return Flags(call) & text::kStripCaseSensitive;
+}
+
+// Yes is one space, no the empty text.
+void SetTruth(std::string& value, bool yes) {
+    value.assign(yes ? 1 : 0, ' ');
+}
+
+bool SameEntry(std::string_view a, std::string_view b, int case_flag) {
+    return case_flag ? a == b : text::EqualsIgnoreCase(a, b);
+}
+
+// --- around the value ---
+
+void Prepend(ModifierCall& call) {
+    const std::string front = call.ExpandedWholeArgumentText();
+    if (!FitsTextBound(call.Context(), front.size() + call.Value().size())) {
+        call.Value().clear();
+        return;
+    }
+    call.Value().insert(0, front);
+}
+
+void Surround(ModifierCall& call) {
+    const std::string before = call.Text(1);
+    const std::string after = call.Text(2);
+    if (!FitsTextBound(call.Context(), before.size() + call.Value().size() + after.size())) {
+        call.Value().clear();
+        return;
+    }
+    call.Value().insert(0, before);
+    call.Value() += after;
+}
+
+// --- inserting ---
+
+struct InsertAStringT {
+    int32_t Position = 0;
+    std::string Fill = " ";
+    bool Overlay = false;
+    bool KeepCase = false;
+};
+
+// The letter case of each replaced character goes over to the new character at the same place.
+void TakeOverCase(std::string& text, std::string_view replaced) {
+    const std::size_t n = std::min(text.size(), replaced.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const char old = replaced[i];
+        if (text::UpperLetters().Has(old))
+            text[i] = text::UpperChar(text[i]);
+        else if (text::LowerLetters().Has(old))
+            text[i] = text::LowerChar(text[i]);
+    }
+}
+
+// Inserts text into value at the record's position (0 appends, a negative position puts the text in
+// a block of that many characters in front). Returns false when the result would exceed `bound`.
+bool InsertAString(std::string& value, std::string text, const InsertAStringT& how, std::size_t bound) {
+    const int64_t p = how.Position;
+    if (p == 0) {
+        if (value.size() + text.size() > bound) return false;
+        value += text;
+        return true;
+    }
+    if (p > 0) {
+        const auto at = static_cast<std::size_t>(p - 1);
+        if (how.Overlay && at < value.size()) {
+            const std::size_t n = std::min(text.size(), value.size() - at);
+            if (how.KeepCase) TakeOverCase(text, std::string_view(value).substr(at, n));
+            value.erase(at, n);
+        }
+        if (std::max(value.size(), at) + text.size() > bound) return false;
+        if (value.size() < at) value += text::FillText(how.Fill, static_cast<int64_t>(at - value.size()));
+        value.insert(at, text);
+        return true;
+    }
+    const auto n = static_cast<std::size_t>(-p);
+    if (how.Overlay && n <= text.size()) {
+        // n blanks go in front; the text then covers its own length from the front.
+        std::string front = std::string(n, ' ') + value.substr(0, std::min(value.size(), text.size() - n));
+        if (how.KeepCase) TakeOverCase(text, front);
+        value.erase(0, std::min(value.size(), text.size() - n));
+        value.insert(0, text);
+        return true;
+    }
+    const std::size_t gap = n > text.size() ? n - text.size() : 0;
+    if (text.size() + gap + value.size() > bound) return false;
+    value.insert(0, text + text::FillText(how.Fill, static_cast<int64_t>(gap)));
+    return true;
+}
+
+void Insert(ModifierCall& call) {
+    InsertAStringT how;
+    how.Position = call.FetchOr(2, "1").Integer;
+    how.Overlay = call.HasOption("overlay");
+    how.KeepCase = call.HasOption("keepcase");
+    if (!InsertAString(call.Value(), call.Text(1), how, call.Context().MaxTextSize)) call.Value().clear();
+}
+
+// --- replacing and deleting ---
+
+void Replace(ModifierCall& call) {
+    if (!call.Present(2)) {
+        call.Value() = call.Text(1);
+        return;
+    }
+    call.Value() = text::ReplaceEverywhereIgnoreCase(call.Text(1), call.Text(2), call.Value());
+}
+
+void Delete(ModifierCall& call) {
+    std::string& v = call.Value();
+    if (!call.Present(1) && !call.Present(2)) {
+        v.clear();
+        return;
+    }
+    int32_t position = call.Fetch(1).Integer;
+    if (position == 0) position = static_cast<int32_t>(std::min<std::size_t>(v.size(), INT32_MAX));
+    text::CutSpan(v, position, call.Fetch(2).Integer);
+}
+
+void Cut(ModifierCall& call) {
+    const TemplateContext& c = call.Context();
+    call.Value() = text::ItemsByInterval(call.Value(), "<cut>,<cut/>", ",", 0, c.CloseDelimiter,
+                                         c.OpenDelimiter, "<cut/>", call.TextOr(1, "1"));
+}
+
+// --- copying from, until and between ---
+
+void CopyFrom(ModifierCall& call) {
+    const int flags = Flags(call) & (text::kOccurrenceCaseSensitive | text::kOccurrenceExclude |
+                                     text::kOccurrenceLeaveWhole);
+    call.Value() = text::TextFrom(call.Value(), call.Text(1), call.FetchOr(2, "1").Integer, flags);
+}
+
+void CopyUntil(ModifierCall& call) {
+    const int flags = Flags(call) & (text::kOccurrenceCaseSensitive | text::kOccurrenceExclude |
+                                     text::kOccurrenceLeaveWhole);
+    call.Value() = text::TextUntil(call.Value(), call.Text(1), call.FetchOr(2, "1").Integer, flags);
+}
+
+void DeleteFrom(ModifierCall& call) {
+    call.Value() = text::DeleteFrom(call.Text(1), call.Value(), call.FetchOr(2, "1").Integer, CaseFlag(call));
+}
+
+void CopyBetween(ModifierCall& call) {
+    call.Value() = text::TextBetween(call.Value(), call.Text(1), call.Text(2), call.HasOption("exclude"));
+}
+
+// Every balanced pair keeps its delimiters and loses what lies between them; the search goes on
+// after each emptied pair.
+std::string EmptyEnclosed(std::string_view open, std::string_view close, std::string_view text) {
+    std::string work(text);
+    if (open.empty()) return work;
+    const std::size_t close_size = close.empty() || close == kSingle ? open.size() : close.size();
+    int32_t from = 1;
+    int32_t length = 0, position = 0;
+    while (
+        text::FindEnclosedFrom(open, close, work, text::kEnclosedExcludeDelimiters, from, length, position)) {
+        work.erase(static_cast<std::size_t>(position - 1), static_cast<std::size_t>(length));
+        from = position + static_cast<int32_t>(close_size);
+    }
+    return work;
+}
+
+void DeleteBetween(ModifierCall& call) {
+    const std::string open = call.TextOr(1, " (");
+    const std::string close = call.TextOr(2, ")");
+    call.Value() = call.HasOption("exclude") ? EmptyEnclosed(open, close, call.Value())
+                                             : text::DeleteEnclosed(open, close, call.Value());
+}
+
+void DeleteBeginning(ModifierCall& call) {
+    const int flags = Flags(call) & (text::kStripCaseSensitive | text::kStripRepeat);
+    call.Value() = text::StripLeading(call.Text(1), call.Value(), flags);
+}
+
+void DeleteEnding(ModifierCall& call) {
+    const int flags = Flags(call) & (text::kStripCaseSensitive | text::kStripRepeat);
+    call.Value() = text::StripTrailing(call.Text(1), call.Value(), flags);
+}
+
+// --- lengths, numbers, padding and positions ---
+
+void NotLongerThan(ModifierCall& call) {
+    call.Value() = text::ShortenText(call.Value(), call.Fetch(1).Integer, call.TextOr(2, ".."));
+}
+
+void GetNumber(ModifierCall& call) {
+    const text::PositionT run = text::FindNthNumber(call.Value(), call.FetchOr(1, "1").Integer);
+    call.Value() = run.Position == 0 ? std::string()
+                                     : call.Value().substr(static_cast<std::size_t>(run.Position - 1),
+                                                           static_cast<std::size_t>(run.Length));
+}
+
+void Leading(ModifierCall& call) {
+    const int32_t width = call.Fetch(1).Integer;
+    if (width > 0 && !FitsTextBound(call.Context(), static_cast<std::size_t>(width))) {
+        call.Value().clear();
+        return;
+    }
+    AssignBounded(call, text::PadByWord(call.Value(), call.TextOr(2, " "), width, call.Text(3)));
+}
+
+void Pos(ModifierCall& call) {
+    call.Value() = text::IntText(text::FindText(call.Text(1), call.Value(), CaseFlag(call)));
+}
+
+void PosExist(ModifierCall& call) {
+    SetTruth(call.Value(), text::FindText(call.Text(1), call.Value(), CaseFlag(call)) > 0);
+}
+
+// --- list items ---
+
+bool HoldsItemSeparator(std::string_view value) {
+    return value.find(text::kItemSeparator) != std::string_view::npos;
+}
+
+void Items(ModifierCall& call) {
+    std::string separators = call.TextOr(2, "|");
+    std::string marker = call.Present(3) ? call.Text(3) : std::string(kSingle);
+    if (HoldsItemSeparator(call.Value())) {
+        separators.assign(1, text::kItemSeparator);
+        marker = kSingle;
+    }
+    call.Value() = text::ItemsByInterval(call.Value(), separators, marker, CaseFlag(call), {}, {},
+                                         call.TextOr(4, "|"), call.TextOr(1, "1"));
+}
+
+void NumberOfItems(ModifierCall& call) {
+    const std::string separator =
+        HoldsItemSeparator(call.Value()) ? std::string(1, text::kItemSeparator) : call.TextOr(1, "|");
+    call.Value() = text::IntText(text::CountItems(call.Value(), separator));
+}
+
+// The entries of a list at one separator; an empty list has none.
+std::vector<std::string_view> Entries(std::string_view list, std::string_view separator, int case_flag) {
+    if (list.empty()) return {};
+    return text::CutItems(list, separator, kSingle, case_flag, {}, {});
+}
+
+void ItemExist(ModifierCall& call) {
+    const int case_flag = CaseFlag(call);
+    const std::string item = call.Text(1);
+    bool found = false;
+    for (std::string_view entry : Entries(call.Value(), call.TextOr(2, "|"), case_flag))
+        if (SameEntry(entry, item, case_flag)) found = true;
+    SetTruth(call.Value(), found);
+}
+
+void DeleteItem(ModifierCall& call) {
+    const int case_flag = CaseFlag(call);
+    const std::string separator = call.TextOr(2, "|");
+    const std::string unwanted_list = call.Text(1);
+    const std::vector<std::string_view> unwanted = Entries(unwanted_list, separator, case_flag);
+    if (unwanted.empty()) return;
+    const std::string value = call.Value();
+    std::string kept;
+    bool first = true;
+    for (std::string_view entry : Entries(value, separator, case_flag)) {
+        if (std::any_of(unwanted.begin(), unwanted.end(),
+                        [&](std::string_view u) { return SameEntry(entry, u, case_flag); }))
+            continue;
+        if (!first) kept += separator;
+        kept += entry;
+        first = false;
+    }
+    call.Value() = std::move(kept);
+}
+
+void NextSgn(ModifierCall& call) {
+    const std::string value = call.Value();
+    const std::vector<std::string_view> items =
+        text::CutItems(value, call.TextOr(1, "|"), kSingle, 0, {}, {});
+    const auto count = static_cast<int64_t>(items.size());
+    int64_t index = call.FetchOr(2, "1").Integer;
+    if (index == 0) index = count;
+    if (index < 0) {
+        index += count + 1;
+        if (index < 1) return;  // before the first item: the value stays
+    }
+    call.Value() = index <= count ? std::string(items[static_cast<std::size_t>(index - 1)]) : std::string();
+}
+
+void Sort(ModifierCall& call) {
+    std::string joiner = call.TextOr(1, "|");
+    std::string separators = call.TextOr(2, "|");
+    std::string divider = call.TextOr(3, ";");
+    if (HoldsItemSeparator(call.Value())) {
+        joiner.assign(1, text::kItemSeparator);
+        separators = joiner;
+        divider = "aaa";
+    }
+    call.Value() = text::SortTextList(call.Value(), joiner, separators, divider);
+}
+
+}  // namespace
+
+void RegisterCuttingModifiers(ModifierRegistry& r) {
+    r.AddExact("prepend", Prepend, "puts the expansion of the whole argument text in front");
+    r.AddExact("surround", Surround, "argument 1 + value + argument 2");
+    r.AddExact("insert", Insert,
+               "inserts argument 1 at position argument 2 (default 1; 0 appends); options overlay, keepcase");
+    r.AddExact("replace", Replace,
+               "one argument: the value becomes it; two: every search text replaced, letter case ignored");
+    r.AddExact("delete", Delete,
+               "removes argument-2 characters from position argument 1 (0: the last); no argument: all");
+    r.AddExact("del", Delete, "same as delete");
+    r.AddExact("cut", Cut, "the parts between <cut> markers that argument 1 selects (default 1)");
+    r.AddExact("copyfrom", CopyFrom,
+               "from occurrence argument 2 of argument 1 to the end; options casesensitive, exclude, leave");
+    r.AddExact(
+        "copyuntil", CopyUntil,
+        "from the start through occurrence argument 2 of argument 1; options casesensitive, exclude, leave");
+    r.AddExact("deletefrom", DeleteFrom,
+               "removes everything from occurrence argument 2 of argument 1 on; option casesensitive");
+    r.AddExact("copybetween", CopyBetween, "the first part from argument 1 to argument 2; option exclude");
+    r.AddExact("deletebetween", DeleteBetween,
+               "removes every balanced pair of argument 1 (default \" (\") and argument 2 (default \")\")");
+    r.AddExact("delbetween", DeleteBetween, "same as deletebetween");
+    r.AddExact("deletebeginning", DeleteBeginning,
+               "removes argument 1 from the start; options casesensitive, repeat");
+    r.AddExact("deletestarting", DeleteBeginning, "same as deletebeginning");
+    r.AddExact("deleteending", DeleteEnding,
+               "removes argument 1 from the end; options casesensitive, repeat");
+    r.AddExact("deletetrailing", DeleteEnding, "same as deleteending");
+    r.AddExact("notlongerthan", NotLongerThan,
+               "cuts the value to argument-1 characters ending in argument 2 (default \"..\")");
+    r.AddExact("getnumber", GetNumber, "the argument-1-th run of digits (default 1)");
+    r.AddExact(
+        "leading", Leading,
+        "pads to width argument 1 with argument 2 (default space) on side argument 3: left, right, both");
+    r.AddExact("pos", Pos, "the position of argument 1 in the value, 0 when absent; option casesensitive");
+    r.AddExact("position", Pos, "same as pos");
+    r.AddPrefix("posexist", PosExist, "\" \" when argument 1 occurs in the value; option casesensitive");
+    r.AddPrefix("positionexist", PosExist, "same as posexist");
+    static constexpr std::string_view kItemWords[] = {"item",    "items",    "xthitem", "xthitems",
+                                                      "xthpart", "xthparts", "part",    "parts"};
+    for (std::string_view word : kItemWords)
+        r.AddExact(word, Items,
+                   "list items: 1 which (2, 2-4, 4-2), 2 separator (default |), 3 divider of alternatives, 4 "
+                   "joiner");
+    r.AddExact("numberofitems", NumberOfItems, "the number of items of the list at argument 1 (default |)");
+    r.AddExact("countitems", NumberOfItems, "same as numberofitems");
+    r.AddPrefix("itemexist", ItemExist, "\" \" when the list at argument 2 (default |) holds argument 1");
+    r.AddPrefix("deleteitem", DeleteItem,
+                "removes the entries listed in argument 1 from the list at argument 2");
+    r.AddExact("nextsgn", NextSgn, "item argument 2 (default 1; 0 or -1 the last) of the list at argument 1");
+    r.AddPrefix(
+        "sort", Sort,
+        "sorts the list at argument 2 (alternatives divided by argument 3) and joins it with argument 1");
+}
+
+}  // namespace rowsmith::tmpl

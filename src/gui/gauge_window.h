@@ -1,0 +1,69 @@
+#pragma once
+// TGaugeWindow: the window of a progress record, a small tool window with the caption, a gradient
+// bar with its percentage, the detail line and a status bar (updates, elapsed time, time left).
+// GaugeWindowFactory hands these windows to progress records.
+
+#include <QWidget>
+#include <memory>
+
+#include "text/form_gauge.h"
+
+class QLabel;
+class QStatusBar;
+
+namespace rowsmith::gui {
+
+class TPanel;
+class TGPanel;
+
+class TGaugeWindow : public QWidget, public text::GaugeView {
+    Q_OBJECT
+  public:
+    explicit TGaugeWindow(QWidget* parent = nullptr);
+    ~TGaugeWindow() override;
+
+    int BarAreaWidth() const override;
+    int DetailCharacters() const override;
+    int LabelWidth(std::string_view text) const override;
+    void Repaint(const text::GaugePaint& paint) override;
+    bool IsVisible() const override;
+    void ProcessEvents() override;
+
+    // The parts, for the program's own inspection and tests.
+    TGPanel* TopPanel() const { return top_; }
+    QLabel* CaptionLabel() const { return caption_; }
+    TPanel* BarArea() const { return bar_area_; }
+    TPanel* FilledBar() const { return filled_; }
+    TGPanel* ColouredPanel() const { return coloured_; }
+    QLabel* PercentLabel() const { return percent_; }
+    QLabel* DetailLabel() const { return detail_; }
+    QStatusBar* StatusBar() const { return status_; }
+    // 0: update count, 1: elapsed time, 2: time left.
+    QLabel* StatusPanel(int index) const;
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+  private:
+    void LayOut();
+    void PlaceBar();
+
+    TGPanel* top_ = nullptr;
+    QLabel* caption_ = nullptr;
+    TPanel* bar_area_ = nullptr;
+    TPanel* filled_ = nullptr;
+    TGPanel* coloured_ = nullptr;
+    QLabel* percent_ = nullptr;
+    QLabel* detail_ = nullptr;
+    QStatusBar* status_ = nullptr;
+    QLabel* status_panels_[3] = {};
+    // The last repaint, so that a re-layout keeps the bar where the record put it.
+    text::GaugePaint shown_;
+};
+
+class GaugeWindowFactory : public text::GaugeViewFactory {
+  public:
+    std::unique_ptr<text::GaugeView> CreateGaugeView() override;
+};
+
+}  // namespace rowsmith::gui
