@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <ostream>
+#include <vector>
 
 #include "files/file_list.h"
 #include "files/path_input.h"
@@ -73,6 +74,13 @@ bool BuildFileList(const ListRequest& req, Io& io, tables::ArrayOfFiles& list, t
                << (files::fs::FileExists(source) ? " (it is a file)" : "") << "\n";
         return false;
     }
+    {
+        std::vector<files::fs::FolderItem> probe;
+        if (!files::fs::ListFolder(source, probe)) {
+            io.err << "rowsmith-cli: the source folder '" << req.source << "' cannot be read: " << std::strerror(files::fs::LastError()) << "\n";
+            return false;
+        }
+    }
     std::string destination;
     if (!req.destination.empty() || req.destination_required) {
         if (req.destination.empty()) {
@@ -80,6 +88,10 @@ bool BuildFileList(const ListRequest& req, Io& io, tables::ArrayOfFiles& list, t
             return false;
         }
         destination = Absolute(req.destination);
+        if (files::fs::FileExists(destination)) {
+            io.err << "rowsmith-cli: the destination '" << req.destination << "' is a file, not a folder\n";
+            return false;
+        }
         // The same pair check as the window's, on the resolved texts.
         files::PathInputT reg;
         files::InitPathInput(reg);

@@ -272,7 +272,9 @@ struct Populator {
                 const FoundItem& item = walk.CurrentItem;
                 const std::string item_folder = walk.Folder;
                 if (list_file) {
-                    if (!item.IsFolder) ReadListFile(Join(item_folder, item.Name), walk.Percentage);
+                    // Only regular files are list files: a pipe or a device would block the scan.
+                    const std::string path = Join(item_folder, item.Name);
+                    if (!item.IsFolder && fs::FileExists(path)) ReadListFile(path, walk.Percentage);
                     continue;
                 }
                 Candidate(item_folder, item.Name, item.HasFacts ? &item.Facts : nullptr, 1, "", mask,
@@ -282,7 +284,7 @@ struct Populator {
         }
         if (wildcard) return;  // a mask on a path that is not a folder
         if (list_file) {
-            ReadListFile(entry, 0);
+            if (facts.is_file) ReadListFile(entry, 0);
             return;
         }
         Candidate(FolderPart(entry), NamePart(entry), &facts, 1, "", "", 100);

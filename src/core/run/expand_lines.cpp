@@ -17,7 +17,7 @@ constexpr std::size_t kBlock = 256u << 10;
 constexpr std::size_t kFlushAt = 256u << 10;
 
 class LineSource {
-public:
+  public:
     virtual ~LineSource() = default;
     // The next line without its terminator, valid until the next call.
     virtual bool Next(std::string_view& line) = 0;
@@ -29,7 +29,7 @@ public:
 // any, is dropped); text after the last terminator is a last line when not empty. Streams and files
 // share it; only where the blocks come from differs.
 class BlockLines : public LineSource {
-public:
+  public:
     explicit BlockLines(bool unix_line_ends) : unix_(unix_line_ends) {}
 
     bool Next(std::string_view& line) override {
@@ -57,11 +57,11 @@ public:
     }
     bool Failed() const override { return failed_; }
 
-protected:
+  protected:
     // Reads up to n bytes; 0 at the end, -1 on an error.
     virtual int64_t ReadBlock(char* data, std::size_t n) = 0;
 
-private:
+  private:
     bool Fill() {
         if (eof_) return false;
         if (pos_ > 0 && pos_ >= buf_.size() / 2) {
@@ -90,40 +90,42 @@ private:
 };
 
 class StreamLines : public BlockLines {
-public:
+  public:
     StreamLines(std::istream& in, bool unix_line_ends) : BlockLines(unix_line_ends), in_(in) {}
     std::string FailureReason() const override { return "read error"; }
 
-protected:
+  protected:
     int64_t ReadBlock(char* data, std::size_t n) override {
         in_.read(data, static_cast<std::streamsize>(n));
         const auto got = static_cast<int64_t>(in_.gcount());
         return got > 0 ? got : (in_.bad() ? -1 : 0);
     }
 
-private:
+  private:
     std::istream& in_;
 };
 
 // Files are read in blocks straight from the file, without the per-line progress bookkeeping of the
 // processing run's reader, which would cost a third of the time here.
 class FileLines : public BlockLines {
-public:
+  public:
     FileLines(files::fs::File& file, bool unix_line_ends) : BlockLines(unix_line_ends), file_(file) {}
     std::string FailureReason() const override {
         const int e = file_.Error();
         return e ? std::string("read error: ") + std::strerror(e) : std::string("read error");
     }
 
-protected:
-    int64_t ReadBlock(char* data, std::size_t n) override { return file_.Read(data, static_cast<int64_t>(n)); }
+  protected:
+    int64_t ReadBlock(char* data, std::size_t n) override {
+        return file_.Read(data, static_cast<int64_t>(n));
+    }
 
-private:
+  private:
     files::fs::File& file_;
 };
 
 class Output {
-public:
+  public:
     Output(std::ostream& out, ExpandLinesResult& result) : out_(out), result_(result) {}
     ~Output() { Flush(); }
     void Add(std::string_view text) {
@@ -143,7 +145,7 @@ public:
         if (!out_) result_.WriteFailed = true;
     }
 
-private:
+  private:
     std::ostream& out_;
     ExpandLinesResult& result_;
     std::string buf_;
@@ -155,7 +157,8 @@ void Run(LineSource& source, std::ostream& out, const ExpandLinesOptions& o, Lin
     // The engine's own expanders append straight into the output buffer.
     ContextLineExpander* direct = dynamic_cast<ContextLineExpander*>(&expander);
     if (!direct)
-        if (auto* standalone = dynamic_cast<StandaloneLineExpander*>(&expander)) direct = &standalone->Inner();
+        if (auto* standalone = dynamic_cast<StandaloneLineExpander*>(&expander))
+            direct = &standalone->Inner();
     auto expand = [&](std::string_view line) {
         if (direct) {
             direct->ExpandLineAppend(o.TemplateText, line, output.Buffer());
@@ -238,7 +241,8 @@ bool PlanStreamingInterval(std::string_view interval, std::vector<StreamPiece>& 
     std::size_t start = 0;
     for (;;) {
         const std::size_t semi = text.find(';', start);
-        const std::string_view piece = std::string_view(text).substr(start, semi == npos ? npos : semi - start);
+        const std::string_view piece =
+            std::string_view(text).substr(start, semi == npos ? npos : semi - start);
         if (!piece.empty()) {
             int32_t s1 = 0, e1 = 0, s2 = 0, e2 = 0;
             const text::IntervalKind k1 = text::ParseIntervalPiece(piece, 1, kHigh1, s1, e1);
@@ -272,8 +276,8 @@ ExpandLinesResult ExpandLines(std::istream& in, std::ostream& out, const ExpandL
     return result;
 }
 
-ExpandLinesResult ExpandLinesOfFile(std::string_view path, std::ostream& out, const ExpandLinesOptions& options,
-                                    LineExpander& expander) {
+ExpandLinesResult ExpandLinesOfFile(std::string_view path, std::ostream& out,
+                                    const ExpandLinesOptions& options, LineExpander& expander) {
     ExpandLinesResult result;
     files::fs::PathFacts facts;
     if (files::fs::GetFacts(path, facts) && facts.is_folder) {

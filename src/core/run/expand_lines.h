@@ -16,13 +16,13 @@ namespace rowsmith::run {
 
 // SetVariable(context, "line", line), then ExpandTemplate(template, context, 1).
 class ContextLineExpander : public LineExpander {
-public:
+  public:
     explicit ContextLineExpander(tmpl::TemplateContext& context) : context_(context) {}
     std::string ExpandLine(std::string_view template_text, std::string_view line) override;
     // The same, appended to out; the template is parsed once while it stays the same.
     void ExpandLineAppend(std::string_view template_text, std::string_view line, std::string& out);
 
-private:
+  private:
     tmpl::TemplateContext& context_;
     tmpl::PreparedTemplate prepared_;
     int32_t line_slot_ = 0;
@@ -32,7 +32,7 @@ private:
 // A LineExpander with a template record of its own: variables and counters carry on across every
 // line it expands, as the program's one record does.
 class StandaloneLineExpander : public LineExpander {
-public:
+  public:
     StandaloneLineExpander() : inner_(record_.Context) {}
     std::string ExpandLine(std::string_view template_text, std::string_view line) override {
         return inner_.ExpandLine(template_text, line);
@@ -40,7 +40,7 @@ public:
     tmpl::TemplateContext& Context() { return record_.Context; }
     ContextLineExpander& Inner() { return inner_; }
 
-private:
+  private:
     tmpl::TemplateRecordT record_;
     ContextLineExpander inner_;
 };
@@ -56,8 +56,8 @@ struct ExpandLinesOptions {
 };
 
 struct ExpandLinesResult {
-    bool Ok = true;          // the input could be read completely
-    std::string Reason;      // why not
+    bool Ok = true;      // the input could be read completely
+    std::string Reason;  // why not
     bool WriteFailed = false;
     int64_t LinesRead = 0;
     int64_t LinesExpanded = 0;
@@ -65,8 +65,8 @@ struct ExpandLinesResult {
 
 ExpandLinesResult ExpandLines(std::istream& in, std::ostream& out, const ExpandLinesOptions& options,
                               LineExpander& expander);
-ExpandLinesResult ExpandLinesOfFile(std::string_view path, std::ostream& out, const ExpandLinesOptions& options,
-                                    LineExpander& expander);
+ExpandLinesResult ExpandLinesOfFile(std::string_view path, std::ostream& out,
+                                    const ExpandLinesOptions& options, LineExpander& expander);
 
 // One piece of an interval that can be walked while the lines stream past: lines Start..End, or
 // Start to the last line when OpenEnd.

@@ -24,10 +24,12 @@ bool MatchAt(std::string_view text, std::size_t i, std::string_view delim) {
 }
 
 // An argument written as one whole {{[...]}} tag: its inner text without the brackets.
-bool OptionArgument(std::string_view arg, std::string_view open, std::string_view close, std::string_view& inner) {
+bool OptionArgument(std::string_view arg, std::string_view open, std::string_view close,
+                    std::string_view& inner) {
     if (arg.size() < open.size() + close.size() + 2) return false;
     if (!MatchAt(arg, 0, open) || arg[open.size()] != '[') return false;
-    if (!MatchAt(arg, arg.size() - close.size(), close) || arg[arg.size() - close.size() - 1] != ']') return false;
+    if (!MatchAt(arg, arg.size() - close.size(), close) || arg[arg.size() - close.size() - 1] != ']')
+        return false;
     int32_t length = 0, position = 0;
     if (!text::FindEnclosed(open, close, arg, 0, length, position)) return false;
     if (position != 1 || static_cast<std::size_t>(length) != arg.size()) return false;
@@ -104,8 +106,7 @@ void ParseArguments(std::string_view argument_text, std::string_view open, std::
     std::size_t start = 0;
     for (;;) {
         const std::size_t comma = FindOutsideTags(argument_text, ',', open, close, start);
-        const std::string_view arg =
-            argument_text.substr(start, comma == npos ? npos : comma - start);
+        const std::string_view arg = argument_text.substr(start, comma == npos ? npos : comma - start);
         std::string_view inner;
         if (OptionArgument(arg, open, close, inner)) {
             if (!table.Options.empty()) table.Options += '|';
@@ -118,7 +119,8 @@ void ParseArguments(std::string_view argument_text, std::string_view open, std::
                 s.Literal = 1;
             } else {
                 s.Text.assign(arg);
-                s.Literal = (arg.empty() || (arg.find("///") == npos && !HasBalancedTag(arg, open, close))) ? 1 : 0;
+                s.Literal =
+                    (arg.empty() || (arg.find("///") == npos && !HasBalancedTag(arg, open, close))) ? 1 : 0;
             }
         }
         if (comma == npos) break;
@@ -134,7 +136,8 @@ ParsedPiece ParsePiece(std::string_view piece, std::string_view open, std::strin
     return p;
 }
 
-CommandOptionsRecT FetchArgument(const ArgumentTable& t, int n, bool expanded, TemplateContext& c, int nested) {
+CommandOptionsRecT FetchArgument(const ArgumentTable& t, int n, bool expanded, TemplateContext& c,
+                                 int nested) {
     if (n == 0) {
         CommandOptionsRecT r;
         r.OptionsPresent = t.Options.empty() ? 0 : 1;
@@ -159,8 +162,8 @@ CommandOptionsRecT FetchArgument(const ArgumentTable& t, int n, bool expanded, T
     return MakeOptionsRec(expanded ? ExpandSlot(s, c, nested) : s.Text, s.Present != 0);
 }
 
-CommandOptionsRecT FetchArgumentOr(const ArgumentTable& t, int n, std::string_view default_text, TemplateContext& c,
-                                   int nested) {
+CommandOptionsRecT FetchArgumentOr(const ArgumentTable& t, int n, std::string_view default_text,
+                                   TemplateContext& c, int nested) {
     if (n >= 1 && n <= t.Count && t.Slots[static_cast<std::size_t>(n - 1)].Present)
         return FetchArgument(t, n, true, c, nested);
     std::string d = TranslateDelimiters(c, default_text);

@@ -18,10 +18,10 @@ inline constexpr int kArgumentSlots = 10;
 // A fetched argument. For argument 0 the record carries the options instead.
 struct CommandOptionsRecT {
     std::string Text;
-    double Float = 0;       // the text read as a number; 0 when it is not one
-    int32_t Integer = 0;    // Float truncated toward zero; -1 when out of range or unreadable
-    uint8_t Present = 0;    // the slot was filled
-    uint8_t IsNumber = 0;   // only digits, "-" first, at most one "."
+    double Float = 0;      // the text read as a number; 0 when it is not one
+    int32_t Integer = 0;   // Float truncated toward zero; -1 when out of range or unreadable
+    uint8_t Present = 0;   // the slot was filled
+    uint8_t IsNumber = 0;  // only digits, "-" first, at most one "."
     uint8_t OptionsPresent = 0;
     std::string OptionsText;  // the options joined by "|"
 };

@@ -12,7 +12,7 @@ namespace {
 
 // Lower-cases into a small buffer when the name fits, so that lookups do not allocate.
 class LowerName {
-public:
+  public:
     explicit LowerName(std::string_view name) {
         if (name.size() <= sizeof buf_) {
             for (std::size_t i = 0; i < name.size(); ++i) buf_[i] = text::LowerChar(name[i]);
@@ -24,7 +24,7 @@ public:
     }
     std::string_view view() const { return view_; }
 
-private:
+  private:
     char buf_[64];
     std::string long_;
     std::string_view view_;
@@ -87,7 +87,8 @@ int32_t FindVariable(TemplateContext& c, std::string_view name) {
     if (it == c.VariableIndex.end()) return 0;
     const int32_t i = it->second;
     // A slot changed behind the store's back makes the index stale: look again.
-    if (i < static_cast<int32_t>(c.Variables.size()) && c.Variables[static_cast<std::size_t>(i)].Name == lower.view())
+    if (i < static_cast<int32_t>(c.Variables.size()) &&
+        c.Variables[static_cast<std::size_t>(i)].Name == lower.view())
         return i;
     RebuildIndex(c);
     const auto again = c.VariableIndex.find(lower.view());
@@ -105,7 +106,8 @@ void SetVariableAt(TemplateContext& c, int32_t index, std::string_view value) {
 void SetVariable(TemplateContext& c, std::string_view full_name, std::string_view value) {
     const std::size_t bar = full_name.find('|');
     const std::string_view name = full_name.substr(0, bar);
-    const std::string_view comment = bar == std::string_view::npos ? std::string_view() : full_name.substr(bar + 1);
+    const std::string_view comment =
+        bar == std::string_view::npos ? std::string_view() : full_name.substr(bar + 1);
     int32_t index = FindVariable(c, name);
     if (index == 0) {
         if (c.IndexedCount != c.VariableCount) RebuildIndex(c);
@@ -163,10 +165,11 @@ std::string ProtectTags(TemplateContext& c, std::string_view text) {
     int32_t length = 0, position = 0;
     // A placeholder holds no delimiter, so the next tag is searched after it.
     while (text::FindEnclosedFrom(c.OpenDelimiter, c.CloseDelimiter, text, 0, from, length, position)) {
-        out.append(text.substr(static_cast<std::size_t>(from - 1), static_cast<std::size_t>(position - from)));
+        out.append(
+            text.substr(static_cast<std::size_t>(from - 1), static_cast<std::size_t>(position - from)));
         ++c.RepresenterCount;
-        c.Representers.push_back(
-            {std::string(text.substr(static_cast<std::size_t>(position - 1), static_cast<std::size_t>(length)))});
+        c.Representers.push_back({std::string(
+            text.substr(static_cast<std::size_t>(position - 1), static_cast<std::size_t>(length)))});
         out += '\x02';
         out += std::to_string(c.RepresenterCount);
         out += '\x03';
@@ -217,7 +220,9 @@ bool HasTemplateWork(const TemplateContext& c) {
 
 // --- text::ReplaceTemplateHooks ---
 
-void TemplateContext::InitForReplace() { InitTemplateContext(*this); }
+void TemplateContext::InitForReplace() {
+    InitTemplateContext(*this);
+}
 
 std::string TemplateContext::ProtectReplacementTags(std::string_view replacement) {
     return ProtectTags(*this, replacement);
@@ -227,7 +232,9 @@ std::string TemplateContext::RestoreReplacementTags(std::string_view protected_t
     return RestoreTags(*this, protected_text);
 }
 
-int32_t TemplateContext::FindReplaceVariable(std::string_view name) { return FindVariable(*this, name); }
+int32_t TemplateContext::FindReplaceVariable(std::string_view name) {
+    return FindVariable(*this, name);
+}
 
 std::string TemplateContext::ReplaceVariableValue(int32_t index) {
     if (index < 1 || index >= static_cast<int32_t>(Variables.size())) return {};
@@ -240,8 +247,12 @@ void TemplateContext::SetReplaceVariable(std::string_view name, std::string_view
 
 // --- the program's record ---
 
-TemplateRecordT::TemplateRecordT() { InitTemplateRecord(*this); }
+TemplateRecordT::TemplateRecordT() {
+    InitTemplateRecord(*this);
+}
 
-void InitTemplateRecord(TemplateRecordT& record) { text::InitReplace(record.Replace, &record.Context); }
+void InitTemplateRecord(TemplateRecordT& record) {
+    text::InitReplace(record.Replace, &record.Context);
+}
 
 }  // namespace rowsmith::tmpl

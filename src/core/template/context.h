@@ -49,7 +49,7 @@ struct EngineStateDeleter {
 // The evaluator's working state (nesting depth, tag budget, reusable buffers, parse cache). A copied
 // context starts with a fresh one, since the state belongs to the expansions running on the original.
 class EngineSlot {
-public:
+  public:
     EngineSlot() = default;
     EngineSlot(const EngineSlot&) {}
     EngineSlot& operator=(const EngineSlot&) { return *this; }
@@ -57,7 +57,7 @@ public:
     EngineSlot& operator=(EngineSlot&&) noexcept = default;
     EngineState& Get();
 
-private:
+  private:
     std::unique_ptr<EngineState, EngineStateDeleter> state_;
 };
 
@@ -157,7 +157,8 @@ inline bool AnyItemSlot(const TemplateContext& c) {
 
 // The item variables, in lower case, in the order of ItemSlots.
 inline constexpr std::array<std::string_view, 7> kItemVariableNames = {
-    "itisthefirstitem", "itisthelastitem", "itisthelastoutput", "item", "itemcount", "itemnumber", "itemblock"};
+    "itisthefirstitem", "itisthelastitem", "itisthelastoutput", "item",
+    "itemcount",        "itemnumber",      "itemblock"};
 
 // Defaults for every field, the date record refreshed to now, then "found", "crlf", "cr", "lf".
 void InitTemplateContext(TemplateContext& context);

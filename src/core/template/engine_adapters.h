@@ -11,7 +11,7 @@
 namespace rowsmith::tmpl {
 
 class ContextTemplateEvaluator : public tables::TemplateEvaluator {
-public:
+  public:
     explicit ContextTemplateEvaluator(TemplateContext& context) : context_(context) {}
 
     // The text is written with "{{" and "}}"; it is translated to the context's delimiters first.
@@ -19,7 +19,7 @@ public:
     char GroupSeparator() const override { return context_.GroupSeparator; }
     std::string HostOfAddress(std::string_view address) override;
 
-private:
+  private:
     TemplateContext& context_;
 };
 

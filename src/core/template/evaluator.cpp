@@ -52,10 +52,25 @@ enum Builtin : int8_t {
 };
 
 constexpr std::string_view kBuiltinNames[] = {
-    "date",          "size",         "today",           "time",          "timenow",
-    "cell",          "uncutcell",    "length",          "numberoriginal", "numbernow",
-    "numberrandom",  "numberofall",  "numberinthisfile", "numberuntilnow", "numbersincelastreset",
-    "letter",        "char",         "includedcount",   "gridincludedcount",
+    "date",
+    "size",
+    "today",
+    "time",
+    "timenow",
+    "cell",
+    "uncutcell",
+    "length",
+    "numberoriginal",
+    "numbernow",
+    "numberrandom",
+    "numberofall",
+    "numberinthisfile",
+    "numberuntilnow",
+    "numbersincelastreset",
+    "letter",
+    "char",
+    "includedcount",
+    "gridincludedcount",
 };
 
 int8_t BuiltinOf(std::string_view lower) {
@@ -83,8 +98,8 @@ bool HasCutMarker(std::string_view text) {
     if (text.size() < 4) return false;
     std::size_t i = text.find('<');
     while (i != npos) {
-        if (i + 4 <= text.size() && text::LowerChar(text[i + 1]) == 'c' && text::LowerChar(text[i + 2]) == 'u' &&
-            text::LowerChar(text[i + 3]) == 't')
+        if (i + 4 <= text.size() && text::LowerChar(text[i + 1]) == 'c' &&
+            text::LowerChar(text[i + 2]) == 'u' && text::LowerChar(text[i + 3]) == 't')
             return true;
         i = text.find('<', i + 1);
     }
@@ -109,7 +124,7 @@ bool HasOpen(std::string_view open, std::string_view text) {
 namespace detail {
 
 struct ParsedModifier {
-    std::string word;  // as written
+    std::string word;      // as written
     bool dynamic = false;  // the word holds the open delimiter
     bool has_triple = false;
     std::string lower;  // lower-cased; "append" for an empty word
@@ -195,7 +210,9 @@ struct EngineState {
     std::vector<int32_t> simple_slots;  // scratch of the simple expansion
 };
 
-void EngineStateDeleter::operator()(EngineState* state) const { delete state; }
+void EngineStateDeleter::operator()(EngineState* state) const {
+    delete state;
+}
 
 EngineState& EngineSlot::Get() {
     if (!state_) state_.reset(new EngineState());
@@ -215,7 +232,9 @@ namespace {
 
 // ---------------------------------------------------------------- parsing
 
-bool IsCaretSeparator(char c) { return c == ' ' || c == '"' || c == '\'' || c == ',' || c == '.'; }
+bool IsCaretSeparator(char c) {
+    return c == ' ' || c == '"' || c == '\'' || c == ',' || c == '.';
+}
 
 // "^word" (one word per caret) and "^"several words"^" become {{|:phrase|dic}}; carets inside tags
 // and carets not at the start or after a space stay as they are.
@@ -279,7 +298,8 @@ std::string RewriteCarets(std::string_view text, const TemplateContext& c) {
     return out;
 }
 
-void ResolveName(std::string_view evaluated, bool& original, bool& uncut, std::string& lookup, int8_t& builtin) {
+void ResolveName(std::string_view evaluated, bool& original, bool& uncut, std::string& lookup,
+                 int8_t& builtin) {
     std::string_view s = evaluated;
     if (s.size() >= 8 && text::EqualsIgnoreCase(s.substr(0, 8), "original")) {
         original = true;
@@ -304,7 +324,8 @@ ParsedModifier ParseModifier(std::string_view piece, std::string_view open, std:
     return m;
 }
 
-std::vector<ParsedModifier> ParseChain(std::string_view chain, std::string_view open, std::string_view close) {
+std::vector<ParsedModifier> ParseChain(std::string_view chain, std::string_view open,
+                                       std::string_view close) {
     std::vector<ParsedModifier> out;
     while (!chain.empty()) {
         const std::size_t bar = FindOutsideTags(chain, '|', open, close);
@@ -314,7 +335,8 @@ std::vector<ParsedModifier> ParseChain(std::string_view chain, std::string_view 
     return out;
 }
 
-ParsedTag ParseTag(std::string_view full, std::string_view inner, std::string_view open, std::string_view close) {
+ParsedTag ParseTag(std::string_view full, std::string_view inner, std::string_view open,
+                   std::string_view close) {
     ParsedTag t;
     t.full.assign(full);
     if (!inner.empty() && inner.front() == '"') {
@@ -411,8 +433,13 @@ std::shared_ptr<const ParsedTemplate> Parse(std::string_view input, const Templa
                 const std::string_view lit = t.substr(q + 1, e - q - 1);
                 if (DigitsAboveOne(mark)) {
                     const std::string lower = text::SubtractDecimal(mark, "1");
-                    pending.append(open).append(lower).append("\"").append(lit).append("\"").append(lower).append(
-                        close);
+                    pending.append(open)
+                        .append(lower)
+                        .append("\"")
+                        .append(lit)
+                        .append("\"")
+                        .append(lower)
+                        .append(close);
                 } else {
                     pending.append(lit);
                 }
@@ -421,14 +448,15 @@ std::shared_ptr<const ParsedTemplate> Parse(std::string_view input, const Templa
             }
         }
         int32_t length = 0, position = 0;
-        if (!text::FindEnclosedFrom(open, close, t, 0, static_cast<int32_t>(pos + 1), length, position)) break;
+        if (!text::FindEnclosedFrom(open, close, t, 0, static_cast<int32_t>(pos + 1), length, position))
+            break;
         const std::size_t s = static_cast<std::size_t>(position - 1);
         const std::size_t len = static_cast<std::size_t>(length);
         pending.append(t.substr(pos, s - pos));
         const std::string_view full = t.substr(s, len);
-        const std::string_view inner =
-            len >= open.size() + close.size() ? full.substr(open.size(), len - open.size() - close.size())
-                                              : std::string_view();
+        const std::string_view inner = len >= open.size() + close.size()
+                                           ? full.substr(open.size(), len - open.size() - close.size())
+                                           : std::string_view();
         p->tags.push_back(ParseTag(full, inner, open, close));
         bytes += pending.size() + 3 * full.size() + 256;
         p->segments.push_back({std::move(pending), static_cast<int32_t>(p->tags.size() - 1)});
@@ -590,7 +618,8 @@ struct Eval {
         return c.Table->GetCell(row.Present ? row.Integer : c.CurrentRow, code);
     }
 
-    std::string Date(const ParsedTag& t, const std::shared_ptr<text::DateInfoT>& date, std::string_view format) {
+    std::string Date(const ParsedTag& t, const std::shared_ptr<text::DateInfoT>& date,
+                     std::string_view format) {
         const text::DateInfoT info = date ? *date : text::DateInfoT();
         return text::FormatDateInfo(FetchArgumentOr(t.name_args, 1, format, c, nested).Text, info,
                                     FetchArgumentOr(t.name_args, 2, "0", c, nested).Text);
@@ -598,18 +627,30 @@ struct Eval {
 
     std::string BuiltinText(const ParsedTag& t, int8_t b, bool& original, bool& uncut) {
         switch (b) {
-            case kDate: return Date(t, c.RunDate, "dd.MMM.yy");
-            case kToday: return Date(t, c.NowDate, "dd.MMM.yy");
-            case kTime: return Date(t, c.RunDate, "HH:ii");
-            case kTimeNow: return Date(t, c.NowDate, "HH:ii");
-            case kSize: return Counter(t, c.Size, c.SizeReference);
-            case kLength: return Counter(t, c.LetterBase, c.LetterIndex);
-            case kNumberOriginal: return Counter(t, c.NumberOriginal, c.NumberOfAll);
-            case kNumberNow: return Counter(t, c.NumberNow, c.NumberOfAll);
-            case kNumberOfAll: return Counter(t, c.NumberOfAll, c.NumberOfAll);
-            case kNumberInThisFile: return Counter(t, c.NumberInThisFile, c.NumberOfAll);
-            case kNumberUntilNow: return Counter(t, c.NumberUntilNow, c.NumberOfAll);
-            case kNumberSinceLastReset: return Counter(t, c.NumberSinceLastReset, c.NumberOfAll);
+            case kDate:
+                return Date(t, c.RunDate, "dd.MMM.yy");
+            case kToday:
+                return Date(t, c.NowDate, "dd.MMM.yy");
+            case kTime:
+                return Date(t, c.RunDate, "HH:ii");
+            case kTimeNow:
+                return Date(t, c.NowDate, "HH:ii");
+            case kSize:
+                return Counter(t, c.Size, c.SizeReference);
+            case kLength:
+                return Counter(t, c.LetterBase, c.LetterIndex);
+            case kNumberOriginal:
+                return Counter(t, c.NumberOriginal, c.NumberOfAll);
+            case kNumberNow:
+                return Counter(t, c.NumberNow, c.NumberOfAll);
+            case kNumberOfAll:
+                return Counter(t, c.NumberOfAll, c.NumberOfAll);
+            case kNumberInThisFile:
+                return Counter(t, c.NumberInThisFile, c.NumberOfAll);
+            case kNumberUntilNow:
+                return Counter(t, c.NumberUntilNow, c.NumberOfAll);
+            case kNumberSinceLastReset:
+                return Counter(t, c.NumberSinceLastReset, c.NumberOfAll);
             case kNumberRandom: {
                 const int32_t all = std::max(c.NumberOfAll, 0);
                 if (!c.RandomOrder || c.RandomOrder->size() != static_cast<std::size_t>(all) + 1)
@@ -620,15 +661,19 @@ struct Eval {
                                       : 0;
                 return Counter(t, v, c.NumberOfAll);
             }
-            case kCell: return Cell(t, original, uncut);
+            case kCell:
+                return Cell(t, original, uncut);
             case kUncutCell:
                 uncut = true;
                 return Cell(t, original, uncut);
             case kLetter:
-            case kChar: return Letter(t);
+            case kChar:
+                return Letter(t);
             case kIncludedCount:
-            case kGridIncludedCount: return c.Table ? text::IntText(c.Table->IncludedCount()) : std::string();
-            default: return {};
+            case kGridIncludedCount:
+                return c.Table ? text::IntText(c.Table->IncludedCount()) : std::string();
+            default:
+                return {};
         }
     }
 
@@ -750,7 +795,8 @@ struct Eval {
         FlushLastName();
         if (!name.empty()) SetLastName(name);
         // The name is set before it is looked up: a tag reading the variable sees its own name.
-        if (t.reads_last_name || (dynamic && lookup == "nameoflastrepresenter")) idx = FindVariable(c, lookup);
+        if (t.reads_last_name || (dynamic && lookup == "nameoflastrepresenter"))
+            idx = FindVariable(c, lookup);
         TagState& ts = Frame();
         ts.Reset();
         ts.name.assign(name);
@@ -765,8 +811,11 @@ struct Eval {
             Assign(ts, text, original || uncut);
         } else {
             switch (c.UndefinedNamePolicy) {
-                case 3: return;
-                case 2: out += t.full; return;
+                case 3:
+                    return;
+                case 2:
+                    out += t.full;
+                    return;
                 case 4:
                     out += WrapInDelimiters(c, ts.name);
                     return;
@@ -777,12 +826,15 @@ struct Eval {
                     out += WrapInDelimiters(c, bare);
                     return;
                 }
-                case 6: break;
+                case 6:
+                    break;
                 case 8:
                     if (c.OnUndefinedName) c.OnUndefinedName(ts.name, t.full, t.chain_text, ts.value);
                     ts.raw = ts.value;
                     break;
-                default: Assign(ts, "", false); break;
+                default:
+                    Assign(ts, "", false);
+                    break;
             }
         }
         Finish(ts, t, original, uncut, out);
@@ -901,7 +953,9 @@ std::string ExpandIfTags(std::string_view text, TemplateContext& c, int nested) 
     return ExpandTemplate(text, c, nested);
 }
 
-bool FitsTextBound(const TemplateContext& c, std::size_t bytes) { return bytes <= c.MaxTextSize; }
+bool FitsTextBound(const TemplateContext& c, std::size_t bytes) {
+    return bytes <= c.MaxTextSize;
+}
 
 std::string FormatCounter(const TemplateContext& c, int64_t number, int64_t width) {
     std::string dec = text::IntText(number);
@@ -918,7 +972,8 @@ std::string FormatCounter(const TemplateContext& c, int64_t number, int64_t widt
         if (width > static_cast<int64_t>(s.size())) s.append(static_cast<std::size_t>(width) - s.size(), ' ');
     } else {
         const char pad = c.PadWithDigit ? c.PadCharacter : ' ';
-        if (width > static_cast<int64_t>(s.size())) s.insert(0, static_cast<std::size_t>(width) - s.size(), pad);
+        if (width > static_cast<int64_t>(s.size()))
+            s.insert(0, static_cast<std::size_t>(width) - s.size(), pad);
         if (c.GroupSeparator && c.Digits.size() > 1) s = text::GroupThousands(s, 0, c.GroupSeparator);
     }
     if (negative) s.insert(0, "-");
@@ -1037,7 +1092,8 @@ void PreparedTemplate::ExpandAppend(TemplateContext& c, std::string& out, int ne
     RunExpansion(c, st, *parse_, nested, outermost, out);
 }
 
-void ExpandTemplate(std::string_view text, TemplateContext& context, int evaluate_nested, std::string& output) {
+void ExpandTemplate(std::string_view text, TemplateContext& context, int evaluate_nested,
+                    std::string& output) {
     std::string result = ExpandTemplate(text, context, evaluate_nested);
     output.swap(result);
 }
@@ -1050,11 +1106,17 @@ void ClearParseCache(TemplateContext& c) {
 
 // ---------------------------------------------------------------- ModifierCall
 
-std::string& ModifierCall::Value() { return tag_.value; }
+std::string& ModifierCall::Value() {
+    return tag_.value;
+}
 
-CommandOptionsRecT ModifierCall::Fetch(int n) const { return FetchArgument(args_, n, true, context_, nested_); }
+CommandOptionsRecT ModifierCall::Fetch(int n) const {
+    return FetchArgument(args_, n, true, context_, nested_);
+}
 
-CommandOptionsRecT ModifierCall::FetchRaw(int n) const { return FetchArgument(args_, n, false, context_, nested_); }
+CommandOptionsRecT ModifierCall::FetchRaw(int n) const {
+    return FetchArgument(args_, n, false, context_, nested_);
+}
 
 CommandOptionsRecT ModifierCall::FetchOr(int n, std::string_view default_text) const {
     return FetchArgumentOr(args_, n, default_text, context_, nested_);
@@ -1064,33 +1126,49 @@ bool ModifierCall::Present(int n) const {
     return n >= 1 && n <= args_.Count && args_.Slots[static_cast<std::size_t>(n - 1)].Present;
 }
 
-bool ModifierCall::HasOption(std::string_view name) const { return tmpl::HasOption(args_, name); }
+bool ModifierCall::HasOption(std::string_view name) const {
+    return tmpl::HasOption(args_, name);
+}
 
-std::string ModifierCall::GetOptionValue(std::string_view name) const { return tmpl::GetOptionValue(args_, name); }
+std::string ModifierCall::GetOptionValue(std::string_view name) const {
+    return tmpl::GetOptionValue(args_, name);
+}
 
 std::string ModifierCall::ExpandedWholeArgumentText() const {
     return ExpandIfTags(args_.WholeText, context_, nested_);
 }
 
-std::string_view ModifierCall::TagName() const { return tag_.name; }
+std::string_view ModifierCall::TagName() const {
+    return tag_.name;
+}
 
-const std::string& ModifierCall::RawValue() const { return tag_.raw; }
+const std::string& ModifierCall::RawValue() const {
+    return tag_.raw;
+}
 
-std::string_view ModifierCall::VariableComment() const { return tag_.comment; }
+std::string_view ModifierCall::VariableComment() const {
+    return tag_.comment;
+}
 
-bool ModifierCall::IsFirstOfEmptyName() const { return position_ == 1 && tag_.empty_name; }
+bool ModifierCall::IsFirstOfEmptyName() const {
+    return position_ == 1 && tag_.empty_name;
+}
 
 void ModifierCall::AssignValue(std::string_view text) {
     const std::string copy(text);  // the text may be the tag's own value or raw value
     Eval{context_, context_.Engine.Get(), nested_}.Assign(tag_, copy, false);
 }
 
-std::string ModifierCall::Expand(std::string_view text) const { return ExpandIfTags(text, context_, nested_); }
+std::string ModifierCall::Expand(std::string_view text) const {
+    return ExpandIfTags(text, context_, nested_);
+}
 
 std::string ModifierCall::ExpandBuiltIn(std::string_view text_with_braces) const {
     return ExpandTemplate(TranslateDelimiters(context_, text_with_braces), context_, nested_);
 }
 
-bool ModifierCall::ContainsTags(std::string_view text) const { return tmpl::ContainsTags(context_, text); }
+bool ModifierCall::ContainsTags(std::string_view text) const {
+    return tmpl::ContainsTags(context_, text);
+}
 
 }  // namespace rowsmith::tmpl

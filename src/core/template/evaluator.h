@@ -25,10 +25,12 @@ namespace rowsmith::tmpl {
 
 // evaluate_nested 1: names, arguments and assigned values holding tags are expanded when used;
 // 0: they are taken as written. The output is cleared first.
-void ExpandTemplate(std::string_view text, TemplateContext& context, int evaluate_nested, std::string& output);
+void ExpandTemplate(std::string_view text, TemplateContext& context, int evaluate_nested,
+                    std::string& output);
 std::string ExpandTemplate(std::string_view text, TemplateContext& context, int evaluate_nested = 1);
 // The same, appended to out (the size bound counts only what this expansion adds).
-void ExpandTemplateAppend(std::string_view text, TemplateContext& context, int evaluate_nested, std::string& out);
+void ExpandTemplateAppend(std::string_view text, TemplateContext& context, int evaluate_nested,
+                          std::string& out);
 
 namespace detail {
 struct ParsedTemplate;
@@ -37,12 +39,12 @@ struct ParsedTemplate;
 // A template expanded again and again (the line template of a run): parsed once, and again only when
 // its text or the context's delimiters change.
 class PreparedTemplate {
-public:
+  public:
     void Set(std::string_view text);
     const std::string& Text() const { return text_; }
     void ExpandAppend(TemplateContext& context, std::string& out, int evaluate_nested = 1);
 
-private:
+  private:
     std::string text_;
     std::string open_;
     std::string close_;

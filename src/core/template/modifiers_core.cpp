@@ -25,9 +25,13 @@ void Append(ModifierCall& call) {
     value += tail;
 }
 
-void Original(ModifierCall& call) { call.Value() = call.RawValue(); }
+void Original(ModifierCall& call) {
+    call.Value() = call.RawValue();
+}
 
-void Uncut(ModifierCall& call) { call.Value() = call.Expand(call.RawValue()); }
+void Uncut(ModifierCall& call) {
+    call.Value() = call.Expand(call.RawValue());
+}
 
 // Digits and "-" only, with at least one digit: a lone "-" is the subtraction of the number family.
 bool IsIntervalWord(std::string_view word) {
@@ -49,10 +53,12 @@ void CharactersByInterval(ModifierCall& call) {
 }  // namespace
 
 void RegisterCoreModifiers(ModifierRegistry& r) {
-    r.AddExact("append", Append,
-               "appends the expansion of the whole argument text; first in a tag without a name it sets the value");
+    r.AddExact(
+        "append", Append,
+        "appends the expansion of the whole argument text; first in a tag without a name it sets the value");
     r.AddExact("a", Append, "short for append");
-    r.AddExact("original", Original, "the value as assigned, before its tags were expanded and before cutting");
+    r.AddExact("original", Original,
+               "the value as assigned, before its tags were expanded and before cutting");
     r.AddExact("uncut", Uncut, "the assigned value expanded without cutting it at <cut>");
     r.AddPattern("<digits and ->", IsIntervalWord, CharactersByInterval,
                  "the characters at the positions one interval piece selects: 3, 2-4, 4-2, -1");

@@ -6,20 +6,25 @@ namespace rowsmith::tmpl {
 
 std::string_view MatchKindName(MatchKind kind) {
     switch (kind) {
-        case MatchKind::Exact: return "exact";
-        case MatchKind::Prefix: return "prefix";
-        case MatchKind::Pattern: return "pattern";
+        case MatchKind::Exact:
+            return "exact";
+        case MatchKind::Prefix:
+            return "prefix";
+        case MatchKind::Pattern:
+            return "pattern";
     }
     return "exact";
 }
 
-void ModifierRegistry::AddExact(std::string_view word, ModifierHandler handler, std::string_view description) {
+void ModifierRegistry::AddExact(std::string_view word, ModifierHandler handler,
+                                std::string_view description) {
     const int32_t index = static_cast<int32_t>(rows_.size());
     rows_.push_back({text::LowerCase(word), MatchKind::Exact, handler, std::string(description), nullptr});
     exact_.emplace(rows_.back().Word, index);  // a later row of the same word never wins
 }
 
-void ModifierRegistry::AddPrefix(std::string_view word, ModifierHandler handler, std::string_view description) {
+void ModifierRegistry::AddPrefix(std::string_view word, ModifierHandler handler,
+                                 std::string_view description) {
     tested_.push_back(static_cast<int32_t>(rows_.size()));
     rows_.push_back({text::LowerCase(word), MatchKind::Prefix, handler, std::string(description), nullptr});
 }

@@ -20,7 +20,7 @@ struct TagState;
 // What one modifier application sees: the value (in and out), its word, its arguments and options,
 // the tag it belongs to, and expansion against the same context (nesting depth carried along).
 class ModifierCall {
-public:
+  public:
     ModifierCall(detail::TagState& tag, const ArgumentTable& arguments, std::string_view word,
                  std::string_view lower_word, int32_t position, TemplateContext& context, int evaluate_nested)
         : tag_(tag),
@@ -73,7 +73,7 @@ public:
     std::string ExpandBuiltIn(std::string_view text_with_braces) const;
     bool ContainsTags(std::string_view text) const;
 
-private:
+  private:
     detail::TagState& tag_;
     const ArgumentTable& args_;
     std::string_view word_;
@@ -103,20 +103,21 @@ struct ModifierRow {
 };
 
 class ModifierRegistry {
-public:
+  public:
     void AddExact(std::string_view word, ModifierHandler handler, std::string_view description);
     void AddPrefix(std::string_view word, ModifierHandler handler, std::string_view description);
-    void AddPattern(std::string_view name, WordTest accepts, ModifierHandler handler, std::string_view description);
+    void AddPattern(std::string_view name, WordTest accepts, ModifierHandler handler,
+                    std::string_view description);
 
     // The first row (in registration order) that accepts the lower-case word; -1 when none does.
     int32_t Find(std::string_view lower_word) const;
     const ModifierRow& Row(int32_t index) const { return rows_[static_cast<std::size_t>(index)]; }
     const std::vector<ModifierRow>& Rows() const { return rows_; }
 
-private:
+  private:
     std::vector<ModifierRow> rows_;
     std::unordered_map<std::string, int32_t> exact_;  // word -> first exact row
-    std::vector<int32_t> tested_;                      // prefix and pattern rows, in order
+    std::vector<int32_t> tested_;                     // prefix and pattern rows, in order
 };
 
 // Every family, registered in the fixed test order (modifiers_all.cpp); built on first use.

@@ -11,7 +11,9 @@ namespace {
 
 constexpr int32_t kUnlimited = 999999999;
 
-int CaseFlag(const PosInfoT& r) { return r.CaseSensitive ? 1 : 0; }
+int CaseFlag(const PosInfoT& r) {
+    return r.CaseSensitive ? 1 : 0;
+}
 
 // Whether the settings find a match anywhere in text (first match, no anchoring).
 bool HasMatch(const PosInfoT& settings, std::string_view search, std::string_view text) {
@@ -52,6 +54,7 @@ struct Passes {
     std::string protected_replacement;
     int32_t justified_index = 0;
     std::string justified_fill;
+    bool too_big = false;  // the pass would have built a result beyond the bound
 
     std::string Piece(std::string_view matched) {
         std::string piece;
@@ -115,6 +118,15 @@ struct Passes {
     bool ReplacePass(const std::string& cur, const std::vector<PositionT>& matches, int32_t& remaining,
                      std::string& next) {
         const std::size_t k = matches.size();
+        // A plain replacement that would outgrow the bound is not built at all.
+        if (!is_template && !r.DeleteBefore && !r.DeleteAfter) {
+            std::size_t matched = 0;
+            for (const PositionT& m : matches) matched += static_cast<std::size_t>(m.Length);
+            if (cur.size() - matched + k * replacement.size() > kMaxReplaceResult) {
+                too_big = true;
+                return false;
+            }
+        }
         // A plain replacement is the same text for every match; only templates and case transfer
         // make a piece per match.
         const bool per_match = is_template || r.KeepCase;
@@ -129,7 +141,8 @@ struct Passes {
         next.clear();
         std::size_t gap_start = 0;
         for (std::size_t i = 0; i <= k; ++i) {
-            const std::size_t gap_end = i < k ? static_cast<std::size_t>(matches[i].Position - 1) : cur.size();
+            const std::size_t gap_end =
+                i < k ? static_cast<std::size_t>(matches[i].Position - 1) : cur.size();
             std::size_t a = gap_start, b = gap_end;
             if (r.DeleteBefore && i < k)
                 while (b > a && r.BeforeSet.Has(cur[b - 1])) --b;
@@ -149,8 +162,8 @@ struct Passes {
     }
 };
 
-std::string RunPasses(ReplaceT& r, std::string_view search, std::string_view replacement, std::string_view text,
-                      bool is_template, uint8_t overlapping) {
+std::string RunPasses(ReplaceT& r, std::string_view search, std::string_view replacement,
+                      std::string_view text, bool is_template, uint8_t overlapping) {
     Passes p(r, search, replacement);
     p.is_template = is_template;
     p.overlapping = overlapping;
@@ -186,7 +199,7 @@ std::string RunPasses(ReplaceT& r, std::string_view search, std::string_view rep
         r.Changed = 1;
         const bool more = p.overwrite_mode ? p.OverwritePass(cur, matches, remaining, next)
                                            : p.ReplacePass(cur, matches, remaining, next);
-        if (next.size() > kMaxReplaceResult) return {};
+        if (p.too_big || next.size() > kMaxReplaceResult) return {};
         const bool unchanged = next == cur;
         cur.swap(next);
         if (!more || unchanged || r.StopRepeating || !r.Repeat) break;
@@ -217,11 +230,13 @@ void InitReplace(ReplaceT& record, ReplaceTemplateHooks* context) {
     }
 }
 
-std::string ReplaceText(ReplaceT& r, std::string_view search, std::string_view replacement, std::string_view text) {
+std::string ReplaceText(ReplaceT& r, std::string_view search, std::string_view replacement,
+                        std::string_view text) {
     const bool is_template = r.Context != nullptr && r.Context->ReplacementIsTemplateFlag();
     r.Changed = 0;
     // Quick test: nothing to do when the search text does not occur.
-    if (!is_template && r.Mode == kSearchText && FindText(search, text, CaseFlag(r)) == 0) return std::string(text);
+    if (!is_template && r.Mode == kSearchText && FindText(search, text, CaseFlag(r)) == 0)
+        return std::string(text);
 
     const int32_t saved_occurrence = r.Occurrence;
     const int32_t saved_max = r.MaxReplacements;

@@ -14,7 +14,7 @@ namespace rowsmith::text {
 // What the engine needs of a template context when the replacement text is a template. The template
 // layer implements it; this layer only holds a pointer, so it never includes template headers.
 class ReplaceTemplateHooks {
-public:
+  public:
     virtual ~ReplaceTemplateHooks() = default;
     // InitReplace with a context: set the whole context to its defaults.
     virtual void InitForReplace() = 0;

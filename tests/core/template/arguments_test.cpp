@@ -50,9 +50,9 @@ TEST(Arguments, OptionsRecordReadsNumbersLeniently) {
         int32_t integer;
         bool is_number;
     } cases[] = {
-        {"", 0, 0, false},           {"2.9", 2.9, 2, true},     {"-2.7", -2.7, -2, true},
-        {"abc", 0, -1, false},       {"x1.20y", 1.2, 1, false}, {"3000000000", 3e9, -1, true},
-        {"-", 0, -1, true},          {"1.2.3", 1.2, 1, false},  {"007", 7, 7, true},
+        {"", 0, 0, false},     {"2.9", 2.9, 2, true},     {"-2.7", -2.7, -2, true},
+        {"abc", 0, -1, false}, {"x1.20y", 1.2, 1, false}, {"3000000000", 3e9, -1, true},
+        {"-", 0, -1, true},    {"1.2.3", 1.2, 1, false},  {"007", 7, 7, true},
     };
     for (const Case& c : cases) {
         const CommandOptionsRecT r = MakeOptionsRec(c.text, true);

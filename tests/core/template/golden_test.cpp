@@ -43,7 +43,8 @@ TEST(Golden, EveryCaseExpandsToItsExpectedBytes) {
         options.TemplateText = testing::ReadFile((dir / "template.txt").string());
         if (fs::exists(dir / "interval.txt")) {
             std::string interval = testing::ReadFile((dir / "interval.txt").string());
-            while (!interval.empty() && (interval.back() == '\n' || interval.back() == '\r')) interval.pop_back();
+            while (!interval.empty() && (interval.back() == '\n' || interval.back() == '\r'))
+                interval.pop_back();
             options.IntervalActive = true;
             options.IntervalText = interval;
         }

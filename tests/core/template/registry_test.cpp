@@ -8,7 +8,9 @@ namespace rowsmith::tmpl {
 namespace {
 
 void Nop(ModifierCall&) {}
-bool Digits(std::string_view w) { return !w.empty() && w.find_first_not_of("0123456789") == std::string_view::npos; }
+bool Digits(std::string_view w) {
+    return !w.empty() && w.find_first_not_of("0123456789") == std::string_view::npos;
+}
 
 TEST(Registry, TheFirstAcceptingRowWins) {
     ModifierRegistry r;
@@ -24,9 +26,9 @@ TEST(Registry, TheFirstAcceptingRowWins) {
         const char* word;
         int32_t row;
     } cases[] = {
-        {"item", 0},   {"items", -1},       {"itemexist", 1}, {"itemexists", 1}, {"getextorname", 2},
-        {"getext", 3}, {"getextornam", 3},  {"getextra", 3},  {"12", 5},         {"x", -1},
-        {"", -1},      {"getextornamex", 2},
+        {"item", 0},         {"items", -1}, {"itemexist", 1},   {"itemexists", 1},
+        {"getextorname", 2}, {"getext", 3}, {"getextornam", 3}, {"getextra", 3},
+        {"12", 5},           {"x", -1},     {"", -1},           {"getextornamex", 2},
     };
     for (const Case& c : cases) EXPECT_EQ(r.Find(c.word), c.row) << c.word;
     EXPECT_EQ(r.Rows().size(), 8u);

@@ -86,18 +86,12 @@ TEST(Replace, OccurrenceAnchorsAndLimits) {
         const char* text;
         const char* expected;
     } cases[] = {
-        {1, 0, 2, "a", "b", "aaaa", "bbaa"},
-        {1, 0, 0, "a", "b", "aaaa", "bbbb"},  // 0 means no limit
-        {0, 0, 0, "a", "b", "aXa", "aXb"},
-        {0, 0, 0, "a", "bc", "aXa", "aXbc"},
-        {-1, 0, 0, "a", "bc", "aXa", "bcXbc"},
-        {1, 1, 0, "a", "b", "aaa", "baa"},
-        {1, 1, 0, "a", "b", "xaa", "xaa"},
-        {1, 2, 0, "a", "b", "aaa", "aab"},
-        {1, 2, 0, "a", "b", "aax", "aax"},
-        {2, 0, 0, "a", "bc", "aXaXa", "aXbcXbc"},
-        {3, 0, 0, "a", "bc", "aXaXa", "aXaXbc"},
-        {5, 0, 0, "a", "bc", "aXaXa", "aXaXa"},
+        {1, 0, 2, "a", "b", "aaaa", "bbaa"},     {1, 0, 0, "a", "b", "aaaa", "bbbb"},  // 0 means no limit
+        {0, 0, 0, "a", "b", "aXa", "aXb"},       {0, 0, 0, "a", "bc", "aXa", "aXbc"},
+        {-1, 0, 0, "a", "bc", "aXa", "bcXbc"},   {1, 1, 0, "a", "b", "aaa", "baa"},
+        {1, 1, 0, "a", "b", "xaa", "xaa"},       {1, 2, 0, "a", "b", "aaa", "aab"},
+        {1, 2, 0, "a", "b", "aax", "aax"},       {2, 0, 0, "a", "bc", "aXaXa", "aXbcXbc"},
+        {3, 0, 0, "a", "bc", "aXaXa", "aXaXbc"}, {5, 0, 0, "a", "bc", "aXaXa", "aXaXa"},
     };
     for (const Case& c : cases) {
         ReplaceT r;
@@ -106,7 +100,8 @@ TEST(Replace, OccurrenceAnchorsAndLimits) {
         r.Anchor = c.anchor;
         r.MaxReplacements = c.max;
         EXPECT_EQ(ReplaceText(r, c.search, c.replacement, c.text), c.expected)
-            << "occurrence " << c.occurrence << " anchor " << c.anchor << " max " << c.max << " on " << c.text;
+            << "occurrence " << c.occurrence << " anchor " << c.anchor << " max " << c.max << " on "
+            << c.text;
         // Every setting the call changes is restored.
         EXPECT_EQ(r.Occurrence, c.occurrence);
         EXPECT_EQ(r.MaxReplacements, c.max);
@@ -149,7 +144,8 @@ TEST(Replace, GrowingRulesEndWithinTheBounds) {
     EXPECT_LE(grown.size(), kMaxReplaceResult);
     EXPECT_GT(grown.size(), 29u);
     // A long text with a rule that needs one pass per character ends too (the work bound).
-    const std::string sorted = ReplaceEverywhere("ab", "ba", std::string(20000, 'a') + std::string(20000, 'b'));
+    const std::string sorted =
+        ReplaceEverywhere("ab", "ba", std::string(20000, 'a') + std::string(20000, 'b'));
     EXPECT_EQ(sorted.size(), 40000u);
     // a -> aa would grow without end, but the replacement holds the search text.
     EXPECT_EQ(ReplaceEverywhere("a", "aa", "aaa"), "aaaaaa");

@@ -1,0 +1,536 @@
+#include "files/text_file.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <string>
+#include <vector>
+
+#include "support/child_process.h"
+#include "support/temp_dir.h"
+#include "tables/string_table.h"
+
+namespace rowsmith::files {
+namespace {
+
+using testing::Exists;
+using testing::ReadFile;
+using testing::RunInChild;
+using testing::TempDir;
+using testing::TreeSnapshot;
+using testing::WriteFile;
+
+std::vector<std::string> ReadAll(const std::string& path, int64_t block, bool unix_ends = false) {
+    TReadTextFile r;
+    r.BlockSize = block;
+    r.UnixLineEnds = unix_ends;
+    std::vector<std::string> lines;
+    if (!r.Open(path)) return {"<not opened>"};
+    while (r.ReadLine()) lines.push_back(r.CurrentLine);
+    r.Close();
+    return lines;
+}
+
+int64_t MtimeNs(const std::string& path) {
+    struct stat st {};
+    stat(path.c_str(), &st);
+    return static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+}
+
+// ---------------------------------------------------------------- reader
+
+TEST(TextReader, LinesEndOnlyAtCrLfWhateverTheBlockSize) {
+    struct Case {
+        std::string bytes;
+        std::vector<std::string> crlf_lines;
+        std::vector<std::string> unix_lines;
+    };
+    const std::string thousand(1000, 'x');
+    const std::vector<Case> cases = {
+        {"", {}, {}},
+        {"x", {"x"}, {"x"}},
+        {"x\r\n", {"x"}, {"x"}},
+        {"x\r\n\r\ny", {"x", "", "y"}, {"x", "", "y"}},
+        {"\r\n", {""}, {""}},
+        {"\r\n\r\n", {"", ""}, {"", ""}},
+        {"a\rb\nc\r\n", {"a\rb\nc"}, {"a\rb", "c"}},
+        {"a\r", {"a\r"}, {"a\r"}},
+        {"a\n\n", {"a\n\n"}, {"a", ""}},
+        {"\r\r\n", {"\r"}, {"\r"}},
+        {"\n\r\n", {"\n"}, {"", ""}},
+        {"\r\n\n", {"", "\n"}, {"", ""}},
+        {"one\ntwo\nthree", {"one\ntwo\nthree"}, {"one", "two", "three"}},
+        {"last\r\nno end", {"last", "no end"}, {"last", "no end"}},
+        {thousand, {thousand}, {thousand}},
+        {thousand + "\r\n" + thousand + "\r", {thousand, thousand + "\r"}, {thousand, thousand + "\r"}},
+        {std::string("nul\0inside\r\n", 12),
+         {std::string("nul\0inside", 10)},
+         {std::string("nul\0inside", 10)}},
+    };
+    TempDir dir;
+    int n = 0;
+    for (const Case& c : cases) {
+        const std::string path = dir / ("f" + std::to_string(n++));
+        WriteFile(path, c.bytes);
+        for (int64_t block : {1, 2, 3, 7, 512, 1 << 20}) {
+            EXPECT_EQ(ReadAll(path, block), c.crlf_lines) << "case " << n << " block " << block;
+            EXPECT_EQ(ReadAll(path, block, true), c.unix_lines) << "unix case " << n << " block " << block;
+        }
+    }
+}
+
+TEST(TextReader, CountsBytesAndPercent) {
+    TempDir dir;
+    WriteFile(dir / "f", "ab\r\ncd");
+    TReadTextFile r;
+    r.BlockSize = 3;
+    ASSERT_TRUE(r.Open(dir / "f"));
+    EXPECT_EQ(r.FileSize, 6);
+    ASSERT_TRUE(r.ReadLine());
+    EXPECT_EQ(r.BytesConsumed, 4);
+    EXPECT_EQ(r.Remaining, 2);
+    ASSERT_TRUE(r.ReadLine());
+    EXPECT_EQ(r.PreviousPosition, 4);
+    EXPECT_EQ(r.BytesConsumed, 6);
+    EXPECT_DOUBLE_EQ(r.Percent, 100.0);
+    EXPECT_EQ(r.LinesRead, 2);
+    EXPECT_FALSE(r.ReadLine());
+    EXPECT_FALSE(r.ReadLine());
+    EXPECT_TRUE(r.Close());
+}
+
+TEST(TextReader, MissingFileAndBlankLineSkipping) {
+    TempDir dir;
+    TReadTextFile r;
+    EXPECT_FALSE(r.Open(dir / "missing"));
+    EXPECT_EQ(r.LastIOStatus, 2);
+    EXPECT_FALSE(r.ReadLine());
+
+    WriteFile(dir / "f", "  \r\n\r\n\t\r\nword\r\n \r\n");
+    ASSERT_TRUE(r.Open(dir / "f"));
+    ASSERT_TRUE(r.ReadNonEmptyLine());
+    EXPECT_EQ(r.CurrentLine, "word");
+    EXPECT_FALSE(r.ReadNonEmptyLine());
+    r.Close();
+}
+
+// ---------------------------------------------------------------- load text file
+
+TEST(LoadTextFile, OneRowPerLineAndClearsFirst) {
+    struct Case {
+        std::string bytes;
+        bool unix_ends;
+        std::vector<std::string> rows;
+    };
+    const std::vector<Case> cases = {
+        {"a\r\nb", false, {"a", "b"}},
+        {"a\r\nb\r\n", false, {"a", "b"}},
+        {"a\r\n\r\n\r\nb\r\n", false, {"a", "", "", "b"}},
+        {"a\nb\nc\n", false, {"a\nb\nc\n"}},
+        {"a\nb\r\nc", true, {"a", "b", "c"}},
+        {"", false, {}},
+    };
+    TempDir dir;
+    for (const Case& c : cases) {
+        WriteFile(dir / "f", c.bytes);
+        tables::ArrayOfFiles t;
+        t.AddLine("stale", tables::kCodeData);
+        t.SetIntervalText("1");
+        ASSERT_TRUE(LoadTextFile(t, dir / "f", tables::kCodeData, c.unix_ends));
+        EXPECT_EQ(t.IntervalText, "");
+        std::vector<std::string> rows;
+        for (int32_t r = 1; r <= t.RowCount; ++r) rows.push_back(t.GetCell(r, tables::kCodeData));
+        EXPECT_EQ(rows, c.rows);
+    }
+}
+
+TEST(LoadTextFile, UnopenableFilesLeaveTheTableEmpty) {
+    TempDir dir;
+    testing::WriteFile(dir / "sub/x", "x");
+    tables::ArrayOfFiles t;
+    t.AddLine("stale", tables::kCodeData);
+    EXPECT_FALSE(LoadTextFile(t, dir / "missing", tables::kCodeData));
+    EXPECT_EQ(t.RowCount, 0);
+    t.AddLine("stale", tables::kCodeData);
+    EXPECT_FALSE(LoadTextFile(t, dir / "sub", tables::kCodeData));  // a folder reads with an error
+    EXPECT_EQ(t.RowCount, 0);
+
+    WriteFile(dir / "secret", "x\r\n");
+    chmod((dir / "secret").c_str(), 0);
+    testing::OpenForOrdinaryUser(dir.path());
+    const int r = RunInChild(
+        [&] {
+            tables::ArrayOfFiles u;
+            u.AddLine("stale", tables::kCodeData);
+            if (LoadTextFile(u, dir / "secret", tables::kCodeData)) return 1;
+            return u.RowCount == 0 ? 0 : 2;
+        },
+        true);
+    if (r == testing::kCannotDropRoot) GTEST_SKIP() << "cannot switch to an ordinary user";
+    EXPECT_EQ(r, 0);
+}
+
+TEST(LoadTextFile, OtherCodesAndLargeFiles) {
+    TempDir dir;
+    std::string big;
+    for (int i = 0; i < 20000; ++i) big += "line " + std::to_string(i) + "\r\n";
+    WriteFile(dir / "big", big);
+    tables::ArrayOfFiles t;
+    ASSERT_TRUE(LoadTextFile(t, dir / "big", tables::kCodeFilename));
+    ASSERT_EQ(t.RowCount, 20000);
+    EXPECT_EQ(t.GetCell(1, tables::kCodeFilename), "line 0");
+    EXPECT_EQ(t.GetCell(0, tables::kCodeFilename), "line 19999");
+    EXPECT_EQ(t.GetCell(1, tables::kCodeData), "");
+}
+
+TEST(LoadTextFile, ShortLinesCostLittleMoreThanTheirText) {
+    TempDir dir;
+    std::string bytes;
+    const std::string line(60, 'z');
+    while (bytes.size() < (4u << 20)) bytes += line + "\r\n";
+    WriteFile(dir / "lines", bytes);
+    tables::ArrayOfFiles t;
+    ASSERT_TRUE(LoadTextFile(t, dir / "lines", tables::kCodeData));
+    ASSERT_EQ(static_cast<std::size_t>(t.RowCount), bytes.size() / 62);
+    const std::size_t held = t.Arena().capacity() + t.Rows.capacity() * sizeof(tables::DataRecT);
+    EXPECT_LT(held, bytes.size() * 2);
+}
+
+// ---------------------------------------------------------------- force folders, unique names, preparation
+
+TEST(ForceFolders, ResultsForEachOutcome) {
+    TempDir dir;
+    WriteFile(dir / "file", "x");
+    const std::string too_long(300, 'n');
+    struct Case {
+        std::string folder;
+        int expected;
+    };
+    const Case cases[] = {
+        {dir.path(), 1},
+        {dir / "a/b/c", 0},
+        {dir / "a/b/c/", 1},
+        {dir / "a/b/d", 0},
+        {dir / "file/sub", -1},
+        {dir / ("x/" + too_long + "/y"), -2},
+        {dir / (too_long + "/y"), -1},
+    };
+    for (const Case& c : cases) EXPECT_EQ(ForceFolders(c.folder), c.expected) << c.folder;
+    EXPECT_TRUE(Exists(dir / "a/b/c"));
+    EXPECT_TRUE(Exists(dir / "x"));  // created before the later failure
+    EXPECT_EQ(ForceFolders(""), 1);
+}
+
+TEST(MakeUniqueName, NumbersBeforeTheLastDot) {
+    TempDir dir;
+    for (const char* f : {"a.b.txt", "README", "x.d/README", ".profile", "two.txt", "two_1.txt"})
+        WriteFile(dir / f, "x");
+    struct Case {
+        const char* name;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"a.b.txt", "a.b_1.txt"},   {"README", "README_1"},   {"x.d/README", "x.d/README_1"},
+        {".profile", ".profile_1"}, {"two.txt", "two_2.txt"}, {"free.txt", "free.txt"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(MakeUniqueName(dir / c.name), dir / c.expected) << c.name;
+}
+
+TEST(PrepareDestination, StatusWords) {
+    TempDir dir;
+    WriteFile(dir / "exists.txt", "old");
+    WriteFile(dir / "blocker", "file");
+    testing::WriteFile(dir / "folder/inside", "x");
+    struct Case {
+        std::string path;
+        uint8_t flags;
+        uint16_t status;
+        std::string path_after;
+    };
+    const std::vector<Case> cases = {
+        {dir / "new.txt", kOverwrite, 0, dir / "new.txt"},
+        {dir / "n1/n2/n3/new.txt", kOverwrite, kStatusFoldersCreated, dir / "n1/n2/n3/new.txt"},
+        {dir / "m1/m2/new.txt", kOverwrite | kNoCreateFolders, 0, dir / "m1/m2/new.txt"},
+        {dir / "blocker/new.txt", kOverwrite, kStatusFolderFailed | kStatusError | kStatusStop,
+         dir / "blocker/new.txt"},
+        {dir / "exists.txt", kOverwrite, kStatusDeleted, dir / "exists.txt"},
+        {dir / "exists.txt", kRename, kStatusNewName, dir / "exists_1.txt"},
+        {dir / "exists.txt", 0, kStatusExists | kStatusStop, dir / "exists.txt"},
+        {dir / "folder", kOverwrite, kStatusError | kStatusStop, dir / "folder"},
+    };
+    for (const Case& c : cases) {
+        std::string p = c.path;
+        EXPECT_EQ(PrepareDestination(p, c.flags), c.status) << c.path << " flags " << int(c.flags);
+        EXPECT_EQ(p, c.path_after);
+    }
+    // Preparation never removes the old file: it is replaced only once the new one is complete.
+    EXPECT_EQ(ReadFile(dir / "exists.txt"), "old");
+    EXPECT_FALSE(Exists(dir / "m1"));
+}
+
+TEST(PrepareDestination, ReadOnlyFileIsRefusedInOverwriteMode) {
+    TempDir dir;
+    testing::OpenForOrdinaryUser(dir.path());
+    const int r = RunInChild(
+        [&] {
+            WriteFile(dir / "ro.txt", "keep");
+            chmod((dir / "ro.txt").c_str(), 0444);
+            std::string p = dir / "ro.txt";
+            if (PrepareDestination(p, kOverwrite) != (kStatusError | kStatusStop)) return 1;
+            TWriteTextFile w;
+            if (w.OpenForWriting(dir / "ro.txt", kOverwrite)) return 2;
+            if (CopyFile(dir / "ro.txt", dir / "copy.txt", kOverwrite) & kStatusStop) return 3;
+            if (!(CopyFile(dir / "copy.txt", dir / "ro.txt", kOverwrite) & kStatusStop)) return 4;
+            return ReadFile(dir / "ro.txt") == "keep" ? 0 : 5;
+        },
+        true);
+    if (r == testing::kCannotDropRoot) GTEST_SKIP() << "cannot switch to an ordinary user";
+    EXPECT_EQ(r, 0);
+}
+
+// ---------------------------------------------------------------- writer
+
+TEST(TextWriter, WritesTextsLinesAndCounts) {
+    TempDir dir;
+    TWriteTextFile w;
+    ASSERT_TRUE(w.OpenForWriting(dir / "deep/er/out.txt", kOverwrite));
+    EXPECT_EQ(w.PrepareStatus, kStatusFoldersCreated);
+    EXPECT_TRUE(w.WriteText("ab"));
+    EXPECT_TRUE(w.WriteText(""));
+    EXPECT_TRUE(w.WriteLine("cd"));
+    EXPECT_TRUE(w.WriteText("e\n"));
+    EXPECT_EQ(w.Writes, 4);
+    EXPECT_EQ(w.BytesWritten, 8);
+    EXPECT_EQ(w.LineFill, 2);
+    EXPECT_TRUE(w.Close());
+    EXPECT_EQ(ReadFile(dir / "deep/er/out.txt"), "abcd\r\ne\n");
+    // No temporary file is left behind.
+    EXPECT_EQ(TreeSnapshot(dir / "deep/er").size(), 1u);
+}
+
+TEST(TextWriter, MissingFoldersWithoutCreationFail) {
+    TempDir dir;
+    TWriteTextFile w;
+    EXPECT_FALSE(w.OpenForWriting(dir / "a/b/c/out.txt", kOverwrite | kNoCreateFolders));
+    EXPECT_FALSE(Exists(dir / "a"));
+    EXPECT_FALSE(w.WriteText("x"));
+    EXPECT_FALSE(w.Close());
+}
+
+TEST(TextWriter, OverwriteReplacesOnlyWhenComplete) {
+    TempDir dir;
+    WriteFile(dir / "out.txt", "old bytes");
+    chmod((dir / "out.txt").c_str(), 0640);
+    TWriteTextFile w;
+    ASSERT_TRUE(w.OpenForWriting(dir / "out.txt", kOverwrite));
+    EXPECT_EQ(w.PrepareStatus, kStatusDeleted);
+    ASSERT_TRUE(w.WriteText("new"));
+    EXPECT_EQ(ReadFile(dir / "out.txt"), "old bytes");
+    ASSERT_TRUE(w.Close());
+    EXPECT_EQ(ReadFile(dir / "out.txt"), "new");
+    struct stat st {};
+    stat((dir / "out.txt").c_str(), &st);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+
+    // Abandoned writes leave the old file as it was.
+    {
+        TWriteTextFile abandoned;
+        ASSERT_TRUE(abandoned.OpenForWriting(dir / "out.txt", kOverwrite));
+        abandoned.WriteText("never");
+    }
+    EXPECT_EQ(ReadFile(dir / "out.txt"), "new");
+    EXPECT_EQ(TreeSnapshot(dir.path()).size(), 1u);
+}
+
+TEST(TextWriter, FailedWriteLeavesTheOldFileUntouched) {
+    TempDir dir;
+    WriteFile(dir / "out.txt", "precious");
+    WriteFile(dir / "big.bin", std::string(200000, 'b'));
+    const int r = RunInChild([&] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit lim {
+            65536, 65536
+        };
+        if (setrlimit(RLIMIT_FSIZE, &lim) != 0) return 10;
+        TWriteTextFile w;
+        if (!w.OpenForWriting(dir / "out.txt", kOverwrite)) return 1;
+        bool ok = true;
+        for (int i = 0; i < 2000 && ok; ++i) ok = w.WriteLine(std::string(100, 'x'));
+        if (w.Close()) return 2;
+        if (ReadFile(dir / "out.txt") != "precious") return 3;
+        // The copy of a file beyond the limit fails the same way.
+        const uint16_t st = CopyFile(dir / "big.bin", dir / "out.txt", kOverwrite);
+        if (!(st & kStatusError) || (st & kStatusCopied)) return 4;
+        if (ReadFile(dir / "out.txt") != "precious") return 5;
+        return 0;
+    });
+    EXPECT_EQ(r, 0);
+    EXPECT_EQ(TreeSnapshot(dir.path()).size(), 2u);  // no temporary files left
+}
+
+TEST(TextWriter, UnwritableFolderFailsWithoutTouchingIt) {
+    TempDir dir;
+    testing::OpenForOrdinaryUser(dir.path());
+    const int r = RunInChild(
+        [&] {
+            if (mkdir((dir / "locked").c_str(), 0755) != 0) return 10;
+            WriteFile(dir / "locked/old.txt", "old");
+            chmod((dir / "locked").c_str(), 0555);
+            TWriteTextFile w;
+            if (w.OpenForWriting(dir / "locked/new.txt", kOverwrite)) return 1;
+            if (w.OpenForWriting(dir / "locked/old.txt", kOverwrite)) return 2;
+            if (w.OpenForWriting(dir / "locked/sub/new.txt", kOverwrite)) return 3;
+            return ReadFile(dir / "locked/old.txt") == "old" ? 0 : 4;
+        },
+        true);
+    if (r == testing::kCannotDropRoot) GTEST_SKIP() << "cannot switch to an ordinary user";
+    EXPECT_EQ(r, 0);
+}
+
+TEST(TextWriter, RenameModeTakesTheNextFreeName) {
+    TempDir dir;
+    for (int run = 0; run < 3; ++run) {
+        TWriteTextFile w;
+        ASSERT_TRUE(w.OpenForWriting(dir / "report.txt", kRename));
+        w.WriteText("run " + std::to_string(run));
+        ASSERT_TRUE(w.Close());
+    }
+    EXPECT_EQ(ReadFile(dir / "report.txt"), "run 0");
+    EXPECT_EQ(ReadFile(dir / "report_1.txt"), "run 1");
+    EXPECT_EQ(ReadFile(dir / "report_2.txt"), "run 2");
+
+    // Neither overwrite nor rename: an existing file stops the open.
+    TWriteTextFile w;
+    EXPECT_FALSE(w.OpenForWriting(dir / "report.txt", 0));
+    EXPECT_EQ(w.PrepareStatus, kStatusExists | kStatusStop);
+}
+
+TEST(TextWriter, WrappingAndHtmlClosing) {
+    TempDir dir;
+    TWriteTextFile w;
+    ASSERT_TRUE(w.OpenForWriting(dir / "items.txt", kOverwrite));
+    w.MaximumLineLength = 10;
+    w.ItemPrefix = ",";
+    for (const char* item : {"aaaa", "bbbb", "cccc", "dd"}) w.WriteText(item);
+    w.HtmlFlag = 1;
+    ASSERT_TRUE(w.Close());
+    EXPECT_EQ(ReadFile(dir / "items.txt"), "aaaa,bbbb\r\ncccc,dd</body>\r\n</html>\r\n");
+
+    // One writer serves several files in turn.
+    ASSERT_TRUE(w.OpenForWriting(dir / "second.txt", kOverwrite));
+    EXPECT_EQ(w.HtmlFlag, 0);
+    EXPECT_EQ(w.MaximumLineLength, 10);
+    w.MaximumLineLength = 0;
+    w.WriteText("plain");
+    ASSERT_TRUE(w.Close());
+    EXPECT_EQ(ReadFile(dir / "second.txt"), "plain");
+}
+
+// ---------------------------------------------------------------- copy
+
+TEST(CopyFile, KeepsBytesAndModificationTime) {
+    TempDir dir;
+    std::string bytes;
+    for (int i = 0; i < 3 * 1024 * 1024 + 17; ++i) bytes += static_cast<char>(i * 7 % 256);
+    WriteFile(dir / "src/data.bin", bytes);
+    struct timespec times[2] = {{1000000000, 123456789}, {1000000000, 987654321}};
+    utimensat(AT_FDCWD, (dir / "src/data.bin").c_str(), times, 0);
+
+    std::string written;
+    const uint16_t st = CopyFile(dir / "src/data.bin", dir / "dst/sub/data.bin", kOverwrite, &written);
+    EXPECT_EQ(st, kStatusCopied | kStatusFoldersCreated);
+    EXPECT_EQ(written, dir / "dst/sub/data.bin");
+    EXPECT_EQ(ReadFile(dir / "dst/sub/data.bin"), bytes);
+    EXPECT_EQ(MtimeNs(dir / "dst/sub/data.bin"), 1000000000LL * 1000000000LL + 987654321LL);
+    EXPECT_EQ(TreeSnapshot(dir / "dst/sub").size(), 1u);
+
+    WriteFile(dir / "src/empty", "");
+    EXPECT_EQ(CopyFile(dir / "src/empty", dir / "dst/empty", kOverwrite), kStatusCopied);
+    EXPECT_TRUE(Exists(dir / "dst/empty"));
+    EXPECT_EQ(ReadFile(dir / "dst/empty"), "");
+}
+
+TEST(CopyFile, StatusForExistingMissingAndSelf) {
+    TempDir dir;
+    WriteFile(dir / "a.txt", "source");
+    WriteFile(dir / "b.txt", "other");
+    struct Case {
+        const char* name;
+        std::string source, destination;
+        uint8_t flags;
+        uint16_t status;
+        std::string written;
+    };
+    const std::vector<Case> cases = {
+        {"exists, no mode", dir / "a.txt", dir / "b.txt", 0, kStatusExists | kStatusStop, dir / "b.txt"},
+        {"rename", dir / "a.txt", dir / "b.txt", kRename, kStatusNewName | kStatusCopied, dir / "b_1.txt"},
+        {"relative to the source", dir / "a.txt", "c.txt", kOverwrite, kStatusCopied, dir / "c.txt"},
+        {"onto itself", dir / "a.txt", dir / "a.txt", kOverwrite, kStatusError | kStatusStop, dir / "a.txt"},
+        {"onto itself, renamed", dir / "a.txt", dir / "./a.txt", kRename, kStatusError | kStatusStop,
+         dir / "a.txt"},
+        {"missing source", dir / "gone.txt", dir / "b.txt", kOverwrite, kStatusError | kStatusStop,
+         dir / "b.txt"},
+    };
+    for (const Case& c : cases) {
+        std::string written;
+        EXPECT_EQ(CopyFile(c.source, c.destination, c.flags, &written), c.status) << c.name;
+        EXPECT_EQ(written, c.written) << c.name;
+    }
+    EXPECT_EQ(ReadFile(dir / "a.txt"), "source");
+    EXPECT_EQ(ReadFile(dir / "b.txt"), "other");
+    EXPECT_EQ(ReadFile(dir / "b_1.txt"), "source");
+    EXPECT_EQ(ReadFile(dir / "c.txt"), "source");
+}
+
+TEST(CopyFile, PipesAndFoldersAreNotCopied) {
+    TempDir dir;
+    ASSERT_EQ(mkfifo((dir / "pipe").c_str(), 0644), 0);
+    testing::WriteFile(dir / "folder/x", "x");
+    const int r = RunInChild([&] {
+        alarm(5);  // a copy that waits for a writer fails the test instead of hanging it
+        if (!(CopyFile(dir / "pipe", dir / "out/pipe", kOverwrite) & kStatusStop)) return 1;
+        if (!(CopyFile(dir / "folder", dir / "out/folder", kOverwrite) & kStatusStop)) return 2;
+        return Exists(dir / "out") ? 3 : 0;
+    });
+    EXPECT_EQ(r, 0);
+}
+
+TEST(CopyFile, SkipsAnIdenticalCopyWhenAsked) {
+    TempDir dir;
+    WriteFile(dir / "src/a.txt", "same");
+    ASSERT_EQ(CopyFile(dir / "src/a.txt", dir / "dst/a.txt", kOverwrite),
+              kStatusCopied | kStatusFoldersCreated);
+    EXPECT_EQ(CopyFile(dir / "src/a.txt", dir / "dst/a.txt", kOverwrite | kSkipIdentical), kStatusExists);
+    WriteFile(dir / "src/a.txt", "diff");  // same size, new time
+    struct timespec times[2] = {{2000000000, 0}, {2000000000, 0}};
+    utimensat(AT_FDCWD, (dir / "src/a.txt").c_str(), times, 0);
+    EXPECT_EQ(CopyFile(dir / "src/a.txt", dir / "dst/a.txt", kOverwrite | kSkipIdentical),
+              kStatusCopied | kStatusDeleted);
+    EXPECT_EQ(ReadFile(dir / "dst/a.txt"), "diff");
+}
+
+TEST(CopyFile, UnreadableSourceChangesNothing) {
+    TempDir dir;
+    testing::OpenForOrdinaryUser(dir.path());
+    const int r = RunInChild(
+        [&] {
+            WriteFile(dir / "secret.txt", "hidden");
+            chmod((dir / "secret.txt").c_str(), 0);
+            WriteFile(dir / "out.txt", "keep");
+            const uint16_t st = CopyFile(dir / "secret.txt", dir / "out.txt", kOverwrite);
+            if (!(st & kStatusStop)) return 1;
+            if (ReadFile(dir / "out.txt") != "keep") return 2;
+            if (!(CopyFile(dir / "secret.txt", dir / "new/out.txt", kOverwrite) & kStatusStop)) return 3;
+            return Exists(dir / "new") ? 4 : 0;
+        },
+        true);
+    if (r == testing::kCannotDropRoot) GTEST_SKIP() << "cannot switch to an ordinary user";
+    EXPECT_EQ(r, 0);
+}
+
+}  // namespace
+}  // namespace rowsmith::files
