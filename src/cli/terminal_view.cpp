@@ -61,17 +61,20 @@ int TerminalColumns() {
 }
 
 std::string FormatProgressLine(const text::GaugePaint& p, int width) {
-    // Bar cells from the filled width the record computed for a bar area of kBarCells.
+    // Numbers first, so that a narrow terminal cuts the caption and the detail, never the progress.
     const int filled = std::clamp(p.percentage * kBarCells / 100, 0, kBarCells);
-    std::string line = p.caption;
-    line += ' ';
-    line += std::string(p.percentage < 10 ? 2 : (p.percentage < 100 ? 1 : 0), ' ') + std::to_string(p.percentage) + "% [";
+    char pct[8];
+    std::snprintf(pct, sizeof pct, "%3d%%", std::clamp(p.percentage, 0, 100));
+    std::string line = pct;
+    line += " [";
     line += std::string(static_cast<std::size_t>(filled), '#');
     line += std::string(static_cast<std::size_t>(kBarCells - filled), '.');
     line += "] ";
     line += Span(p.elapsed_ms);
-    line += " ETA: ";
+    line += " ETA ";
     line += Span(p.eta_ms);
+    line += "  ";
+    line += p.caption;
     if (p.show_detail && !p.detail.empty()) {
         line += "  ";
         line += p.detail;
