@@ -9,6 +9,8 @@
 #include "files/paths.h"
 #include "files/platform_fs.h"
 #include "files/scan.h"
+#include "template/context.h"
+#include "template/engine_adapters.h"
 #include "text/chars.h"
 
 namespace rowsmith::cli {
@@ -123,7 +125,13 @@ bool BuildFileList(const ListRequest& req, Io& io, tables::ArrayOfFiles& list, t
     files::Populate(list, source, views);
     if (!req.sort.empty()) {
         list.SortText = req.sort;
+        // Cell keys ("filename|caseupper") are expanded by a template context of their own; it is
+        // detached again so that the list's own column formatting stays as it is.
+        tmpl::TemplateRecordT record;
+        tmpl::ContextTemplateEvaluator evaluator(record.Context);
+        if (req.sort.find('|') != std::string::npos) list.TemplateContext = &evaluator;
         list.Sort();
+        list.TemplateContext = nullptr;
     }
     return true;
 }

@@ -1,6 +1,8 @@
 #include "text/intervals.h"
 
 #include <algorithm>
+
+#include "text/replace.h"
 #include <limits>
 
 namespace rowsmith::text {
@@ -29,13 +31,8 @@ int64_t Clamp(int64_t x, int64_t low, int64_t high) { return std::min(high, std:
 }  // namespace
 
 std::string NormaliseIntervalText(std::string_view text) {
-    // Every run of semicolons becomes one.
-    std::string r;
-    r.reserve(text.size());
-    for (char c : text) {
-        if (c == ';' && !r.empty() && r.back() == ';') continue;
-        r += c;
-    }
+    // The repeating engine turns every run of semicolons into one.
+    std::string r = ReplaceEverywhere(";;", ";", text);
     if (r == ";") r.clear();
     if (!r.empty() && r.back() == ';') r.pop_back();
     if (!r.empty() && r.front() == ';') r.erase(0, 1);
