@@ -850,13 +850,13 @@ struct Eval {
     struct ItemSaver {
         struct Saved {
             std::array<std::string, 7> values;
-            std::array<bool, 7> existed{};
+            std::array<bool, 7> existed;
         };
         std::optional<Saved> saved;  // nothing to save while no item variable exists
 
         explicit ItemSaver(TemplateContext& c) {
             if (!AnyItemSlot(c)) return;
-            saved.emplace();
+            saved.emplace(Saved{{}, {}});
             for (std::size_t k = 0; k < 7; ++k) {
                 const int32_t slot = c.ItemSlots[k];
                 if (slot > 0 && slot < static_cast<int32_t>(c.Variables.size())) {

@@ -200,6 +200,9 @@ std::string RunPasses(ReplaceT& r, std::string_view search, std::string_view rep
         const bool more = p.overwrite_mode ? p.OverwritePass(cur, matches, remaining, next)
                                            : p.ReplacePass(cur, matches, remaining, next);
         if (p.too_big || next.size() > kMaxReplaceResult) return {};
+        // Passes that keep growing the text feed themselves (each replacement forms a new match with
+        // its neighbour): such a runaway yields the empty text long before the absolute bound.
+        if (pass > 0 && next.size() > cur.size() && next.size() > 64 * text.size() + 65536) return {};
         const bool unchanged = next == cur;
         cur.swap(next);
         if (!more || unchanged || r.StopRepeating || !r.Repeat) break;
