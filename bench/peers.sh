@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
 # Times Rowsmith against the tools a user would otherwise script, on the same generated data in the
-# same run: median of 5 runs per side, and the ratio Rowsmith/peer (below 1 means Rowsmith is faster).
-#   bench/peers.sh [DATA_DIR] [RUNS]
-# Output trees are deleted only after all timed runs of a workload (creating thousands of files right
-# after deleting thousands is much slower on these machines).
+# same run, and prints one table: the median of RUNS runs per side, the ratio Rowsmith/peer (below 1
+# means Rowsmith is faster), the target and whether it is met; then the peak memory figures.
+#   bench/peers.sh [DATA_DIR] [RUNS]     ROWSMITH_CLI=path picks the program to time, ONLY=regex the
+#                                        workloads (copy lines last upper ident count scan memory)
+# The two sides run in turns (A B, B A, ...), so that a machine busy with something else slows both.
+# Output trees are deleted only after every timed run: creating thousands of files shortly after
+# deleting thousands is several times slower on ext4 without a journal (it passes over recently
+# freed inodes), and would punish whichever side came next.
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 data="${1:-${TMPDIR:-/tmp}/rowsmith-bench}"
@@ -13,12 +17,22 @@ if [ ! -x "$cli" ]; then
   cmake -S "$here" -B "$here/build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
   ninja -C "$here/build" -j2 rowsmith-cli >/dev/null
 fi
+# Bytes, not characters, on both sides (Rowsmith's case tables are ASCII-only under UTF-8 locales too).
+export LC_ALL=C
+# The fastest awk at hand is the peer.
+awk_bin=awk
+command -v mawk >/dev/null 2>&1 && awk_bin=mawk
 python3 "$here/bench/make_data.py" "$data"
 work="$data/work"
-rm -rf "$work"
+if [ -e "$work" ]; then
+  # Left over from an interrupted run: delete it, then let the file system forget the freed inodes.
+  rm -rf "$work"
+  sleep 65
+fi
 mkdir -p "$work"
 
-# The awk peers: one process for the whole tree, writing every output file itself.
+# The awk and perl peers: one process for the whole tree, writing every output file itself. A path
+# that does not map into the output tree stops them (exit 3) instead of writing into the source.
 awk_lines='BEGIN { RS = ORS = "\r\n" }
 FNR == 1 { if (out != "") close(out); out = FILENAME; if (!sub(/^tree\//, dest "/", out)) exit 3 }
 FNR >= lo && FNR <= hi { print > out }'
@@ -27,86 +41,111 @@ FNR == 1 && NR > 1 { o = prev; if (!sub(/^tree\//, dest "/", o)) exit 3; print l
 { last = $0; prev = FILENAME }
 END { if (NR > 0) { o = prev; if (!sub(/^tree\//, dest "/", o)) exit 3; print last > o; close(o) } }'
 perl_last='$/ = "\r\n"; for my $f (@ARGV) { open(my $in, "<", $f) or next; my $last; while (<$in>) { $last = $_ }
-  close $in; next unless defined $last; (my $o = $f) =~ s{^tree/}{$ENV{DEST}/} or die "bad path"; open(my $out, ">", $o) or die;
+  close $in; next unless defined $last; (my $o = $f) =~ s{^tree/}{$ENV{DEST}/} or exit 3; open(my $out, ">", $o) or die;
   $last .= "\r\n" unless $last =~ /\r\n$/; print $out $last; close $out }'
-
-median() { sort -n | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }'; }
-
-# time_runs NAME COMMAND... : runs the command $runs times; "{OUT}" in it becomes a fresh output path.
-time_runs() {
-  local name="$1"; shift
-  local times=()
-  for i in $(seq 1 "$runs"); do
-    local out="$work/$name.$i"
-    local cmd=("${@//\{OUT\}/$out}")
-    local t0 t1
-    t0=$(date +%s%N)
-    "${cmd[@]}" >/dev/null 2>&1 || { echo "failed: ${cmd[*]}" >&2; return 1; }
-    t1=$(date +%s%N)
-    times+=($(( (t1 - t0) / 1000000 )))
-  done
-  printf '%s\n' "${times[@]}" | median
-}
 
 mirror_dirs() { (cd "$data" && find tree -type d) | sed "s|^tree|$1|" | xargs mkdir -p; }
 export -f mirror_dirs
 export data
 
-printf '%-52s %10s %10s %8s %8s\n' "workload" "rowsmith" "peer" "ratio" "target"
-row() { # name rowsmith_ms peer_ms target peer_name
-  awk -v n="$1" -v r="$2" -v p="$3" -v t="$4" -v pn="$5" \
-    'BEGIN { printf "%-52s %8d ms %8d ms %8.2f %8s  (%s)\n", n, r, p, (p > 0 ? r / p : 0), t, pn }'
+want() { [[ "$1" =~ ${ONLY:-.} ]]; }
+
+median() { sort -n | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }'; }
+
+# run_once NAME I COMMAND... : one timed run in ms; "{OUT}" becomes NAME's output path of run I (a fresh
+# folder for trees, "{OUTFILE}" one file per side overwritten by each run).
+run_once() {
+  local name="$1" i="$2"; shift 2
+  local cmd=("${@//\{OUT\}/$work/$name.$i}")
+  cmd=("${cmd[@]//\{OUTFILE\}/$work/$name.out}")
+  local t0 t1
+  t0=$(date +%s%N)
+  "${cmd[@]}" >/dev/null 2>&1 || { echo "failed: ${cmd[*]}" >&2; exit 1; }
+  t1=$(date +%s%N)
+  echo $(((t1 - t0) / 1000000))
+}
+
+# pair NAME_A NAME_B "A command" "B command": medians of both sides, run in turns; sets $ma and $mb.
+pair() {
+  local na="$1" nb="$2" ca="$3" cb="$4" ta=() tb=()
+  for i in $(seq 1 "$runs"); do
+    if [ $((i % 2)) -eq 1 ]; then
+      ta+=("$(run_once "$na" "$i" bash -c "$ca" _ "{OUT}" "{OUTFILE}")")
+      tb+=("$(run_once "$nb" "$i" bash -c "$cb" _ "{OUT}" "{OUTFILE}")")
+    else
+      tb+=("$(run_once "$nb" "$i" bash -c "$cb" _ "{OUT}" "{OUTFILE}")")
+      ta+=("$(run_once "$na" "$i" bash -c "$ca" _ "{OUT}" "{OUTFILE}")")
+    fi
+  done
+  ma=$(printf '%s\n' "${ta[@]}" | median)
+  mb=$(printf '%s\n' "${tb[@]}" | median)
+}
+
+printf '%-50s %10s %10s %7s %7s  %s\n' "workload (median of $runs)" "rowsmith" "peer" "ratio" "target" "peer / note"
+row() { # name rowsmith_ms peer_ms target_ratio note
+  awk -v n="$1" -v r="$2" -v p="$3" -v t="$4" -v note="$5" 'BEGIN {
+    ratio = (p > 0 ? r / p : 0); ok = (ratio <= t + 1e-9 ? "ok" : "MISSED")
+    printf "%-50s %7d ms %7d ms %7.2f %7s  %s (%s)\n", n, r, p, ratio, "<= " t, note, ok }'
 }
 
 cd "$data"
-r=$(time_runs copy_rs "$cli" run tree "{OUT}" --levels 3 --masks '*' --quiet)
-p=$(time_runs copy_cp cp -r tree "{OUT}")
-row "copy the 10,000-file tree" "$r" "$p" "<= 1.1" "cp -r"
-
-
-r=$(time_runs lines_rs "$cli" run tree "{OUT}" --levels 3 --masks '*' --interval 3-10 --quiet)
-p=$(time_runs lines_awk bash -c "mirror_dirs \"\$1\" && find tree -type f | sort | xargs awk -v lo=3 -v hi=10 -v dest=\"\$1\" '$awk_lines'" _ "{OUT}")
-row "lines 3-10 of every file into a mirror tree" "$r" "$p" "<= 0.8" "one awk"
-
-
-r=$(time_runs last_rs "$cli" run tree "{OUT}" --levels 3 --masks '*' --interval -1 --quiet)
-pa=$(time_runs last_awk bash -c "mirror_dirs \"\$1\" && find tree -type f | sort | xargs awk -v dest=\"\$1\" '$awk_last'" _ "{OUT}")
-pp=$(time_runs last_perl bash -c "mirror_dirs \"\$1\" && find tree -type f | sort | DEST=\"\$1\" xargs perl -e '$perl_last'" _ "{OUT}")
-if [ "$pa" -le "$pp" ]; then row "last line of each file into a mirror tree" "$r" "$pa" "<= 0.8" "one awk";
-else row "last line of each file into a mirror tree" "$r" "$pp" "<= 0.8" "one perl"; fi
-
-
-if "$cli" modifiers >/dev/null 2>&1; then
-  r=$(time_runs upper_rs bash -c "\"$cli\" expand --template '{{line|caseupper}}{{crlf}}' big.txt > \"\$1\"" _ "{OUT}")
-  p=$(time_runs upper_awk bash -c "awk 'BEGIN{RS=ORS=\"\\r\\n\"}{print toupper(\$0)}' big.txt > \"\$1\"" _ "{OUT}")
-  row "upper-case every line of the 200 MB file" "$r" "$p" "<= 1.0" "awk toupper"
-
-
-  r=$(time_runs ident_rs bash -c "\"$cli\" expand big.txt > \"\$1\"" _ "{OUT}")
-  p=$(time_runs ident_awk bash -c "awk 'BEGIN{RS=ORS=\"\\r\\n\"}{print}' big.txt > \"\$1\"" _ "{OUT}")
-  c=$(time_runs ident_cat bash -c "cat big.txt > \"\$1\"" _ "{OUT}")
-  row "identity rewrite with the default template" "$r" "$p" "<= 0.7" "awk; cat ${c} ms"
-
-
-  r=$(time_runs count_rs bash -c "\"$cli\" expand --template \$'{{|inc:n}}{{n|lz:6}}\\t{{line|trim}}{{crlf}}' big.txt > \"\$1\"" _ "{OUT}")
-  p=$(time_runs count_awk bash -c "awk 'BEGIN{RS=ORS=\"\\r\\n\"}{s=\$0; gsub(/^[ \\t]+|[ \\t]+\$/, \"\", s); printf \"%06d\\t%s\\r\\n\", NR, s}' big.txt > \"\$1\"" _ "{OUT}")
-  row "counter, pad and trim per line" "$r" "$p" "<= 1.0" "awk printf"
-
+q="--quiet"
+if want copy; then
+pair copy_rs copy_cp "\"$cli\" run tree \"\$1\" --levels 3 --masks '*' $q" "cp -r tree \"\$1\""
+row "copy the 10,000-file tree" "$ma" "$mb" 1.1 "cp -r"
 fi
 
-r=$(time_runs scan_rs "$cli" list scan --levels 3 --masks '*.txt' --columns Filename,Size,Date,Time)
-p=$(time_runs scan_find find scan -maxdepth 4 -name '*.txt')
-row "scan 100,000 files, mask *.txt, depth 3 (with facts)" "$r" "$p" "<= 2.0" "find"
+if want lines; then
+pair lines_rs lines_awk "\"$cli\" run tree \"\$1\" --levels 3 --masks '*' --interval 3-10 $q" \
+  "mirror_dirs \"\$1\" && find tree -type f | sort | xargs $awk_bin -v lo=3 -v hi=10 -v dest=\"\$1\" '$awk_lines'"
+row "lines 3-10 of every file into a mirror tree" "$ma" "$mb" 0.8 "one $awk_bin"
+fi
 
-if [ -x /usr/bin/time ]; then
-  if "$cli" modifiers >/dev/null 2>&1; then
-    kb=$(/usr/bin/time -v "$cli" expand --template '{{line|caseupper}}{{crlf}}' big.txt 2>&1 >/dev/null | awk '/Maximum resident/ { print $NF }')
-    echo "peak memory, 200 MB upper-case rewrite: $((kb / 1024)) MB"
-  fi
-  mkdir -p "$work/bigsrc"; ln -f big.txt "$work/bigsrc/big.txt" 2>/dev/null || cp big.txt "$work/bigsrc/big.txt"
-  kb=$(/usr/bin/time -v "$cli" run "$work/bigsrc" "$work/bigout" --masks '*' --interval 1- --quiet 2>&1 >/dev/null | awk '/Maximum resident/ { print $NF }')
-  echo "peak memory, 200 MB rewrite through the line buffer: $((kb / 1024)) MB"
-  kb=$(/usr/bin/time -v "$cli" list scan --levels 3 --masks '*' 2>&1 >/dev/null | awk '/Maximum resident/ { print $NF }')
-  echo "peak memory, list of 100,000 files: $((kb / 1024)) MB"
+if want last; then
+pair last_rs last_awk "\"$cli\" run tree \"\$1\" --levels 3 --masks '*' --interval -1 $q" \
+  "mirror_dirs \"\$1\" && find tree -type f | sort | xargs $awk_bin -v dest=\"\$1\" '$awk_last'"
+r_awk=$ma p_awk=$mb
+pair last_rs2 last_perl "\"$cli\" run tree \"\$1\" --levels 3 --masks '*' --interval -1 $q" \
+  "mirror_dirs \"\$1\" && find tree -type f | sort | DEST=\"\$1\" xargs perl -e '$perl_last'"
+if [ "$p_awk" -le "$mb" ]; then row "last line of each file into a mirror tree" "$r_awk" "$p_awk" 0.8 "one $awk_bin";
+else row "last line of each file into a mirror tree" "$ma" "$mb" 0.8 "one perl"; fi
+fi
+
+if want upper; then
+pair upper_rs upper_awk "\"$cli\" expand --template '{{line|caseupper}}{{crlf}}' big.txt > \"\$2\"" \
+  "$awk_bin 'BEGIN{RS=ORS=\"\\r\\n\"}{print toupper(\$0)}' big.txt > \"\$2\""
+row "upper-case every line of the 200 MB file" "$ma" "$mb" 1.0 "$awk_bin toupper"
+fi
+
+if want ident; then
+pair ident_rs ident_awk "\"$cli\" expand big.txt > \"\$2\"" "$awk_bin 'BEGIN{RS=ORS=\"\\r\\n\"}{print}' big.txt > \"\$2\""
+r_ident=$ma p_ident=$mb
+pair ident_rs2 ident_cat "\"$cli\" expand big.txt > \"\$2\"" "cat big.txt > \"\$2\""
+row "identity rewrite with the default template" "$r_ident" "$p_ident" 0.7 "$awk_bin; cat $mb ms, ratio to cat $(awk -v a="$ma" -v b="$mb" 'BEGIN { printf "%.1f", (b > 0 ? a / b : 0) }')"
+fi
+
+if want count; then
+pair count_rs count_awk "\"$cli\" expand --template \$'{{|inc:n}}{{n|lz:6}}\\t{{line|trim}}{{crlf}}' big.txt > \"\$2\"" \
+  "$awk_bin 'BEGIN{RS=ORS=\"\\r\\n\"}{s=\$0; gsub(/^[ \\t]+|[ \\t]+\$/, \"\", s); printf \"%06d\\t%s\\r\\n\", NR, s}' big.txt > \"\$2\""
+row "counter, pad and trim per line" "$ma" "$mb" 1.0 "$awk_bin printf"
+fi
+
+if want scan; then
+pair scan_rs scan_find "\"$cli\" list scan --levels 3 --masks '*.txt' --columns Filename,Size,Date,Time" \
+  "find scan -maxdepth 4 -name '*.txt'"
+row "scan 100,000 files, mask *.txt, depth 3 (facts)" "$ma" "$mb" 2.0 "find"
+fi
+
+if want memory && [ -x /usr/bin/time ]; then
+  big_mb=$(($(stat -c %s big.txt) / 1048576))
+  limit=$((big_mb * 3 / 2 + 50))
+  peak() { /usr/bin/time -v "$@" 2>&1 >/dev/null | awk '/Maximum resident/ { print int($NF / 1024) }'; }
+  mem_row() { awk -v n="$1" -v m="$2" -v l="$3" 'BEGIN { printf "peak memory, %-47s %5d MB   limit %4d MB (%s)\n", n, m, l, m <= l ? "ok" : "MISSED" }'; }
+  mem_row "upper-case rewrite of the $big_mb MB file" "$(peak "$cli" expand --template '{{line|caseupper}}{{crlf}}' big.txt)" "$limit"
+  mkdir -p "$work/bigsrc"
+  ln -f big.txt "$work/bigsrc/big.txt" 2>/dev/null || cp big.txt "$work/bigsrc/big.txt"
+  mem_row "run --interval 1- over it (streamed)" "$(peak "$cli" run "$work/bigsrc" "$work/bigout1" --masks '*' --interval 1- --quiet)" "$limit"
+  mem_row "run --interval -1 over it (line buffer)" "$(peak "$cli" run "$work/bigsrc" "$work/bigout2" --masks '*' --interval -1 --quiet)" "$limit"
+  mem_row "list of the 100,000-file tree" "$(peak "$cli" list scan --levels 3 --masks '*')" 150
 fi
 rm -rf "$work"

@@ -1,55 +1,109 @@
-// The desktop program. Until the main window lands this shows a small window with the Start button
-// and the help links.
+// The desktop program: the main window over the command line (the first two arguments preset the
+// source and destination folders), until the window closes. Nothing is saved at the end.
+//
+// For scripts/screenshot, ROWSMITH_SCREENSHOT=PNG makes the program populate the list, save the window
+// as PNG and quit (ROWSMITH_SCREENSHOT_LEVELS sets "Subfolder levels" first). With
+// ROWSMITH_SCREENSHOT_TEMPLATE it instead checks "Process each line" with that
+// template, presses "Start" and saves the whole screen once a progress window shows.
 
 #include <QApplication>
-#include <QHBoxLayout>
-#include <QPushButton>
-#include <QVBoxLayout>
+#include <QCheckBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QScreen>
+#include <QSpinBox>
+#include <QTimer>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
 
-#include "gui/control_helpers.h"
-#include "gui/g_panel.h"
-#include "gui/grad_btn.h"
-#include "gui/pvl_url.h"
+#include "gui/gauge_window.h"
+#include "gui/main_window.h"
+#include "text/form_gauge.h"
 
-using namespace rowsmith::gui;
+namespace {
+
+using rowsmith::gui::TForm1;
+using rowsmith::gui::TGaugeWindow;
+
+// The visible progress window whose caption begins with the prefix, if any.
+TGaugeWindow* ShownGauge(const QString& caption_prefix) {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        auto* gauge = qobject_cast<TGaugeWindow*>(w);
+        if (gauge != nullptr && gauge->isVisible() &&
+            gauge->CaptionLabel()->text().startsWith(caption_prefix))
+            return gauge;
+    }
+    return nullptr;
+}
+
+int Fail(const QString& message) {
+    std::fprintf(stderr, "rowsmith: %s\n", qPrintable(message));
+    return 1;
+}
+
+// Saves the window with its file list.
+int ListScreenshot(TForm1& form, const QString& path) {
+    int status = 0;
+    QTimer::singleShot(400, &form, [&] {
+        form.GetFiles();
+        QTimer::singleShot(400, &form, [&] {
+            if (!form.grab().save(path, "PNG")) status = Fail(QStringLiteral("could not write ") + path);
+            QApplication::quit();
+        });
+    });
+    QApplication::exec();
+    return status;
+}
+
+// Saves the screen while a run shows its progress window over the main window.
+int RunScreenshot(TForm1& form, const QString& path, const QString& template_text) {
+    int status = 0;
+    bool saved = false;
+    // Polled while the run lets events through its progress window.
+    QTimer poll;
+    poll.setInterval(100);
+    int seen = 0;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (saved || ShownGauge(QStringLiteral("Writing:")) == nullptr || ++seen < 3) return;
+        saved = true;
+        const QPixmap screen = QGuiApplication::primaryScreen()->grabWindow(0);
+        if (!screen.save(path, "PNG")) status = Fail(QStringLiteral("could not write ") + path);
+    });
+    QTimer::singleShot(400, &form, [&] {
+        form.CheckBox2->setChecked(true);
+        form.Edit3->setText(template_text);
+        form.GetFiles();
+        poll.start();
+        form.DoIt();
+        poll.stop();
+        if (!saved) status = Fail(QStringLiteral("the run ended before the write progress window showed"));
+        QApplication::quit();
+    });
+    QApplication::exec();
+    return status;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Rowsmith"));
+    // The toolkit has taken its own options out of argv; the rest are the program's, byte for byte.
+    std::vector<std::string> arguments;
+    for (int i = 1; i < argc; ++i) arguments.emplace_back(argv[i]);
 
-    TGPanel window;
-    window.setWindowTitle(QStringLiteral("Quorra Rowsmith 1.0"));
-    window.SetHorizontal(false);
-    window.SetColor_2(0xF0E0D0);
-    RegisterFirstForm(&window);
+    TForm1 form(std::move(arguments));
+    form.show();
 
-    auto* start = new TGradBtn(&window);
-    start->SetCaption(QStringLiteral("&Start"));
-    start->SetGradientStyle(TGradientStyle::gsElliptic);
-    start->setFixedSize(281, 33);
-
-    auto* intervals = new QPushButton(QStringLiteral("Help: line intervals"), &window);
-    auto* destination = new QPushButton(QStringLiteral("Help: destination paths"), &window);
-    auto* home = new QPushButton(QStringLiteral("Home page"), &window);
-    QObject::connect(intervals, &QPushButton::clicked,
-                     [&] { OpenWebPageOrWarn(&window, HelpPageUrl(kIntervalsHelpPath)); });
-    QObject::connect(destination, &QPushButton::clicked,
-                     [&] { OpenWebPageOrWarn(&window, HelpPageUrl(kDestinationHelpPath)); });
-    QObject::connect(home, &QPushButton::clicked,
-                     [&] { OpenWebPageOrWarn(&window, HelpPageUrl(kHomePagePath)); });
-
-    auto* links = new QHBoxLayout;
-    links->addWidget(intervals);
-    links->addWidget(destination);
-    links->addWidget(home);
-    auto* layout = new QVBoxLayout(&window);
-    layout->addWidget(start, 0, Qt::AlignHCenter);
-    layout->addLayout(links);
-
-    RecolourControls();
-    ColourStartButton(start, kClRed);
-    window.resize(520, 140);
-    CentreForm(&window);
-    window.show();
-    return QApplication::exec();
+    const QString shot = qEnvironmentVariable("ROWSMITH_SCREENSHOT");
+    if (shot.isEmpty()) return QApplication::exec();
+    if (qEnvironmentVariableIsSet("ROWSMITH_SCREENSHOT_LEVELS"))
+        form.SpinEdit1->setValue(qEnvironmentVariableIntValue("ROWSMITH_SCREENSHOT_LEVELS"));
+    if (qEnvironmentVariableIsSet("ROWSMITH_SCREENSHOT_TEMPLATE"))
+        return RunScreenshot(form, shot, qEnvironmentVariable("ROWSMITH_SCREENSHOT_TEMPLATE"));
+    return ListScreenshot(form, shot);
 }

@@ -52,10 +52,12 @@ uint32_t AttributesFor(std::string_view name, bool folder, bool writable) {
 
 // Whether the mode bits let the effective user write, without a further system call.
 bool ModeAllowsWrite(const struct statx& st) {
-    const uid_t uid = geteuid();
+    // The program never changes its user: asked once, not once per file.
+    static const uid_t uid = geteuid();
+    static const gid_t gid = getegid();
     if (uid == 0) return true;
     if (st.stx_uid == uid) return (st.stx_mode & S_IWUSR) != 0;
-    if (st.stx_gid == getegid()) return (st.stx_mode & S_IWGRP) != 0;
+    if (st.stx_gid == gid) return (st.stx_mode & S_IWGRP) != 0;
     return (st.stx_mode & S_IWOTH) != 0;
 }
 
@@ -68,6 +70,7 @@ bool FillFacts(int dirfd, const char* path, std::string_view display_name, bool 
         Fail();
         return false;
     }
+    out.present = true;
     out.is_symlink = S_ISLNK(st.stx_mode);
     // Only a link needs a second look, at what it points to; a dangling link has no facts of a file.
     if (out.is_symlink && follow && statx(dirfd, path, 0, mask, &st) != 0) {
@@ -83,6 +86,7 @@ bool FillFacts(int dirfd, const char* path, std::string_view display_name, bool 
     out.creation_ns = (st.stx_mask & STATX_BTIME) ? ToNs(st.stx_btime) : ToNs(st.stx_ctime);
     out.device = (static_cast<uint64_t>(st.stx_dev_major) << 32) | st.stx_dev_minor;
     out.inode = st.stx_ino;
+    out.mode = st.stx_mode & 07777;
     out.attributes = AttributesFor(display_name, out.is_folder, ModeAllowsWrite(st));
     return true;
 }
@@ -133,15 +137,30 @@ bool SameFile(std::string_view a, std::string_view b) {
     return fa.device == fb.device && fa.inode == fb.inode;
 }
 
-bool ListFolder(std::string_view folder, std::vector<FolderItem>& items) {
+void OpenFolder::Close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+}
+
+bool ListFolder(std::string_view folder, std::vector<FolderItem>& items, OpenFolder* keep) {
     items.clear();
+    if (keep) keep->Close();
     std::string p;
     if (!ToCPath(folder, p) || p.empty()) return false;
-    DIR* dir = opendir(p.c_str());
-    if (!dir) {
+    const int fd = ::open(p.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
         Fail();
         return false;
     }
+    const int list_fd = keep ? fcntl(fd, F_DUPFD_CLOEXEC, 0) : fd;
+    DIR* dir = list_fd >= 0 ? fdopendir(list_fd) : nullptr;
+    if (!dir) {
+        Fail();
+        if (list_fd >= 0) ::close(list_fd);
+        if (list_fd != fd) ::close(fd);
+        return false;
+    }
+    if (keep) keep->fd_ = fd;
     const int dfd = dirfd(dir);
     while (struct dirent* e = readdir(dir)) {
         const char* n = e->d_name;
@@ -185,6 +204,15 @@ bool GetItemFacts(std::string_view folder, std::string_view name, PathFacts& out
     if (!ToCPath(full, p)) return false;
     // A link to a folder keeps the folder facts; the walk itself never enters it (see ListFolder).
     return FillFacts(AT_FDCWD, p.c_str(), name, true, out);
+}
+
+bool GetItemFacts(const OpenFolder& folder, std::string_view name, PathFacts& out) {
+    std::string p;
+    if (!folder.IsOpen() || !ToCPath(name, p) || p.empty() || p.find('/') != std::string::npos) {
+        out = PathFacts{};
+        return false;
+    }
+    return FillFacts(folder.Descriptor(), p.c_str(), name, true, out);
 }
 
 int MakeFolder(std::string_view path) {
@@ -296,8 +324,12 @@ bool File::CreateNew(std::string_view path) {
 
 bool File::CreateTemporary(std::string_view folder, std::string& path_out) {
     static std::atomic<uint64_t> counter{0};
-    std::random_device rd;
-    const uint64_t salt = (static_cast<uint64_t>(rd()) << 32) ^ static_cast<uint64_t>(getpid());
+    // One salt per process: names differ between processes, the counter makes them differ within one
+    // (and a name taken meanwhile is simply passed over). A random device per file costs more than the file.
+    static const uint64_t salt = [] {
+        std::random_device rd;
+        return (static_cast<uint64_t>(rd()) << 32) ^ static_cast<uint64_t>(getpid());
+    }();
     for (int attempt = 0; attempt < 100; ++attempt) {
         char name[64];
         std::snprintf(name, sizeof name, ".rowsmith-%016llx.tmp",
@@ -344,6 +376,35 @@ bool File::Write(const char* data, int64_t n) {
         }
         data += w;
         n -= w;
+    }
+    return true;
+}
+
+namespace {
+
+void ToTimespec(int64_t ns, struct timespec& ts) {
+    ts.tv_sec = ns / 1000000000LL;
+    ts.tv_nsec = ns % 1000000000LL;
+    if (ts.tv_nsec < 0) ts.tv_nsec += 1000000000LL, ts.tv_sec -= 1;
+}
+
+}  // namespace
+
+bool File::SetTimes(int64_t access_ns, int64_t write_ns) {
+    struct timespec ts[2];
+    ToTimespec(access_ns, ts[0]);
+    ToTimespec(write_ns, ts[1]);
+    if (fd_ < 0 || futimens(fd_, ts) != 0) {
+        error_ = fd_ < 0 ? EBADF : Fail();
+        return false;
+    }
+    return true;
+}
+
+bool File::SetMode(uint32_t mode) {
+    if (fd_ < 0 || fchmod(fd_, static_cast<mode_t>(mode & 07777)) != 0) {
+        error_ = fd_ < 0 ? EBADF : Fail();
+        return false;
     }
     return true;
 }

@@ -20,11 +20,13 @@ struct PathFacts {
     bool is_folder = false;
     bool is_file = false;       // a regular file (a link to one counts as a file)
     bool is_symlink = false;    // the path itself is a symbolic link
+    bool present = false;       // the path itself exists (a dangling link too), whatever the result
     int64_t size = 0;
     int64_t write_ns = 0;       // Unix time in nanoseconds
     int64_t creation_ns = 0;    // birth time where the file system keeps it, else the change time
     int64_t access_ns = 0;
     uint32_t attributes = 0;
+    uint32_t mode = 0;          // permission bits (07777) of what the path names
     uint64_t device = 0;
     uint64_t inode = 0;
 };
@@ -45,12 +47,31 @@ struct FolderItem {
     bool is_symlink = false;
 };
 
+// A folder held open, so that its items can be looked at without walking the whole path each time.
+class OpenFolder {
+public:
+    OpenFolder() = default;
+    OpenFolder(const OpenFolder&) = delete;
+    OpenFolder& operator=(const OpenFolder&) = delete;
+    ~OpenFolder() { Close(); }
+    void Close();
+    bool IsOpen() const { return fd_ >= 0; }
+    int Descriptor() const { return fd_; }
+
+private:
+    friend bool ListFolder(std::string_view, std::vector<FolderItem>&, OpenFolder*);
+    int fd_ = -1;
+};
+
 // The items of a folder without "." and "..", sorted by name ignoring ASCII case (ties by bytes),
-// so that lists and runs are reproducible. Returns false when the folder cannot be listed.
-bool ListFolder(std::string_view folder, std::vector<FolderItem>& items);
+// so that lists and runs are reproducible. Returns false when the folder cannot be listed. With
+// `keep`, the folder stays open there (closed when it cannot be listed).
+bool ListFolder(std::string_view folder, std::vector<FolderItem>& items, OpenFolder* keep = nullptr);
 // Facts of an item of a listed folder; links are followed for the facts (the walk still never
 // enters a link to a folder, because ListFolder does not report it as a folder).
 bool GetItemFacts(std::string_view folder, std::string_view name, PathFacts& out);
+// The same for an item of a folder kept open by ListFolder.
+bool GetItemFacts(const OpenFolder& folder, std::string_view name, PathFacts& out);
 
 // Creates one folder. Returns 0 on success, else the system error number.
 int MakeFolder(std::string_view path);
@@ -84,6 +105,9 @@ public:
     int64_t ReadAt(char* buffer, int64_t n, int64_t offset);
     // Writes all n bytes; false on any error.
     bool Write(const char* data, int64_t n);
+    // Times and permission bits of the open file itself, without looking its path up again.
+    bool SetTimes(int64_t access_ns, int64_t write_ns);
+    bool SetMode(uint32_t mode);
     bool Close();
     int64_t Size() const;
     int Error() const { return error_; }

@@ -21,6 +21,7 @@ void TFindAnyFile::Start(std::string_view folder, std::string_view mask) {
     Mask = mask;
     FirstCall = 1;
     items_.clear();
+    open_.Close();
     next_ = 0;
 }
 
@@ -28,7 +29,7 @@ bool TFindAnyFile::NextItem() {
     if (FirstCall) {
         FirstCall = 0;
         // A folder that cannot be listed is passed over.
-        if (!fs::ListFolder(Folder, items_)) items_.clear();
+        if (!fs::ListFolder(Folder, items_, &open_)) items_.clear();
         next_ = 0;
     }
     while (next_ < items_.size()) {
@@ -37,7 +38,8 @@ bool TFindAnyFile::NextItem() {
         SearchRecord = FoundItem{};
         SearchRecord.Name = it.name;
         if (WantFacts) {
-            SearchRecord.HasFacts = fs::GetItemFacts(Folder, SearchRecord.Name, SearchRecord.Facts);
+            SearchRecord.HasFacts = open_.IsOpen() ? fs::GetItemFacts(open_, SearchRecord.Name, SearchRecord.Facts)
+                                                   : fs::GetItemFacts(Folder, SearchRecord.Name, SearchRecord.Facts);
             SearchRecord.IsFolder = SearchRecord.HasFacts ? SearchRecord.Facts.is_folder : it.is_folder;
         } else {
             SearchRecord.IsFolder = it.is_folder;
@@ -192,7 +194,8 @@ struct Populator {
     // One candidate: name cells, facts, the scan filter and the list-what setting.
     // facts == nullptr with look_up set: the item's facts are read once the filter has accepted its name.
     void Candidate(std::string_view folder, std::string_view name, const fs::PathFacts* facts, uint8_t kind,
-                   std::string_view list_file, std::string_view mask, double within, bool look_up = false) {
+                   std::string_view list_file, std::string_view mask, double within, bool look_up = false,
+                   const fs::OpenFolder* opened = nullptr) {
         tables::DataRecT row;
         row.Kind = kind;
         if (facts) SetFacts(row, *facts);
@@ -202,7 +205,9 @@ struct Populator {
         }
         if (!facts && look_up) {
             fs::PathFacts f;
-            if (fs::GetItemFacts(folder, name, f)) SetFacts(row, f);
+            const bool got = opened && opened->IsOpen() ? fs::GetItemFacts(*opened, name, f)
+                                                        : fs::GetItemFacts(folder, name, f);
+            if (got) SetFacts(row, f);
         }
         FillNameCells(table, row, folder, name);
         Report(table.StoredText(row, tables::kCodeFullPath), within);
@@ -278,7 +283,7 @@ struct Populator {
                     continue;
                 }
                 Candidate(item_folder, item.Name, item.HasFacts ? &item.Facts : nullptr, 1, "", mask,
-                          walk.Percentage, true);
+                          walk.Percentage, true, &walk.ItemWalker.Opened());
             }
             return;
         }

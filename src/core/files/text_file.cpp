@@ -21,6 +21,8 @@ uint16_t IoStatus(int error) { return error == 0 ? 0 : static_cast<uint16_t>(err
 int ForceFolders(std::string_view folder) {
     if (folder.empty()) return 1;
     const std::string path = Normalise(folder);
+    // The deepest folder existing means every folder above it exists: one look instead of one per level.
+    if (fs::FolderExists(path)) return 1;
     const std::size_t root_len = RootEnd(path) - 1;
     std::string prefix = path.substr(0, root_len);
     bool created = false;
@@ -59,13 +61,32 @@ std::string MakeUniqueName(std::string_view path) {
     return candidate;
 }
 
-uint16_t PrepareDestination(std::string& path, uint8_t flags) {
+namespace {
+
+// The last destination folder seen to exist. A run writes file after file into the same folder, so
+// the copy and the writer skip looking at it again; should it have gone meanwhile, creating the
+// temporary file fails and CreateTemporaryFor looks again for real.
+thread_local std::string g_folder_known;
+
+int DestinationFolders(const std::string& folder, bool trust_known) {
+    if (trust_known && !g_folder_known.empty() && folder == g_folder_known) return 1;
+    const int r = ForceFolders(folder);
+    if (r >= 0)
+        g_folder_known = folder;
+    else
+        g_folder_known.clear();
+    return r;
+}
+
+// `known`: fs::GetFacts of the path as given, or null to look. `trust_known`: the caller retries
+// through CreateTemporaryFor, so the remembered folder may be trusted.
+uint16_t Prepare(std::string& path, uint8_t flags, const fs::PathFacts* known, bool trust_known) {
     uint16_t status = 0;
     bool folder_failed = false;
     if (!(flags & kNoCreateFolders)) {
         const std::string folder = FolderPart(path);
         if (!folder.empty()) {
-            const int r = ForceFolders(folder);
+            const int r = DestinationFolders(folder, trust_known);
             if (r < 0) {
                 status |= kStatusFolderFailed | kStatusError;
                 folder_failed = true;
@@ -74,7 +95,7 @@ uint16_t PrepareDestination(std::string& path, uint8_t flags) {
             }
         }
     }
-    if (!folder_failed && fs::PathExists(path)) {
+    if (!folder_failed && (known ? known->present : fs::PathExists(path))) {
         if (flags & kRename) {
             path = MakeUniqueName(path);
             status |= kStatusNewName;
@@ -82,7 +103,8 @@ uint16_t PrepareDestination(std::string& path, uint8_t flags) {
             // The old file is replaced only once the new one is complete; a folder, or a file the user
             // may not write, cannot be replaced.
             fs::PathFacts facts;
-            const bool have = fs::GetFacts(path, facts);
+            const bool have = known ? known->exists : fs::GetFacts(path, facts);
+            if (known) facts = *known;
             if (have && facts.is_file && fs::CanWrite(path))
                 status |= kStatusDeleted;
             else
@@ -94,6 +116,30 @@ uint16_t PrepareDestination(std::string& path, uint8_t flags) {
     if (status & (kStatusError | kStatusExists)) status |= kStatusStop;
     return status;
 }
+
+// Creates the temporary file beside the destination. When the folder is missing after all (it was
+// remembered as existing, or went meanwhile), the folders are made for real and it is tried once more;
+// their outcome goes into status as the preparation would have put it.
+bool CreateTemporaryFor(fs::File& file, const std::string& destination, uint8_t flags, std::string& temp,
+                        uint16_t& status) {
+    const std::string folder = FolderPart(destination);
+    if (file.CreateTemporary(folder.empty() ? "." : folder, temp)) return true;
+    const int err = file.Error();
+    if ((err != ENOENT && err != ENOTDIR) || (flags & kNoCreateFolders) || folder.empty()) return false;
+    g_folder_known.clear();
+    const int r = ForceFolders(folder);
+    if (r < 0) {
+        status |= kStatusFolderFailed | kStatusError | kStatusStop;
+        return false;
+    }
+    if (r == 0) status |= kStatusFoldersCreated;
+    g_folder_known = folder;
+    return file.CreateTemporary(folder, temp);
+}
+
+}  // namespace
+
+uint16_t PrepareDestination(std::string& path, uint8_t flags) { return Prepare(path, flags, nullptr, false); }
 
 namespace {
 
@@ -115,37 +161,48 @@ bool Commit(const std::string& temp, std::string& final_path, uint8_t flags, con
 }  // namespace
 
 uint16_t CopyFile(std::string_view source, std::string_view destination, uint8_t flags, std::string* written) {
+    return CopyFile(source, destination, flags, written, KnownFacts{});
+}
+
+uint16_t CopyFile(std::string_view source, std::string_view destination, uint8_t flags, std::string* written,
+                  const KnownFacts& known) {
     std::string dest = Resolve(destination, FolderPart(source));
     if (written) *written = dest;
-    fs::PathFacts src_facts;
+    // Each path is looked at once; the facts serve every check below.
+    fs::PathFacts src_facts, dst_facts;
+    const bool have_src = known.Source ? (src_facts = *known.Source).exists : fs::GetFacts(source, src_facts);
+    const bool dest_as_given = known.Destination && dest == destination;
+    const bool have_dst = dest_as_given ? (dst_facts = *known.Destination).exists : fs::GetFacts(dest, dst_facts);
     if (flags & kSkipIdentical) {
-        fs::PathFacts dst_facts;
-        if (fs::GetFacts(source, src_facts) && src_facts.is_file && fs::GetFacts(dest, dst_facts) &&
-            dst_facts.is_file && NamePart(source) == NamePart(dest) && src_facts.size == dst_facts.size &&
-            src_facts.write_ns == dst_facts.write_ns)
+        if (have_src && src_facts.is_file && have_dst && dst_facts.is_file && NamePart(source) == NamePart(dest) &&
+            src_facts.size == dst_facts.size && src_facts.write_ns == dst_facts.write_ns)
             return kStatusExists;
     }
     // Nothing may write over its own source.
-    if (SamePath(source, dest) || fs::SameFile(source, dest)) return kStatusError | kStatusStop;
+    if (SamePath(source, dest) ||
+        (have_src && have_dst && src_facts.device == dst_facts.device && src_facts.inode == dst_facts.inode))
+        return kStatusError | kStatusStop;
     // The source is opened first, so that an unreadable one changes nothing at the destination; only a
     // regular file is opened (opening a pipe would wait for a writer).
     fs::File in;
-    if (!fs::GetFacts(source, src_facts) || !src_facts.is_file || !in.OpenRead(source))
-        return kStatusError | kStatusStop;
-    uint16_t status = PrepareDestination(dest, flags);
+    if (!have_src || !src_facts.is_file || !in.OpenRead(source)) return kStatusError | kStatusStop;
+    uint16_t status = Prepare(dest, flags, &dst_facts, true);
     if (written) *written = dest;
     if (status & kStatusStop) return status;
 
     fs::File out;
     std::string temp;
-    const std::string folder = FolderPart(dest);
-    if (!out.CreateTemporary(folder.empty() ? "." : folder, temp)) return status | kStatusError;
+    if (!CreateTemporaryFor(out, dest, flags, temp, status)) {
+        if (written) *written = dest;
+        return status | kStatusError;
+    }
     bool ok = fs::CopyContents(in, out);
+    // Times and permission bits go through the open file (no path look-ups); the bits are best effort.
+    if (ok) out.SetMode(src_facts.mode);
+    if (ok) ok = out.SetTimes(src_facts.access_ns, src_facts.write_ns);
     ok = out.Close() && ok;
     in.Close();
-    if (ok) ok = fs::SetTimes(temp, src_facts.access_ns, src_facts.write_ns);
     if (ok) {
-        fs::CopyPermissions(source, temp);
         ok = Commit(temp, dest, flags, std::string());
         if (written) *written = dest;
     }
@@ -178,6 +235,13 @@ std::string DestinationStatusReason(uint16_t status, int error) {
 // ---------------------------------------------------------------- reader
 
 bool TReadTextFile::Open(std::string_view path) {
+    fs::PathFacts facts;
+    const bool have = fs::GetFacts(path, facts);
+    if (!have) facts.exists = false;
+    return Open(path, facts);
+}
+
+bool TReadTextFile::Open(std::string_view path, const fs::PathFacts& facts) {
     LinesRead = 0;
     BytesConsumed = 0;
     FileSize = 0;
@@ -190,11 +254,11 @@ bool TReadTextFile::Open(std::string_view path) {
     EndReached = 0;
     Opened = 0;
     read_failed_ = false;
+    file_read_ = 0;
     FileName = path;
     caption_ = "Reading:" + FileName;
     text::ApplyGaugeSettings(Progress, text::GaugeUse::Reading);
-    fs::PathFacts facts;
-    if (!fs::GetFacts(path, facts)) {
+    if (!facts.exists) {
         LastIOStatus = 2;
         return false;
     }
@@ -231,9 +295,13 @@ bool TReadTextFile::FillUntilLineEnd() {
             searched -= pending_pos_;
             pending_pos_ = 0;
         }
+        // A small file needs no block of full size (the buffer is cleared when it grows).
+        int64_t want = std::max<int64_t>(BlockSize, 1);
+        const int64_t left = FileSize - file_read_;
+        if (left >= 0 && left < want - 4096) want = left + 4096;
         const std::size_t old = pending_.size();
-        pending_.resize(old + static_cast<std::size_t>(BlockSize));
-        const int64_t n = file_.Read(pending_.data() + old, BlockSize);
+        pending_.resize(old + static_cast<std::size_t>(want));
+        const int64_t n = file_.Read(pending_.data() + old, want);
         if (n <= 0) {
             pending_.resize(old);
             if (n < 0) {
@@ -245,6 +313,7 @@ bool TReadTextFile::FillUntilLineEnd() {
             return false;
         }
         pending_.resize(old + static_cast<std::size_t>(n));
+        file_read_ += n;
     }
 }
 
@@ -313,10 +382,16 @@ bool TReadTextFile::Close() {
 
 TWriteTextFile::~TWriteTextFile() { Discard(); }
 
-bool TWriteTextFile::OpenForWriting(std::string_view path, uint8_t flags) {
+bool TWriteTextFile::OpenForWriting(std::string_view path, uint8_t flags) { return OpenImpl(path, flags, nullptr); }
+
+bool TWriteTextFile::OpenForWriting(std::string_view path, uint8_t flags, const fs::PathFacts& known) {
+    return OpenImpl(path, flags, &known);
+}
+
+bool TWriteTextFile::OpenImpl(std::string_view path, uint8_t flags, const fs::PathFacts* known) {
     Discard();
     std::string p(path);
-    PrepareStatus = PrepareDestination(p, flags);
+    PrepareStatus = Prepare(p, flags, known, true);
     if (PrepareStatus & kStatusStop) return false;
     FileName = p;
     Writes = 0;
@@ -327,8 +402,7 @@ bool TWriteTextFile::OpenForWriting(std::string_view path, uint8_t flags) {
     failed_ = false;
     flags_ = flags;
     buffer_.clear();
-    const std::string folder = FolderPart(p);
-    if (!file_.CreateTemporary(folder.empty() ? "." : folder, temp_path_)) {
+    if (!CreateTemporaryFor(file_, p, flags, temp_path_, PrepareStatus)) {
         LastIOStatus = IoStatus(file_.Error());
         temp_path_.clear();
         return false;
@@ -446,6 +520,21 @@ bool LoadTextFile(tables::ArrayOfFiles& table, std::string_view path, int code, 
         return false;
     }
     table.ShrinkToFit();
+    return true;
+}
+
+bool LoadTextFile(tables::ArrayOfFiles& table, TReadTextFile& reader, std::string_view path,
+                  const fs::PathFacts& facts, int code) {
+    table.Clear();
+    table.Reserve(5000, true);
+    if (!reader.Open(path, facts)) return false;
+    if (code == tables::kCodeData && reader.FileSize > 0) table.ReserveText(static_cast<std::size_t>(reader.FileSize));
+    std::string_view line;
+    while (reader.ReadLineView(line)) table.AddLine(line, code);
+    if (!reader.Close()) {
+        table.Clear();
+        return false;
+    }
     return true;
 }
 

@@ -43,6 +43,14 @@ uint16_t PrepareDestination(std::string& path, uint8_t flags);
 // written (after renaming) goes to *written when given.
 uint16_t CopyFile(std::string_view source, std::string_view destination, uint8_t flags,
                   std::string* written = nullptr);
+// Facts a caller has just looked up with fs::GetFacts, so that they are not asked for again: of the
+// source and of the destination, each for the path exactly as passed.
+struct KnownFacts {
+    const fs::PathFacts* Source = nullptr;
+    const fs::PathFacts* Destination = nullptr;
+};
+uint16_t CopyFile(std::string_view source, std::string_view destination, uint8_t flags, std::string* written,
+                  const KnownFacts& known);
 // A short human-readable reason for a destination status that stopped or failed an operation.
 std::string DestinationStatusReason(uint16_t status, int error = 0);
 
@@ -67,6 +75,8 @@ public:
     int64_t BlockSize = 1 << 20;
 
     bool Open(std::string_view path);
+    // The same with the file's facts already looked up (fs::GetFacts of this path).
+    bool Open(std::string_view path, const fs::PathFacts& facts);
     bool ReadLine();
     // The next line as a view into the reader's buffer, valid until the next read.
     bool ReadLineView(std::string_view& line);
@@ -84,6 +94,7 @@ private:
     std::size_t pending_pos_ = 0;
     std::string caption_;
     bool read_failed_ = false;
+    int64_t file_read_ = 0;  // bytes taken from the file so far
 };
 
 class TWriteTextFile {
@@ -105,6 +116,8 @@ public:
     ~TWriteTextFile();
 
     bool OpenForWriting(std::string_view path, uint8_t flags);
+    // The same with the destination's facts already looked up (fs::GetFacts of this path).
+    bool OpenForWriting(std::string_view path, uint8_t flags, const fs::PathFacts& known);
     bool WriteText(std::string_view text);
     bool WriteLine(std::string_view text);
     bool WriteItem(std::string_view text);
@@ -117,6 +130,7 @@ public:
     bool Failed() const { return failed_; }
 
 private:
+    bool OpenImpl(std::string_view path, uint8_t flags, const fs::PathFacts* known);
     bool Put(std::string_view text);
     bool Flush();
 
@@ -131,5 +145,9 @@ private:
 // whether the whole file could be read; a file that cannot be opened or read leaves the table empty.
 bool LoadTextFile(tables::ArrayOfFiles& table, std::string_view path, int code, bool unix_line_ends = false,
                   text::GaugeViewFactory* views = nullptr);
+// The same through a reader the caller keeps (its buffer serves file after file) and with the file's
+// facts already looked up; the table keeps its capacity for the next file.
+bool LoadTextFile(tables::ArrayOfFiles& table, TReadTextFile& reader, std::string_view path,
+                  const fs::PathFacts& facts, int code);
 
 }  // namespace rowsmith::files

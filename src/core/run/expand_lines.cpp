@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <istream>
+#include <limits>
 #include <ostream>
 
 #include "files/platform_fs.h"
@@ -225,7 +226,13 @@ void ContextLineExpander::ExpandLineAppend(std::string_view template_text, std::
         line_epoch_ = context_.VariableEpoch;
     }
     prepared_.Set(template_text);
+    // The size bound stops runaway growth, not the user's own text: a line longer than the bound
+    // must still come out whole, so the bound grows by twice the line's length for its expansion.
+    const std::size_t bound = context_.MaxTextSize;
+    const std::size_t room = std::numeric_limits<std::size_t>::max() - bound;
+    context_.MaxTextSize = line.size() > room / 2 ? bound + room : bound + 2 * line.size();
     prepared_.ExpandAppend(context_, out, 1);
+    context_.MaxTextSize = bound;
 }
 
 bool PlanStreamingInterval(std::string_view interval, std::vector<StreamPiece>& pieces) {

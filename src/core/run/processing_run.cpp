@@ -6,6 +6,7 @@
 #include "files/paths.h"
 #include "files/platform_fs.h"
 #include "files/text_file.h"
+#include "run/expand_lines.h"
 
 namespace rowsmith::run {
 
@@ -22,6 +23,18 @@ bool IsFolderRow(const tables::ArrayOfFiles& list, int32_t row) {
 bool StopsTheRun(int error) { return error == ENOSPC || error == EDQUOT; }
 
 std::string ErrorText(int error) { return error ? std::string(std::strerror(error)) : std::string("unknown error"); }
+
+// The size the file list shows for a row (a computed cell: the row's facts).
+int64_t RowSize(const tables::ArrayOfFiles& list, int32_t row) {
+    const tables::DataRecT* r = list.Row(row);
+    if (!r || !r->Extra) return 0;
+    return std::max<int64_t>(r->Extra->Facts.Size, 0);
+}
+
+// Whether every line read becomes a row of the line buffer, numbered as in the file.
+bool KeepsEveryLine(const tables::ArrayOfFiles& t) {
+    return t.KeepEmptyLines && t.KeepBlankLines && !t.LineFilter && !t.UniqueLines;
+}
 
 }  // namespace
 
@@ -70,7 +83,7 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
     // Sizes are summed in 64 bits; an empty total shows as complete.
     const int32_t n = file_list.RowCount;
     int64_t total_size = 0;
-    for (int32_t row = 1; row <= n; ++row) total_size += tables::CellAsInteger64(file_list.GetCell(row, tables::kCodeSize));
+    for (int32_t row = 1; row <= n; ++row) total_size += RowSize(file_list, row);
     int64_t copied_size = 0;
 
     text::TFormGauge write_gauge;
@@ -82,6 +95,32 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
     const bool use_template = settings.TemplateActive && !settings.TemplateText.empty();
     const char* line_end = settings.UnixLineEnds ? "\n" : "\r\n";
     std::string output, last_written;
+    // One reader for every file, so that its buffer is made once.
+    files::TReadTextFile reader;
+    reader.UnixLineEnds = settings.UnixLineEnds;
+    reader.Progress.views = hooks.Views;
+    // Lines stream from the reader to the writer when the interval needs no look-back and nothing shows
+    // progress (the writing gauge counts against the file's line count, known only once it is loaded).
+    std::vector<StreamPiece> plan;
+    const bool streaming =
+        !hooks.Views && KeepsEveryLine(line_buffer) &&
+        (settings.IntervalActive ? PlanStreamingInterval(settings.IntervalText, plan)
+                                 : (plan.assign(1, StreamPiece{1, 0, true}), true));
+    // The engine's own expanders append straight to the output text.
+    ContextLineExpander* direct = dynamic_cast<ContextLineExpander*>(expander);
+    if (!direct)
+        if (auto* standalone = dynamic_cast<StandaloneLineExpander*>(expander)) direct = &standalone->Inner();
+    auto make_output = [&](std::string_view line) {
+        if (!use_template) {
+            output.assign(line);
+            output += line_end;
+        } else if (direct) {
+            output.clear();
+            direct->ExpandLineAppend(settings.TemplateText, line, output);
+        } else {
+            output = expander->ExpandLine(settings.TemplateText, line);
+        }
+    };
 
     for (int32_t row = 1; row <= n; ++row) {
         RowReport rep;
@@ -110,14 +149,18 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
             report(rep);
             continue;
         }
-        if (files::SamePath(rep.Source, rep.Destination) || files::fs::SameFile(rep.Source, rep.Destination)) {
+        // Each path is looked at once here; the copy and the writer take these facts.
+        files::fs::PathFacts src_facts, dst_facts;
+        const bool have_src = files::fs::GetFacts(rep.Source, src_facts);
+        const bool have_dst = files::fs::GetFacts(rep.Destination, dst_facts);
+        if (files::SamePath(rep.Source, rep.Destination) ||
+            (have_src && have_dst && src_facts.device == dst_facts.device && src_facts.inode == dst_facts.inode)) {
             rep.Reason = "the destination is the source file itself";
             report(rep);
             continue;
         }
-        if (!files::fs::FileExists(rep.Source)) {
-            rep.Reason = files::fs::PathExists(rep.Source) ? "the source is not a readable file"
-                                                            : "the source file no longer exists";
+        if (!have_src || !src_facts.is_file) {
+            rep.Reason = src_facts.present ? "the source is not a readable file" : "the source file no longer exists";
             report(rep);
             continue;
         }
@@ -125,7 +168,8 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
         if (copy_mode) {
             std::string written;
             errno = 0;
-            const uint16_t status = files::CopyFile(rep.Source, rep.Destination, flags, &written);
+            const uint16_t status =
+                files::CopyFile(rep.Source, rep.Destination, flags, &written, files::KnownFacts{&src_facts, &dst_facts});
             const int err = files::fs::LastError();
             rep.Destination = written.empty() ? rep.Destination : written;
             if (status & files::kStatusCopied) {
@@ -140,8 +184,8 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
                                                                : "copy failed: " + ErrorText(err);
                 if (StopsTheRun(err)) summary.IoStopped = true;
             }
-            copied_size += tables::CellAsInteger64(file_list.GetCell(row, tables::kCodeSize));
-            copy_gauge.UpdateFraction("Copying Files...", rep.Source, copied_size, total_size);
+            copied_size += RowSize(file_list, row);
+            if (hooks.Views) copy_gauge.UpdateFraction("Copying Files...", rep.Source, copied_size, total_size);
             report(rep);
             if (summary.IoStopped) break;
             continue;
@@ -149,19 +193,22 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
 
         // Rewrite mode.
         line_buffer.Clear();
-        if (!files::LoadTextFile(line_buffer, rep.Source, tables::kCodeData, settings.UnixLineEnds, hooks.Views)) {
+        if (streaming ? !reader.Open(rep.Source, src_facts)
+                      : !files::LoadTextFile(line_buffer, reader, rep.Source, src_facts, tables::kCodeData)) {
             // An unreadable source leaves its destination as it was.
             rep.Reason = "the source cannot be read: " + ErrorText(files::fs::LastError());
             report(rep);
             continue;
         }
         if (use_template && !expander) {
+            if (streaming) reader.Close();
             rep.Reason = "template processing is not available";
             report(rep);
             continue;
         }
         if (settings.IntervalActive) line_buffer.SetIntervalText(settings.IntervalText);
-        if (!writer.OpenForWriting(rep.Destination, flags)) {
+        if (!writer.OpenForWriting(rep.Destination, flags, dst_facts)) {
+            if (streaming) reader.Close();
             const uint16_t st = writer.PrepareStatus;
             rep.Reason = (st & files::kStatusStop) ? files::DestinationStatusReason(st)
                                                    : "the destination cannot be created: " + ErrorText(writer.LastIOStatus);
@@ -169,34 +216,57 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
             continue;
         }
         rep.Destination = writer.FileName;
-        const int32_t count = line_buffer.RowCount;
-        text::ApplyGaugeSettings(write_gauge, text::GaugeUse::Writing, count);
-        write_gauge.SetBaseColour(kWriteBaseColour);
-        const std::string caption = "Writing:" + writer.FileName;
-        line_buffer.StartLineLoop();
         bool write_failed = false;
+        bool read_failed = false;
         bool stop = false;
         int64_t lines = 0;
-        while (text::NextInLoop(line_buffer.LineIterator)) {
-            const int32_t k = line_buffer.LineIterator.Current;
-            write_gauge.UpdateFraction(caption, last_written, k, count);
-            const std::string_view line = line_buffer.LineView(k);
-            if (use_template) {
-                output = expander->ExpandLine(settings.TemplateText, line);
-            } else {
-                output.assign(line);
-                output += line_end;
-            }
+        // One kept line to the writer; false ends the file's loop.
+        auto put = [&](std::string_view line) {
+            make_output(line);
             if (!writer.WriteText(output)) {
                 write_failed = true;
-                break;
+                return false;
             }
             ++lines;
             last_written.swap(output);
             if ((lines & 1023) == 0 && cancelled()) {
                 stop = true;
-                break;
+                return false;
             }
+            return true;
+        };
+        if (streaming) {
+            std::string_view line;
+            std::size_t piece = 0;
+            int64_t number = 0;
+            while (piece < plan.size() && reader.ReadLineView(line)) {
+                ++number;
+                if (number < plan[piece].Start) continue;
+                if (!put(line)) break;
+                if (!plan[piece].OpenEnd && number >= plan[piece].End) ++piece;
+            }
+            // The rest is read too: a source that cannot be read to its end is skipped, as when loaded.
+            if (!write_failed && !stop)
+                while (reader.ReadLineView(line)) {
+                }
+            read_failed = !reader.Close() && !write_failed && !stop;
+        } else {
+            const int32_t count = line_buffer.RowCount;
+            text::ApplyGaugeSettings(write_gauge, text::GaugeUse::Writing, count);
+            write_gauge.SetBaseColour(kWriteBaseColour);
+            const std::string caption = hooks.Views ? "Writing:" + writer.FileName : std::string();
+            line_buffer.StartLineLoop();
+            while (text::NextInLoop(line_buffer.LineIterator)) {
+                const int32_t k = line_buffer.LineIterator.Current;
+                if (hooks.Views) write_gauge.UpdateFraction(caption, last_written, k, count);
+                if (!put(line_buffer.LineView(k))) break;
+            }
+        }
+        if (read_failed) {
+            writer.Discard();
+            rep.Reason = "the source cannot be read: " + ErrorText(reader.LastIOStatus);
+            report(rep);
+            continue;
         }
         if (stop) {
             writer.Discard();

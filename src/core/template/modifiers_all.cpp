@@ -23,7 +23,7 @@ void RegisterAllModifiers(ModifierRegistry& registry) {
     // Numbers and counters ("inc", "+", "-", "round", "leadingzero"..., ...):
     RegisterNumberModifiers(registry);
     // Paths, web addresses and HTML ("onlyfilename", "getextorname"..., "addhttp", "split", ...):
-    // RegisterPathModifiers(registry);
+    RegisterPathModifiers(registry);
 }
 
 const ModifierRegistry& StandardModifiers() {

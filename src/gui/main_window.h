@@ -1,0 +1,171 @@
+#pragma once
+// TForm1: the program's main window. It owns the program-wide objects (file list, line buffer,
+// command-line table, path registry, the two panel layouts, the grid binding and the one template
+// record), keeps "Start" enabled only while a run is possible, builds the file list and runs it.
+
+#include <QString>
+#include <QWidget>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "gui/easy_grid.h"
+#include "gui/easy_panel.h"
+#include "gui/gauge_window.h"
+#include "gui/main_window_logic.h"
+#include "gui/path_edit_binding.h"
+#include "run/expand_lines.h"
+#include "run/processing_run.h"
+#include "tables/string_table.h"
+#include "template/context.h"
+#include "template/engine_adapters.h"
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QSpinBox;
+class QStatusBar;
+class QTabBar;
+
+namespace rowsmith::gui {
+
+class TPanel;
+class TGradBtn;
+
+class TForm1 : public QWidget {
+    Q_OBJECT
+  public:
+    // arguments: the command line without the program path.
+    explicit TForm1(std::vector<std::string> arguments, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // ---- Controls, by panel; each carries its member name as object name.
+    // "Paths"
+    TPanel* Panel1 = nullptr;
+    QLineEdit* EditfolderSource = nullptr;
+    QLineEdit* EditFolderDest = nullptr;
+    QLineEdit* Edit1 = nullptr;
+    QSpinBox* SpinEdit1 = nullptr;
+    QPushButton* Button1 = nullptr;
+    QPushButton* Button3 = nullptr;
+    // "Options"
+    TPanel* Panel2 = nullptr;
+    QCheckBox* CheckBox1 = nullptr;
+    QLineEdit* Edit4 = nullptr;
+    QPushButton* Button2 = nullptr;
+    QCheckBox* CheckBox2 = nullptr;
+    QLineEdit* Edit3 = nullptr;
+    QCheckBox* CheckBoxUnixLineEnds = nullptr;
+    // The list container (main control of the window layout) with "Sort options" and the grid's panel.
+    TPanel* Panel3 = nullptr;
+    TPanel* Panel5 = nullptr;
+    QLineEdit* Edit2 = nullptr;
+    TPanel* Panel7 = nullptr;
+    GridControl* AdvStringGrid1 = nullptr;
+    // "Start"
+    TPanel* Panel4 = nullptr;
+    TGradBtn* GradBtn1 = nullptr;
+    QPushButton* ButtonReport = nullptr;       // the last run's report
+    QPushButton* ButtonCommandLine = nullptr;  // "Start" as a command line, to the clipboard
+    // "Destination file options"
+    TPanel* Panel6 = nullptr;
+    QCheckBox* CheckBox3 = nullptr;
+    QCheckBox* CheckBox5 = nullptr;
+    QRadioButton* RadioButton1 = nullptr;
+    QRadioButton* RadioButton2 = nullptr;
+    // The window's own
+    QStatusBar* StatusBar1 = nullptr;
+    QTabBar* TabControl1 = nullptr;
+
+    // ---- Handlers
+    void InitStart();
+    void SetChecks();
+    void GetFiles();
+    void DoIt();
+    void Outit();
+    void SetSizes();
+    void GoHomepage();
+    void Button2Click();
+    void Button3Click();
+    void SetTab(int index);
+    void CheckSetsAfterNewPath();
+
+    // ---- The program-wide objects
+    tables::ArrayOfFiles& FileList() { return file_list_; }
+    tables::ArrayOfFiles& LineBuffer() { return line_buffer_; }
+    tables::ArrayOfFiles& CommandLine() { return command_line_; }
+    PathEditBinding& Paths() { return paths_; }
+    TeasyPanel& WindowLayout() { return window_layout_; }
+    TeasyPanel& ListLayout() { return list_layout_; }
+    TEasyGrid& Grid() { return grid_; }
+    tmpl::TemplateRecordT& Template() { return template_; }
+
+    // The settings "Start" would run with now.
+    run::RunSettings CurrentRunSettings() const;
+    // The rowsmith-cli command that does what "Start" would do now (Ctrl+Shift+C copies it).
+    std::string CommandLineText() const;
+    // The program the command line names: by default the rowsmith-cli installed beside this program
+    // or found in the build tree, else just its name.
+    void SetCommandLineProgram(std::string program) { command_program_ = std::move(program); }
+    void CopyCommandLine();
+    // The last run's rows with their outcomes, in a window of their own (opened by itself after a run
+    // that skipped files).
+    void ShowRunReport();
+    QWidget* RunReportWindow() const { return report_window_; }
+    // Esc during a run: stop after the current line; the file being written is discarded.
+    void CancelRun();
+    // The last run: its counts and every row's outcome.
+    const run::RunSummary& LastSummary() const { return last_summary_; }
+    const std::vector<run::RowReport>& LastReport() const { return last_report_; }
+    bool Running() const { return running_; }
+
+    // Status bar panels: 0 the last run's outcome, 1 the window caption.
+    QLabel* StatusPanel(int index) const;
+
+    // Where the help pages and the homepage open (the default browser unless replaced; tests do).
+    using PageOpener = std::function<void(const QString& url)>;
+    void SetPageOpener(PageOpener opener) { open_page_ = std::move(opener); }
+    // Where the progress windows come from (the window's own factory unless replaced).
+    void SetGaugeViews(text::GaugeViewFactory* views);
+
+  signals:
+    // After every run, once the panels are enabled again.
+    void RunFinished();
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void CreateControls();
+    void OpenPage(const char* path);
+    void FillRunReport();
+
+    std::vector<std::string> arguments_;
+
+    // The program-wide objects. The widgets are deleted before these go (see the destructor).
+    tables::ArrayOfFiles file_list_;
+    tables::ArrayOfFiles line_buffer_;
+    tables::ArrayOfFiles command_line_;
+    tmpl::TemplateRecordT template_;
+    tmpl::ContextTemplateEvaluator evaluator_{template_.Context};
+    run::ContextLineExpander expander_{template_.Context};
+    PathEditBinding paths_;
+    TeasyPanel list_layout_;
+    TeasyPanel window_layout_;
+    TEasyGrid grid_;
+    GaugeWindowFactory gauge_factory_;
+    text::GaugeViewFactory* views_ = &gauge_factory_;
+
+    QLabel* status_panels_[2] = {};
+    PageOpener open_page_;
+    run::RunSummary last_summary_;
+    std::vector<run::RowReport> last_report_;
+    bool running_ = false;
+    bool cancel_requested_ = false;
+    QWidget* report_window_ = nullptr;
+    std::string command_program_;
+};
+
+}  // namespace rowsmith::gui

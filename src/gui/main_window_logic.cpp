@@ -1,0 +1,111 @@
+#include "gui/main_window_logic.h"
+
+#include "files/paths.h"
+
+namespace rowsmith::gui {
+
+bool StartEnabled(bool pair_valid, int32_t file_count) {
+    return pair_valid && file_count > 0;
+}
+
+uint8_t DestinationModeFor(ControlStateT keep_structure) {
+    return keep_structure.IsOn() ? 0 : files::kDestinationFlat;
+}
+
+bool PathColumnShown(int levels) {
+    return levels >= 1;
+}
+
+bool OptionEditEnabled(ControlStateT check_box) {
+    return check_box.IsOn();
+}
+
+run::RunSettings BuildRunSettings(const RunInputsT& in) {
+    run::RunSettings s;
+    // An enabled edit counts even when empty: the run then decides by the text.
+    s.IntervalActive = in.interval_edit_enabled;
+    s.IntervalText = in.interval_text;
+    s.TemplateActive = in.template_edit_enabled;
+    s.TemplateText = in.template_text;
+    s.DestinationFlags = run::MakeDestinationFlags(in.create_folders.IsOn(), in.overwrite.IsOn());
+    s.UnixLineEnds = in.unix_line_ends.IsOn();
+    return s;
+}
+
+std::string OutcomeText(const run::RunSummary& summary) {
+    return run::SummaryLine(summary);
+}
+
+StatusWidthsT StatusPanelWidths(int bar_width) {
+    if (bar_width < 0) bar_width = 0;
+    return {bar_width / 4 * 3, bar_width / 4};
+}
+
+int PanelsTopMargin(int tab_top, int tab_height) {
+    return tab_top + tab_height + kTabGap;
+}
+
+PresetPathsT PresetPaths(const std::vector<std::string>& arguments) {
+    PresetPathsT p;
+    if (!arguments.empty()) p.source = arguments[0];
+    if (arguments.size() > 1) p.destination = arguments[1];
+    return p;
+}
+
+std::string OutcomeWord(run::RowOutcome outcome) {
+    switch (outcome) {
+        case run::RowOutcome::Copied:
+            return "copied";
+        case run::RowOutcome::Rewritten:
+            return "rewritten";
+        case run::RowOutcome::Skipped:
+            return "skipped";
+        case run::RowOutcome::FolderCreated:
+            return "folder";
+        case run::RowOutcome::Cancelled:
+            return "cancelled";
+    }
+    return "skipped";
+}
+
+std::string ShellQuote(std::string_view word) {
+    auto plain = [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+               c == '-' || c == '.' || c == '/' || c == ',' || c == ':' || c == '+' || c == '@' || c == '%' ||
+               c == '=';
+    };
+    bool all_plain = !word.empty();
+    for (char c : word) all_plain = all_plain && plain(c);
+    if (all_plain) return std::string(word);
+    std::string out = "'";
+    for (char c : word) {
+        if (c == '\'')
+            out += "'\\''";
+        else
+            out += c;
+    }
+    out += '\'';
+    return out;
+}
+
+std::string CommandLineFor(const CommandInputsT& in) {
+    const run::RunSettings& s = in.settings;
+    std::string line =
+        ShellQuote(in.program) + " run " + ShellQuote(in.source) + " " + ShellQuote(in.destination);
+    // "--name=value" keeps values that begin with "-" (an interval such as "-1") from reading as options.
+    auto option = [&line](const char* name, std::string_view value) {
+        line += std::string(" ") + name + "=" + ShellQuote(value);
+    };
+    option("--levels", std::to_string(in.levels));
+    option("--masks", in.masks);
+    if (s.IntervalActive) option("--interval", s.IntervalText);
+    if (s.TemplateActive) option("--template", s.TemplateText);
+    if (in.flat) line += " --flat";
+    if (s.DestinationFlags & 1) line += " --no-create-folders";
+    if (!(s.DestinationFlags & 2)) line += " --rename";
+    if (!in.sort.empty()) option("--sort", in.sort);
+    if (s.UnixLineEnds) line += " --lf";
+    return line;
+}
+
+}  // namespace rowsmith::gui

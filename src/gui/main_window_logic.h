@@ -1,0 +1,99 @@
+#pragma once
+// The main window's decisions without a widget: when "Start" is enabled, which columns and
+// destination mode the settings give, the run settings from plain control states, the texts of the
+// status bar and the command line's preset paths.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "run/processing_run.h"
+
+namespace rowsmith::gui {
+
+inline constexpr char kWindowCaption[] = "Quorra Rowsmith 1.0";
+inline constexpr char kWindowOrder[] = "panel1,panel2,panel6,panel4";
+inline constexpr char kDefaultMasks[] = "*.*";
+inline constexpr char kDefaultInterval[] = "1--1000000";
+inline constexpr char kDefaultTemplate[] = "{{originalline}}{{crlf}}";
+inline constexpr int32_t kPathsPanelColour = 0xFFDFDA;
+inline constexpr int32_t kDestinationPanelColour = 0xF0B3A6;
+inline constexpr int32_t kStartColour = 0x0000FF;
+// Where the tab control sits and the gap between it and the panels below.
+inline constexpr int kTabTop = 8;
+inline constexpr int kTabGap = 8;
+
+// A control as the rules see it: its own checked and enabled states.
+struct ControlStateT {
+    bool checked = false;
+    bool enabled = true;
+    // Checked and enabled, as IsChecked reads a check box or radio button.
+    bool IsOn() const { return checked && enabled; }
+};
+
+// "Start" needs a usable source/destination pair and at least one listed file.
+bool StartEnabled(bool pair_valid, int32_t file_count);
+// The file list's destination mode: keep the structure (0) or flat (2).
+uint8_t DestinationModeFor(ControlStateT keep_structure);
+// The "Path" column shows only when the scan descends into subfolders.
+bool PathColumnShown(int levels);
+// An option edit is enabled exactly when its check box is on.
+bool OptionEditEnabled(ControlStateT check_box);
+
+// What DoIt reads from the window.
+struct RunInputsT {
+    bool interval_edit_enabled = false;
+    std::string interval_text;
+    bool template_edit_enabled = false;
+    std::string template_text;
+    ControlStateT create_folders;
+    ControlStateT overwrite;
+    ControlStateT unix_line_ends;
+};
+run::RunSettings BuildRunSettings(const RunInputsT& inputs);
+
+// Status bar panel 0 after a run: "N copied, M rewritten, K skipped".
+std::string OutcomeText(const run::RunSummary& summary);
+// Status bar panel widths for a bar of this width: three quarters and one quarter.
+struct StatusWidthsT {
+    int outcome = 0;
+    int caption = 0;
+};
+StatusWidthsT StatusPanelWidths(int bar_width);
+// The window layout's top margin below a tab control of this top and height.
+int PanelsTopMargin(int tab_top, int tab_height);
+
+// The preset texts of the two path edits: the first and second argument (the program path already
+// dropped), exactly as given, "" when missing.
+struct PresetPathsT {
+    std::string source;
+    std::string destination;
+};
+PresetPathsT PresetPaths(const std::vector<std::string>& arguments);
+
+// The outcome of one row as the run report shows it.
+std::string OutcomeWord(run::RowOutcome outcome);
+
+// ---- Copy as command line
+
+// A word as a POSIX shell reads it back unchanged: plain when it holds only characters no shell
+// treats specially, else in single quotes (a quote inside becomes '\'').
+std::string ShellQuote(std::string_view word);
+
+// What "Start" would do, as the command line sees it. Paths should be absolute: the command may run
+// in another folder.
+struct CommandInputsT {
+    std::string program = "rowsmith-cli";
+    std::string source;
+    std::string destination;
+    int levels = 0;
+    std::string masks = kDefaultMasks;
+    bool flat = false;
+    std::string sort;
+    run::RunSettings settings;
+};
+// "rowsmith-cli run SOURCE DEST --levels=N --masks=M ..." with every option the settings need.
+std::string CommandLineFor(const CommandInputsT& in);
+
+}  // namespace rowsmith::gui

@@ -1,0 +1,146 @@
+#include "gui/main_window_logic.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace rowsmith::gui {
+namespace {
+
+TEST(MainWindowLogic, RunSettingsFromControlStates) {
+    struct Case {
+        const char* what;
+        ControlStateT create, overwrite;
+        uint8_t flags;
+    } cases[] = {
+        {"defaults: create folders, overwrite", {true, true}, {true, true}, 2},
+        {"no folders", {false, true}, {true, true}, 1 | 2},
+        {"rename", {true, true}, {false, true}, 4},
+        {"no folders, rename", {false, true}, {false, true}, 1 | 4},
+        // A checked but disabled box counts as unchecked.
+        {"create disabled", {true, false}, {true, true}, 1 | 2},
+        {"overwrite disabled", {true, true}, {true, false}, 4},
+    };
+    for (const Case& c : cases) {
+        RunInputsT in;
+        in.create_folders = c.create;
+        in.overwrite = c.overwrite;
+        EXPECT_EQ(BuildRunSettings(in).DestinationFlags, c.flags) << c.what;
+    }
+
+    // The edits count by their enabled state alone, empty or not; their texts pass unchanged.
+    RunInputsT in;
+    in.interval_edit_enabled = true;
+    in.interval_text = "";
+    in.template_edit_enabled = false;
+    in.template_text = "{{line}} ";
+    in.unix_line_ends = {true, true};
+    const run::RunSettings s = BuildRunSettings(in);
+    EXPECT_TRUE(s.IntervalActive);
+    EXPECT_EQ(s.IntervalText, "");
+    EXPECT_FALSE(s.TemplateActive);
+    EXPECT_EQ(s.TemplateText, "{{line}} ");
+    EXPECT_TRUE(s.UnixLineEnds);
+    in.unix_line_ends = {true, false};
+    EXPECT_FALSE(BuildRunSettings(in).UnixLineEnds);
+}
+
+TEST(MainWindowLogic, EnablingRulesAndColumns) {
+    EXPECT_FALSE(StartEnabled(true, 0));
+    EXPECT_FALSE(StartEnabled(false, 5));
+    EXPECT_TRUE(StartEnabled(true, 1));
+
+    EXPECT_EQ(DestinationModeFor({true, true}), 0);
+    EXPECT_EQ(DestinationModeFor({false, true}), 2);
+    EXPECT_EQ(DestinationModeFor({true, false}), 2);
+
+    EXPECT_FALSE(OptionEditEnabled({true, false}));
+    EXPECT_TRUE(OptionEditEnabled({true, true}));
+
+    struct {
+        int levels;
+        bool shown;
+    } levels[] = {{-1, false}, {0, false}, {1, true}, {255, true}};
+    for (const auto& c : levels) EXPECT_EQ(PathColumnShown(c.levels), c.shown) << c.levels;
+}
+
+TEST(MainWindowLogic, StatusBarAndTopMargin) {
+    struct {
+        int width, outcome, caption;
+    } cases[] = {{1000, 750, 250}, {1003, 750, 250}, {3, 0, 0}, {-10, 0, 0}};
+    for (const auto& c : cases) {
+        const StatusWidthsT w = StatusPanelWidths(c.width);
+        EXPECT_EQ(w.outcome, c.outcome) << c.width;
+        EXPECT_EQ(w.caption, c.caption) << c.width;
+    }
+    EXPECT_EQ(PanelsTopMargin(kTabTop, 24), 40);
+
+    run::RunSummary summary;
+    summary.Copied = 2;
+    summary.Rewritten = 1;
+    summary.Skipped = 3;
+    EXPECT_EQ(OutcomeText(summary), "2 copied, 1 rewritten, 3 skipped");
+    EXPECT_EQ(OutcomeWord(run::RowOutcome::Skipped), "skipped");
+    EXPECT_EQ(OutcomeWord(run::RowOutcome::Rewritten), "rewritten");
+}
+
+TEST(MainWindowLogic, PresetPathsKeepTheArgumentsAsGiven) {
+    struct Case {
+        std::vector<std::string> args;
+        const char* source;
+        const char* destination;
+    } cases[] = {
+        {{}, "", ""},
+        {{"/Home/Me/Src"}, "/Home/Me/Src", ""},
+        // Letter case, blanks and "=" stay: these are folder names, not key/value lines.
+        {{"/data/A B=1", "../Out"}, "/data/A B=1", "../Out"},
+        {{"a", "b", "c"}, "a", "b"},
+    };
+    for (const Case& c : cases) {
+        const PresetPathsT p = PresetPaths(c.args);
+        EXPECT_EQ(p.source, c.source);
+        EXPECT_EQ(p.destination, c.destination);
+    }
+}
+
+TEST(MainWindowLogic, ShellQuotingReadsBackUnchanged) {
+    struct {
+        const char* word;
+        const char* quoted;
+    } cases[] = {
+        {"/home/me/src", "/home/me/src"},
+        {"", "''"},
+        {"a b", "'a b'"},
+        {"*.txt|*.csv", "'*.txt|*.csv'"},
+        {"it's", "'it'\\''s'"},
+        {"{{line}}$HOME`x`", "'{{line}}$HOME`x`'"},
+        {"-1", "-1"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ShellQuote(c.word), c.quoted) << c.word;
+}
+
+TEST(MainWindowLogic, CommandLineCarriesEveryOptionOfTheRun) {
+    CommandInputsT in;
+    in.source = "/data/My Src";
+    in.destination = "/data/out";
+    const std::string plain = CommandLineFor(in);
+    EXPECT_EQ(plain, "rowsmith-cli run '/data/My Src' /data/out --levels=0 --masks='*.*'");
+
+    in.program = "/opt/bin/rowsmith-cli";
+    in.levels = 2;
+    in.flat = true;
+    in.sort = "-filename";
+    in.settings.IntervalActive = true;
+    in.settings.IntervalText = "-1";
+    in.settings.TemplateActive = true;
+    in.settings.TemplateText = "";  // enabled but empty: the run copies, and so does the command
+    in.settings.DestinationFlags = 1 | 4;
+    in.settings.UnixLineEnds = true;
+    EXPECT_EQ(CommandLineFor(in),
+              "/opt/bin/rowsmith-cli run '/data/My Src' /data/out --levels=2 --masks='*.*' --interval=-1 "
+              "--template='' --flat --no-create-folders --rename --sort=-filename --lf");
+}
+
+}  // namespace
+}  // namespace rowsmith::gui

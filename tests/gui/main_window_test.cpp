@@ -1,0 +1,503 @@
+#include "gui/main_window.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QTabBar>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "gui/g_panel.h"
+#include "gui/grad_btn.h"
+#include "gui/qt_paint.h"
+#include "text/form_gauge.h"
+
+namespace rowsmith::gui {
+namespace {
+
+void Settle() {
+    QApplication::processEvents();
+}
+
+std::string ReadAll(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return "<missing>";
+    return f.readAll().toStdString();
+}
+
+void WriteAll(const QString& path, const std::string& bytes) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes.data(), static_cast<qint64>(bytes.size()));
+}
+
+// A progress view that shows nothing, and a factory that lets a test look at the window whenever a
+// progress record opens its view (which happens in the middle of a run).
+class SilentView final : public text::GaugeView {
+  public:
+    void Repaint(const text::GaugePaint&) override {}
+};
+class WatchingViews final : public text::GaugeViewFactory {
+  public:
+    std::function<void()> on_create;
+    std::unique_ptr<text::GaugeView> CreateGaugeView() override {
+        if (on_create) on_create();
+        return std::make_unique<SilentView>();
+    }
+};
+
+// A source folder with two CR LF files and one in a subfolder, its sibling destination, and a window
+// started with both as arguments (or none).
+struct Fixture {
+    QTemporaryDir tmp;
+    QString source;
+    QString destination;
+    WatchingViews views;
+    std::vector<QString> opened;
+    std::unique_ptr<TForm1> form;
+
+    explicit Fixture(bool with_arguments = true) {
+        // Mixed letter case: the folder must be found as named.
+        source = tmp.path() + "/Source Files";
+        destination = tmp.path() + "/Out";
+        WriteAll(source + "/a.txt", "one\r\ntwo\r\nthree\r\n");
+        WriteAll(source + "/b.txt", "alpha\r\nbeta");
+        WriteAll(source + "/sub/c.txt", "deep\r\n");
+        std::vector<std::string> args;
+        if (with_arguments) args = {source.toStdString(), destination.toStdString()};
+        form = std::make_unique<TForm1>(args);
+        form->SetGaugeViews(&views);
+        form->SetPageOpener([this](const QString& url) { opened.push_back(url); });
+        form->show();
+        Settle();
+    }
+
+    void Populate() {
+        QTest::mouseClick(form->Button1, Qt::LeftButton);
+        Settle();
+    }
+    void Start() {
+        QTest::mouseClick(form->GradBtn1, Qt::LeftButton);
+        Settle();
+    }
+    bool StartEnabled() const { return form->GradBtn1->isEnabled(); }
+    std::string Out(const char* name) const { return ReadAll(destination + "/" + name); }
+    bool ColumnShown(int code) const {
+        const TEasyGrid& g = form->Grid();
+        for (int i = 1; i <= g.ColumnCount; ++i)
+            if (g.Columns[static_cast<std::size_t>(i)].Code == code)
+                return g.Columns[static_cast<std::size_t>(i)].Visible;
+        return false;
+    }
+    std::vector<std::string> Titles() const {
+        std::vector<std::string> t;
+        for (int c = 0; c < form->AdvStringGrid1->ColCount(); ++c)
+            t.push_back(form->AdvStringGrid1->Cell(c, 0));
+        return t;
+    }
+};
+
+TEST(MainWindow, StartedWithoutArgumentsShowsTheDefaults) {
+    Fixture w(false);
+    TForm1& f = *w.form;
+    EXPECT_EQ(f.windowTitle(), QStringLiteral("Quorra Rowsmith 1.0"));
+    EXPECT_EQ(f.EditfolderSource->text(), QString());
+    EXPECT_EQ(f.EditFolderDest->text(), QString());
+    EXPECT_FALSE(w.StartEnabled());
+
+    // Every control of the window under its name, with its caption and default.
+    const char* names[] = {"EditfolderSource", "EditFolderDest", "Edit1",
+                           "SpinEdit1",        "Button1",        "Button3",
+                           "CheckBox1",        "Edit4",          "Button2",
+                           "CheckBox2",        "Edit3",          "Edit2",
+                           "AdvStringGrid1",   "GradBtn1",       "CheckBox3",
+                           "CheckBox5",        "RadioButton1",   "RadioButton2",
+                           "StatusBar1",       "TabControl1",    "CheckBoxUnixLineEnds"};
+    for (const char* name : names)
+        EXPECT_NE(f.findChild<QWidget*>(QString::fromLatin1(name)), nullptr) << name;
+    EXPECT_EQ(f.Edit1->text(), QStringLiteral("*.*"));
+    EXPECT_EQ(f.SpinEdit1->value(), 0);
+    EXPECT_EQ(f.SpinEdit1->maximum(), 255);
+    EXPECT_EQ(f.Button1->text(), QStringLiteral("Populate file list"));
+    EXPECT_EQ(f.Edit4->text(), QStringLiteral("1--1000000"));
+    EXPECT_EQ(f.Edit4->toolTip(), QStringLiteral("Please see homepage for examples"));
+    EXPECT_EQ(f.Edit3->text(), QStringLiteral("{{originalline}}{{crlf}}"));
+    // Binding the empty sort edit takes its text as the list's sort text.
+    EXPECT_EQ(f.Edit2->text(), QString());
+    EXPECT_EQ(f.FileList().SortText, "");
+    EXPECT_EQ(f.GradBtn1->Caption(), QStringLiteral("Start"));
+    EXPECT_FALSE(f.CheckBox1->isChecked());
+    EXPECT_FALSE(f.CheckBox2->isChecked());
+    EXPECT_FALSE(f.Edit4->isEnabled());
+    EXPECT_FALSE(f.Edit3->isEnabled());
+    EXPECT_FALSE(f.CheckBoxUnixLineEnds->isChecked());
+    EXPECT_TRUE(f.CheckBox3->isChecked());
+    EXPECT_TRUE(f.CheckBox5->isChecked());
+    EXPECT_TRUE(f.RadioButton1->isChecked());
+    EXPECT_FALSE(f.RadioButton2->isChecked());
+    EXPECT_EQ(f.Panel1->Color(), 0xFFDFDA);
+    EXPECT_EQ(f.Panel6->Color(), 0xF0B3A6);
+    EXPECT_EQ(f.TabControl1->count(), 1);
+    EXPECT_EQ(f.TabControl1->tabText(0), QStringLiteral("Rowsmith"));
+    EXPECT_EQ(f.TabControl1->geometry().topLeft(), QPoint(0, 8));
+    EXPECT_EQ(f.StatusPanel(1)->text(), f.windowTitle());
+    // The side panels in their order, below the tab control; "Start" without a title bar.
+    EXPECT_EQ(f.WindowLayout().OrderText, "ord:0123");
+    EXPECT_EQ(f.Panel1->y(), f.TabControl1->geometry().bottom() + 1 + 8);
+    EXPECT_LT(f.Panel2->y(), f.Panel6->y());
+    EXPECT_LT(f.Panel6->y(), f.Panel4->y());
+    EXPECT_EQ(f.Panel4->height(), 79);
+    // The number column shows, the path column does not (levels 0).
+    EXPECT_TRUE(w.ColumnShown(67));
+    EXPECT_FALSE(w.ColumnShown(52));
+    // Populating without a source lists nothing (not the current folder).
+    w.Populate();
+    EXPECT_EQ(f.FileList().RowCount, 0);
+    EXPECT_FALSE(w.StartEnabled());
+}
+
+TEST(MainWindow, ArgumentsPresetThePathsAndPopulateThenStartWriteTheFiles) {
+    Fixture w;
+    TForm1& f = *w.form;
+    EXPECT_EQ(f.EditfolderSource->text(), w.source);
+    EXPECT_EQ(f.EditFolderDest->text(), w.destination);
+    EXPECT_EQ(f.CommandLine().RowCount, 3);  // "[Options]" and the two arguments
+    // The destination does not exist yet: silver, with its resolved path as hint; the pair is usable
+    // but the list is empty.
+    EXPECT_EQ(FromQColor(f.EditFolderDest->palette().color(QPalette::Base)), 0xC0C0C0);
+    EXPECT_EQ(f.EditFolderDest->toolTip(), w.destination);
+    EXPECT_FALSE(w.StartEnabled());
+
+    w.Populate();
+    EXPECT_EQ(f.FileList().RowCount, 2);  // levels 0: the subfolder's file is not listed
+    EXPECT_TRUE(w.StartEnabled());
+    EXPECT_EQ(f.AdvStringGrid1->Cell(1, 1), "a.txt");
+
+    w.Start();
+    EXPECT_EQ(w.Out("a.txt"), "one\r\ntwo\r\nthree\r\n");
+    EXPECT_EQ(w.Out("b.txt"), "alpha\r\nbeta");
+    EXPECT_EQ(f.StatusPanel(0)->text(), QStringLiteral("2 copied, 0 rewritten, 0 skipped"));
+    ASSERT_EQ(f.LastReport().size(), 2u);
+    EXPECT_EQ(f.LastReport()[0].Outcome, run::RowOutcome::Copied);
+    // The destination exists now; the registry shows it on the next change.
+    EXPECT_TRUE(w.StartEnabled());
+
+    // One level down with the structure kept, then flat.
+    f.SpinEdit1->setValue(1);
+    w.Populate();
+    EXPECT_EQ(f.FileList().RowCount, 3);
+    w.Start();
+    EXPECT_EQ(w.Out("sub/c.txt"), "deep\r\n");
+    f.CheckBox3->setChecked(false);
+    w.Start();
+    EXPECT_EQ(w.Out("c.txt"), "deep\r\n");
+}
+
+TEST(MainWindow, LevelsDecideThePathColumn) {
+    Fixture w;
+    TForm1& f = *w.form;
+    auto has_path = [&] {
+        const std::vector<std::string> t = w.Titles();
+        return std::find(t.begin(), t.end(), "Path") != t.end();
+    };
+    EXPECT_FALSE(w.ColumnShown(52));
+    EXPECT_FALSE(has_path());
+    f.SpinEdit1->setValue(1);
+    EXPECT_TRUE(w.ColumnShown(52));
+    EXPECT_TRUE(has_path());
+    f.SpinEdit1->setValue(0);
+    EXPECT_FALSE(has_path());
+}
+
+TEST(MainWindow, UncheckedIntervalGreysItsEditAndTheRunIgnoresIt) {
+    Fixture w;
+    TForm1& f = *w.form;
+    w.Populate();
+    f.CheckBox1->setChecked(true);
+    EXPECT_TRUE(f.Edit4->isEnabled());
+    f.Edit4->setText(QStringLiteral("2"));
+    w.Start();
+    EXPECT_EQ(w.Out("a.txt"), "two\r\n");
+    EXPECT_EQ(w.Out("b.txt"), "beta\r\n");  // a kept line always ends with CR LF
+    EXPECT_EQ(f.StatusPanel(0)->text(), QStringLiteral("0 copied, 2 rewritten, 0 skipped"));
+
+    const QColor enabled_colour = f.Edit4->palette().color(QPalette::Base);
+    f.CheckBox1->setChecked(false);
+    EXPECT_FALSE(f.Edit4->isEnabled());
+    EXPECT_NE(f.Edit4->palette().color(QPalette::Base), enabled_colour);  // the panel's darkened colour
+    EXPECT_FALSE(f.CurrentRunSettings().IntervalActive);
+    w.Start();
+    EXPECT_EQ(w.Out("a.txt"), "one\r\ntwo\r\nthree\r\n");
+    EXPECT_EQ(w.Out("b.txt"), "alpha\r\nbeta");  // copied again, byte for byte
+}
+
+TEST(MainWindow, DestinationEqualToTheSourceDisablesStart) {
+    Fixture w;
+    TForm1& f = *w.form;
+    w.Populate();
+    ASSERT_TRUE(w.StartEnabled());
+    const QString same[] = {w.source, w.source + "/", QStringLiteral("."), QStringLiteral("../Source Files"),
+                            w.source + "/sub/.."};
+    for (const QString& text : same) {
+        f.EditFolderDest->setText(text);
+        EXPECT_FALSE(w.StartEnabled()) << text.toStdString();
+    }
+    f.EditFolderDest->setText(QStringLiteral("../Other"));
+    EXPECT_TRUE(w.StartEnabled());
+    EXPECT_EQ(f.FileList().GetCell(1, tables::kCodeFinalDestination),
+              (w.tmp.path() + "/Other/a.txt").toStdString());
+    // Characters a path may not hold, and a source that is gone, disable it too.
+    f.EditFolderDest->setText(QStringLiteral("../Oth?er"));
+    EXPECT_FALSE(w.StartEnabled());
+    f.EditFolderDest->setText(QStringLiteral("../Other"));
+    f.EditfolderSource->setText(w.tmp.path() + "/missing");
+    EXPECT_FALSE(w.StartEnabled());
+    EXPECT_EQ(FromQColor(f.EditfolderSource->palette().color(QPalette::Base)), 0xC0C0C0);
+}
+
+TEST(MainWindow, ACountingTemplateKeepsCountingAcrossRuns) {
+    Fixture w;
+    TForm1& f = *w.form;
+    w.Populate();
+    f.CheckBox2->setChecked(true);
+    f.Edit3->setText(QStringLiteral("{{|inc:n}}{{n}} {{line}}{{crlf}}"));
+    w.Start();
+    EXPECT_EQ(w.Out("a.txt"), "1 one\r\n2 two\r\n3 three\r\n");
+    EXPECT_EQ(w.Out("b.txt"), "4 alpha\r\n5 beta\r\n");
+    w.Start();
+    EXPECT_EQ(w.Out("a.txt"), "6 one\r\n7 two\r\n8 three\r\n");
+    EXPECT_EQ(w.Out("b.txt"), "9 alpha\r\n10 beta\r\n");
+}
+
+TEST(MainWindow, TheRunLocksThePanelsAndTheOptionsReachIt) {
+    Fixture w;
+    TForm1& f = *w.form;
+    WriteAll(w.source + "/a.txt", "one\ntwo\r\n");
+    w.Populate();
+    f.CheckBox1->setChecked(true);
+    f.Edit4->setText(QStringLiteral("1"));
+    f.CheckBoxUnixLineEnds->setChecked(true);
+    f.RadioButton2->setChecked(true);
+    WriteAll(w.destination + "/a.txt", "old");
+
+    std::vector<bool> start_enabled, panel_enabled;
+    w.views.on_create = [&] {
+        start_enabled.push_back(f.GradBtn1->isEnabled());
+        panel_enabled.push_back(f.EditfolderSource->isEnabledTo(&f));
+    };
+    w.Start();
+    ASSERT_FALSE(start_enabled.empty());
+    for (bool e : start_enabled) EXPECT_FALSE(e);
+    for (bool e : panel_enabled) EXPECT_FALSE(e);
+    // Afterwards everything is usable again.
+    EXPECT_TRUE(w.StartEnabled());
+    EXPECT_TRUE(f.EditfolderSource->isEnabledTo(&f));
+    // Unix line ends split at the lone LF and end the kept line with LF; the old file stays.
+    EXPECT_EQ(w.Out("a.txt"), "old");
+    EXPECT_EQ(w.Out("a_1.txt"), "one\n");
+}
+
+TEST(MainWindow, DoubleClickChoosesAPathFromTheDeepestExistingFolder) {
+    Fixture w;
+    TForm1& f = *w.form;
+    w.Populate();
+    std::string start_folder;
+    uint8_t kind = 0;
+    QString answer = w.source;
+    f.Paths().SetChooser([&](uint8_t k, const std::string& start, const std::string&, QWidget*) {
+        kind = k;
+        start_folder = start;
+        return answer.toStdString();
+    });
+    f.EditFolderDest->setText(QStringLiteral("../Out/not/yet"));
+    QTest::mouseDClick(f.EditFolderDest, Qt::LeftButton);
+    Settle();
+    EXPECT_EQ(kind, files::kPathKindFolder);
+    EXPECT_EQ(start_folder, (w.tmp.path() + "/").toStdString());
+    // The chosen folder is the source itself: revalidated, so "Start" goes off.
+    EXPECT_EQ(f.EditFolderDest->text(), w.source);
+    EXPECT_FALSE(w.StartEnabled());
+    // A cancelled dialog changes nothing.
+    answer.clear();
+    QTest::mouseDClick(f.EditFolderDest, Qt::LeftButton);
+    EXPECT_EQ(f.EditFolderDest->text(), w.source);
+
+    EXPECT_EQ(DialogFilter("Any file (*.*)"), "Any file (*)");
+    EXPECT_EQ(DialogFilter("Texts (*.txt *.*)"), "Texts (*.txt *)");
+    EXPECT_EQ(DialogFilter("Texts (*.txt)"), "Texts (*.txt)");
+}
+
+TEST(MainWindow, LinksOpenTheHelpPagesAndTheHomepage) {
+    Fixture w;
+    TForm1& f = *w.form;
+    QTest::mouseClick(f.Button2, Qt::LeftButton);
+    QTest::mouseClick(f.Button3, Qt::LeftButton);
+    QTest::mouseClick(f.StatusPanel(1), Qt::LeftButton);
+    ASSERT_EQ(w.opened.size(), 3u);
+    EXPECT_TRUE(w.opened[0].endsWith(QStringLiteral("help/intervals.htm"))) << w.opened[0].toStdString();
+    EXPECT_TRUE(w.opened[1].endsWith(QStringLiteral("help/destinationpath.htm")))
+        << w.opened[1].toStdString();
+    EXPECT_TRUE(w.opened[2].contains(QStringLiteral("rowsmith/index.htm"))) << w.opened[2].toStdString();
+}
+
+TEST(MainWindow, ResizingAndTheListKeys) {
+    Fixture w;
+    TForm1& f = *w.form;
+    f.resize(1000, 700);
+    Settle();
+    EXPECT_EQ(f.TabControl1->width(), 1000);
+    EXPECT_EQ(f.StatusBar1->geometry().bottom(), 699);
+    EXPECT_EQ(f.StatusPanel(0)->width(), 750);
+    EXPECT_EQ(f.StatusPanel(1)->width(), 250);
+
+    QTest::keyClick(f.Edit1, Qt::Key_F4, Qt::ControlModifier);
+    Settle();
+    EXPECT_TRUE(f.Panel1->isHidden());
+    EXPECT_TRUE(f.Panel5->isHidden());
+    QTest::keyClick(f.Edit1, Qt::Key_F4, Qt::ControlModifier);
+    Settle();
+    EXPECT_FALSE(f.Panel1->isHidden());
+    EXPECT_FALSE(f.Panel5->isHidden());
+
+    // A new path clears the list.
+    w.Populate();
+    ASSERT_TRUE(w.StartEnabled());
+    f.CheckSetsAfterNewPath();
+    EXPECT_EQ(f.FileList().RowCount, 0);
+    EXPECT_FALSE(w.StartEnabled());
+}
+
+// Every file below a folder with its bytes, by relative path.
+std::map<std::string, std::string> Tree(const QString& root) {
+    std::map<std::string, std::string> out;
+    QDirIterator it(root, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        out[QDir(root).relativeFilePath(path).toStdString()] = ReadAll(path);
+    }
+    return out;
+}
+
+TEST(MainWindow, TheCopiedCommandLineReproducesTheRun) {
+    const QString cli = QCoreApplication::applicationDirPath() + "/../../src/cli/rowsmith-cli";
+    if (!QFileInfo(cli).isExecutable()) GTEST_SKIP() << "rowsmith-cli is not built";
+    Fixture w;
+    TForm1& f = *w.form;
+    WriteAll(w.source + "/sub/a.txt", "x'y\r\nz\r\n");  // the same name twice: renamed in flat mode
+    f.SpinEdit1->setValue(1);
+    f.Edit1->setText(QStringLiteral("*.txt"));
+    f.Edit2->setText(QStringLiteral("-filename"));
+    f.CheckBox1->setChecked(true);
+    f.Edit4->setText(QStringLiteral("-1;1"));
+    f.CheckBox2->setChecked(true);
+    f.Edit3->setText(QStringLiteral("{{|inc:n}}{{n}} '{{line|caseupper}}'{{crlf}}"));
+    f.CheckBox3->setChecked(false);
+    f.RadioButton2->setChecked(true);
+    w.Populate();
+
+    f.SetCommandLineProgram(cli.toStdString());
+    f.EditFolderDest->setText(QStringLiteral("../ByCommand"));
+    f.CopyCommandLine();
+    const std::string command = QGuiApplication::clipboard()->text().toStdString();
+    EXPECT_EQ(command, f.CommandLineText());
+    EXPECT_NE(command.find("--flat"), std::string::npos) << command;
+    EXPECT_NE(command.find("--rename"), std::string::npos) << command;
+    QProcess sh;
+    sh.start(QStringLiteral("sh"), {QStringLiteral("-c"), QString::fromStdString(command)});
+    ASSERT_TRUE(sh.waitForFinished(30000));
+    EXPECT_EQ(sh.exitCode(), 0) << sh.readAllStandardError().toStdString();
+
+    f.EditFolderDest->setText(QStringLiteral("../ByWindow"));
+    w.Start();
+    const auto by_window = Tree(w.tmp.path() + "/ByWindow");
+    EXPECT_EQ(by_window.size(), 4u);
+    EXPECT_EQ(by_window, Tree(w.tmp.path() + "/ByCommand"));
+}
+
+TEST(MainWindow, EscCancelsTheRunAndLeavesNoPartialFile) {
+    Fixture w;
+    TForm1& f = *w.form;
+    std::string many;
+    for (int i = 1; i <= 5000; ++i) many += "line " + std::to_string(i) + "\r\n";
+    WriteAll(w.source + "/a.txt", many);
+    w.Populate();
+    WriteAll(w.destination + "/a.txt", "before");
+    f.CheckBox2->setChecked(true);
+    // The first progress view opens while the first file is being read and written; Esc goes to the
+    // window as it would to a progress window.
+    w.views.on_create = [&] {
+        w.views.on_create = nullptr;
+        QTest::keyClick(&f, Qt::Key_Escape);
+    };
+    w.Start();
+    EXPECT_TRUE(f.LastSummary().Cancelled);
+    EXPECT_EQ(w.Out("a.txt"), "before");
+    EXPECT_EQ(w.Out("b.txt"), "<missing>");
+    ASSERT_EQ(f.LastReport().size(), 1u);
+    EXPECT_EQ(f.LastReport()[0].Outcome, run::RowOutcome::Cancelled);
+    EXPECT_TRUE(f.StatusPanel(0)->text().contains(QStringLiteral("cancelled")));
+    EXPECT_TRUE(w.StartEnabled());
+    // Esc outside a run does nothing; the next run goes through.
+    QTest::keyClick(&f, Qt::Key_Escape);
+    w.Start();
+    EXPECT_FALSE(f.LastSummary().Cancelled);
+    EXPECT_EQ(w.Out("a.txt"), many);
+    EXPECT_EQ(w.Out("b.txt"), "alpha\r\nbeta\r\n");
+}
+
+TEST(MainWindow, TheRunReportListsEveryRowAndOpensWhenFilesWereSkipped) {
+    Fixture w;
+    TForm1& f = *w.form;
+    EXPECT_FALSE(f.ButtonReport->isEnabled());
+    w.Populate();
+    w.Start();
+    EXPECT_TRUE(f.ButtonReport->isEnabled());
+    EXPECT_EQ(f.RunReportWindow(), nullptr);  // nothing skipped: it stays closed
+    QTest::mouseClick(f.ButtonReport, Qt::LeftButton);
+    ASSERT_NE(f.RunReportWindow(), nullptr);
+    auto* table = f.RunReportWindow()->findChild<QTableWidget*>(QStringLiteral("RunReportTable"));
+    ASSERT_EQ(table->rowCount(), 2);
+    EXPECT_EQ(table->item(0, 1)->text(), QStringLiteral("copied"));
+    EXPECT_EQ(table->item(1, 3)->text(), w.destination + "/b.txt");
+    f.RunReportWindow()->hide();
+
+    // Flat into the source's own subfolder: its file would overwrite itself and is skipped.
+    f.SpinEdit1->setValue(1);
+    f.CheckBox3->setChecked(false);
+    f.EditFolderDest->setText(QStringLiteral("sub"));
+    w.Populate();
+    w.Start();
+    EXPECT_EQ(f.LastSummary().Skipped, 1);
+    ASSERT_TRUE(f.RunReportWindow()->isVisible());
+    ASSERT_EQ(table->rowCount(), 3);
+    bool found = false;
+    for (int r = 0; r < 3; ++r)
+        if (table->item(r, 1)->text() == QStringLiteral("skipped")) {
+            found = true;
+            EXPECT_FALSE(table->item(r, 5)->text().isEmpty());  // with its reason
+        }
+    EXPECT_TRUE(found);
+    EXPECT_EQ(ReadAll(w.source + "/sub/c.txt"), "deep\r\n");
+}
+
+}  // namespace
+}  // namespace rowsmith::gui
