@@ -483,7 +483,10 @@ bool TWriteTextFile::Close() {
         Discard();
         return false;
     }
-    const std::string old = (flags_ & kOverwrite) && fs::FileExists(FileName) ? FileName : std::string();
+    // The permission bits of the file being replaced carry over; a destination that did not exist when
+    // the file was opened needs no look.
+    const std::string old =
+        (flags_ & kOverwrite) && (PrepareStatus & kStatusDeleted) && fs::FileExists(FileName) ? FileName : std::string();
     if (!Commit(temp_path_, FileName, flags_, old)) {
         LastIOStatus = IoStatus(fs::LastError());
         Discard();

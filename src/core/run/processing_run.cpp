@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <unordered_set>
 
 #include "files/paths.h"
 #include "files/platform_fs.h"
@@ -101,11 +102,28 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
     reader.Progress.views = hooks.Views;
     // Lines stream from the reader to the writer when the interval needs no look-back and nothing shows
     // progress (the writing gauge counts against the file's line count, known only once it is loaded).
+    // Intervals that look back (counting from the end, downward, repeating) keep the file's lines, but
+    // without progress to show they are kept compactly: the texts one after another and where each
+    // starts (8 bytes a line instead of a 32-byte table row).
     std::vector<StreamPiece> plan;
-    const bool streaming =
-        !hooks.Views && KeepsEveryLine(line_buffer) &&
-        (settings.IntervalActive ? PlanStreamingInterval(settings.IntervalText, plan)
-                                 : (plan.assign(1, StreamPiece{1, 0, true}), true));
+    const bool lean = !hooks.Views && KeepsEveryLine(line_buffer);
+    const bool streaming = lean && (settings.IntervalActive ? PlanStreamingInterval(settings.IntervalText, plan)
+                                                            : (plan.assign(1, StreamPiece{1, 0, true}), true));
+    const bool compact = lean && !streaming;
+    std::string kept_text;
+    std::vector<uint64_t> kept_starts;
+    auto load_compact = [&](const std::string& path, const files::fs::PathFacts& facts) {
+        kept_text.clear();
+        kept_starts.clear();
+        if (!reader.Open(path, facts)) return false;
+        if (reader.FileSize > 0) kept_text.reserve(static_cast<std::size_t>(reader.FileSize));
+        std::string_view line;
+        while (reader.ReadLineView(line)) {
+            kept_starts.push_back(kept_text.size());
+            kept_text.append(line);
+        }
+        return reader.Close();
+    };
     // The engine's own expanders append straight to the output text.
     ContextLineExpander* direct = dynamic_cast<ContextLineExpander*>(expander);
     if (!direct)
@@ -121,6 +139,13 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
             output = expander->ExpandLine(settings.TemplateText, line);
         }
     };
+
+    // Overwriting a file that is another row's source would destroy it (a flat destination inside
+    // the source tree maps sub/a.txt onto a.txt): such rows are skipped.
+    std::unordered_set<std::string> sources;
+    if (flags & files::kOverwrite)
+        for (int32_t row = 1; row <= n; ++row)
+            if (!IsFolderRow(file_list, row)) sources.insert(file_list.GetCell(row, tables::kCodeFullPath));
 
     for (int32_t row = 1; row <= n; ++row) {
         RowReport rep;
@@ -159,6 +184,11 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
             report(rep);
             continue;
         }
+        if (sources.count(rep.Destination)) {
+            rep.Reason = "the destination is another source file of this run";
+            report(rep);
+            continue;
+        }
         if (!have_src || !src_facts.is_file) {
             rep.Reason = src_facts.present ? "the source is not a readable file" : "the source file no longer exists";
             report(rep);
@@ -180,8 +210,9 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
                 if ((status & files::kStatusStop) && !probe.OpenRead(rep.Source))
                     rep.Reason = "the source cannot be read: " + ErrorText(probe.Error());
                 else
-                    rep.Reason = (status & files::kStatusStop) ? files::DestinationStatusReason(status)
-                                                               : "copy failed: " + ErrorText(err);
+                    rep.Reason = (status & files::kStatusStop)
+                                     ? files::DestinationStatusReason(status, (status & files::kStatusFolderFailed) ? err : 0)
+                                     : "copy failed: " + ErrorText(err);
                 if (StopsTheRun(err)) summary.IoStopped = true;
             }
             copied_size += RowSize(file_list, row);
@@ -193,7 +224,8 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
 
         // Rewrite mode.
         line_buffer.Clear();
-        if (streaming ? !reader.Open(rep.Source, src_facts)
+        if (streaming  ? !reader.Open(rep.Source, src_facts)
+            : compact ? !load_compact(rep.Source, src_facts)
                       : !files::LoadTextFile(line_buffer, reader, rep.Source, src_facts, tables::kCodeData)) {
             // An unreadable source leaves its destination as it was.
             rep.Reason = "the source cannot be read: " + ErrorText(files::fs::LastError());
@@ -210,7 +242,8 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
         if (!writer.OpenForWriting(rep.Destination, flags, dst_facts)) {
             if (streaming) reader.Close();
             const uint16_t st = writer.PrepareStatus;
-            rep.Reason = (st & files::kStatusStop) ? files::DestinationStatusReason(st)
+            const int folder_err = (st & files::kStatusFolderFailed) ? files::fs::LastError() : 0;
+            rep.Reason = (st & files::kStatusStop) ? files::DestinationStatusReason(st, folder_err)
                                                    : "the destination cannot be created: " + ErrorText(writer.LastIOStatus);
             report(rep);
             continue;
@@ -250,6 +283,23 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
                 while (reader.ReadLineView(line)) {
                 }
             read_failed = !reader.Close() && !write_failed && !stop;
+        } else if (compact) {
+            const std::size_t held = kept_starts.size();
+            const int32_t count = static_cast<int32_t>(std::min<std::size_t>(held, 2147483647));
+            text::LoopT loop;
+            text::InitLoop(loop, settings.IntervalText, 1, count);
+            while (text::NextInLoop(loop)) {
+                if (loop.Current < 1 || loop.Current > count) continue;
+                const std::size_t k = static_cast<std::size_t>(loop.Current - 1);
+                const uint64_t at = kept_starts[k];
+                const uint64_t end = k + 1 < held ? kept_starts[k + 1] : kept_text.size();
+                if (!put(std::string_view(kept_text).substr(at, end - at))) break;
+            }
+            // A large file gives its memory back; small ones keep it for the next file.
+            if (kept_text.capacity() > (64u << 20)) {
+                std::string().swap(kept_text);
+                std::vector<uint64_t>().swap(kept_starts);
+            }
         } else {
             const int32_t count = line_buffer.RowCount;
             text::ApplyGaugeSettings(write_gauge, text::GaugeUse::Writing, count);

@@ -67,8 +67,10 @@ void InitTemplateContext(TemplateContext& context) {
     // The evaluator's state survives: an initialisation may happen while an expansion runs.
     detail::EngineSlot engine = std::move(context.Engine);
     const uint64_t epoch = context.VariableEpoch;
+    TraceSink* const trace = context.Trace;  // wiring, like the engine
     context = TemplateContext();
     context.Engine = std::move(engine);
+    context.Trace = trace;
     context.VariableEpoch = epoch + 1;
     auto date = std::make_shared<text::DateInfoT>(text::DecodeDateInfo(text::NowDateValue()));
     context.RunDate = date;

@@ -71,6 +71,27 @@ struct NameEqual {
 };
 }  // namespace detail
 
+// Receives the steps of the tags an expansion evaluates, for `rowsmith-cli expand --trace` and the
+// window's preview. depth is 1 for the tags of an outermost expansion and one more for each expansion
+// inside another (a name, an argument, a value holding tags). Values are only valid during the call.
+class TraceSink {
+  public:
+    enum class NameKind : uint8_t {
+        Variable,   // a variable's value (expanded up to its "<cut>")
+        Builtin,    // a built-in name (date, numbernow, cell ...)
+        Literal,    // a quoted tag: name is empty
+        Empty,      // an empty name ({{|:text}}): the value starts empty
+        Undefined,  // an unknown name: value is what the undefined-name rule puts out
+        Comment,    // {{ comment}} or {{[option]}}: nothing is put out
+    };
+    virtual ~TraceSink() = default;
+    virtual void TraceTag(int32_t depth, std::string_view tag) = 0;
+    virtual void TraceName(int32_t depth, NameKind kind, std::string_view name, std::string_view value) = 0;
+    // arguments as written (they are not expanded again for the trace).
+    virtual void TraceModifier(int32_t depth, std::string_view word, std::string_view arguments,
+                               std::string_view value) = 0;
+};
+
 // The current working folder with a trailing "/": where relative names resolve by default.
 std::string DefaultFolder();
 
@@ -125,6 +146,8 @@ struct TemplateContext : text::ReplaceTemplateHooks {
     std::size_t MaxTextSize = kMaxTextSize;
     int32_t MaxNestingDepth = kMaxNestingDepth;
     int64_t TagBudget = kTagBudget;
+    // Told every step of every tag while set (not owned); null costs one test per tag.
+    TraceSink* Trace = nullptr;
 
     // --- Bookkeeping of the variable store (kept in step by SetVariable) ---
     std::unordered_map<std::string, int32_t, detail::NameHash, detail::NameEqual> VariableIndex;

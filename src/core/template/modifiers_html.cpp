@@ -54,7 +54,9 @@ std::string Trimmed(std::string_view s) {
     return text::TrimRightOfSet(text::Blanks(), text::TrimLeftOfSet(text::Blanks(), s));
 }
 
-bool IsTagNameEnd(char c) { return c == ' ' || c == '>' || c == '\t' || c == '\r' || c == '\n' || c == '/'; }
+bool IsTagNameEnd(char c) {
+    return c == ' ' || c == '>' || c == '\t' || c == '\r' || c == '\n' || c == '/';
+}
 
 // The first "<a ...>" (letter case ignored): its 0-based start and the position after its ">".
 bool FindLinkTag(std::string_view v, std::size_t& start, std::size_t& end) {
@@ -80,7 +82,9 @@ std::string FirstTagName(std::string_view v) {
     return {};
 }
 
-bool HasTag(std::string_view v) { return !FirstTagName(v).empty(); }
+bool HasTag(std::string_view v) {
+    return !FirstTagName(v).empty();
+}
 
 // A text for a single-quoted script string inside a double-quoted attribute.
 std::string ScriptQuoted(std::string_view s) {
@@ -158,8 +162,8 @@ void AddHrefAndLink(ModifierCall& call) {
 void SetTagOption(ModifierCall& call) {
     const std::string tag = call.TextOr(3, "a");
     const std::string option = call.TextOr(2, "class");
-    AssignBounded(call,
-                  text::SetTagAttribute(tag, option, call.Text(1), text::TagFlags(call.OptionsText()), call.Value()));
+    AssignBounded(call, text::SetTagAttribute(tag, option, call.Text(1), text::TagFlags(call.OptionsText()),
+                                              call.Value()));
 }
 
 void GetTagOption(ModifierCall& call) {
@@ -192,10 +196,18 @@ void DeleteTag(ModifierCall& call) {
 
 // --- spaces and line breaks ---
 
-void Nbsp(ModifierCall& call) { AssignBounded(call, text::SpacesToNbsp(call.Value())); }
-void NbspBetweenWords(ModifierCall& call) { AssignBounded(call, text::NbspBetweenWords(call.Value())); }
-void NoBr(ModifierCall& call) { call.Value() = text::NoBreak(call.Value()); }
-void NbspNumber(ModifierCall& call) { AssignBounded(call, text::NbspInNumbers(call.Value())); }
+void Nbsp(ModifierCall& call) {
+    AssignBounded(call, text::SpacesToNbsp(call.Value()));
+}
+void NbspBetweenWords(ModifierCall& call) {
+    AssignBounded(call, text::NbspBetweenWords(call.Value()));
+}
+void NoBr(ModifierCall& call) {
+    call.Value() = text::NoBreak(call.Value());
+}
+void NbspNumber(ModifierCall& call) {
+    AssignBounded(call, text::NbspInNumbers(call.Value()));
+}
 
 void BreaksAround(ModifierCall& call, bool in_front) {
     std::string& v = call.Value();
@@ -214,8 +226,12 @@ void BreaksAround(ModifierCall& call, bool in_front) {
         v += breaks;
 }
 
-void HtmlReturn(ModifierCall& call) { BreaksAround(call, false); }
-void PreHtmlReturn(ModifierCall& call) { BreaksAround(call, true); }
+void HtmlReturn(ModifierCall& call) {
+    BreaksAround(call, false);
+}
+void PreHtmlReturn(ModifierCall& call) {
+    BreaksAround(call, true);
+}
 
 void Nb(ModifierCall& call) {
     if (call.Value().empty()) call.Value() = "<font size=\"1px\">&nbsp;</font>";
@@ -225,7 +241,8 @@ void Nb(ModifierCall& call) {
 
 void Box(ModifierCall& call) {
     AssignBounded(call, "<table border=\"0\" cellpadding=\"" + call.TextOr(1, "5") +
-                            "\" cellspacing=\"0\" width=\"100%\"><tr><td>" + call.Value() + "</td></tr></table>");
+                            "\" cellspacing=\"0\" width=\"100%\"><tr><td>" + call.Value() +
+                            "</td></tr></table>");
 }
 
 void ColorBox(ModifierCall& call) {
@@ -234,8 +251,8 @@ void ColorBox(ModifierCall& call) {
 }
 
 void AsButton(ModifierCall& call) {
-    AssignBounded(call, "<input type=\"button\" value=\"" + call.Value() + "\" onclick=\"document.location='" +
-                            call.Text(1) + "'; return false;\">");
+    AssignBounded(call, "<input type=\"button\" value=\"" + call.Value() +
+                            "\" onclick=\"document.location='" + call.Text(1) + "'; return false;\">");
 }
 
 // --- lists as tables ---
@@ -360,7 +377,8 @@ void SplitAsLinkTable(ModifierCall& call) {
     for (int32_t r = 0; r < rows; ++r) {
         if (!AppendBounded(c, out, "<tr>")) return call.Value().clear();
         for (std::size_t j = 0; j < sizes.size(); ++j) {
-            const std::string piece = r < sizes[j] ? cell(items[static_cast<std::size_t>(first[j] + r)]) : "<td></td>";
+            const std::string piece =
+                r < sizes[j] ? cell(items[static_cast<std::size_t>(first[j] + r)]) : "<td></td>";
             if (!AppendBounded(c, out, piece)) return call.Value().clear();
         }
         if (!AppendBounded(c, out, "</tr>")) return call.Value().clear();
@@ -385,7 +403,8 @@ void DivideTextEqually(ModifierCall& call) {
         if (v[i] == '<') {
             const std::size_t close = v.find('>', i);
             if (close == std::string::npos) break;
-            const std::string name = text::LowerCase(FirstTagName(std::string_view(v).substr(i, close - i + 1)));
+            const std::string name =
+                text::LowerCase(FirstTagName(std::string_view(v).substr(i, close - i + 1)));
             const bool closing = i + 1 < v.size() && v[i + 1] == '/';
             if (!closing && name == "nobr") nobr = true;
             if (closing && text::StartsWith("</nobr", v.substr(i, close - i + 1))) nobr = false;
@@ -400,7 +419,8 @@ void DivideTextEqually(ModifierCall& call) {
     int64_t total = 0;
     std::size_t from = 0;
     for (std::size_t k = 0; k < cuts.size(); ++k) {
-        total += static_cast<int64_t>(text::VisibleText(std::string_view(v).substr(from, cuts[k].End - from)).size());
+        total += static_cast<int64_t>(
+            text::VisibleText(std::string_view(v).substr(from, cuts[k].End - from)).size());
         reach[k] = total;
         total += static_cast<int64_t>(cuts[k].Next - cuts[k].End);
         from = cuts[k].Next;
@@ -423,9 +443,12 @@ void DivideTextEqually(ModifierCall& call) {
     parts.push_back(v.substr(start));
     const std::string width = text::IntText(100 / static_cast<int64_t>(parts.size()));
     std::string out = "<table border=\"0\" cellpadding=\"0\" cellspacing=\"0\" width=\"100%\"><tr>";
-    for (const std::string& part : parts) out += "<td valign=\"top\" width=\"" + width + "%\">" + part + "</td>";
-    out += "</tr></table>";
-    AssignBounded(call, std::move(out));
+    for (const std::string& part : parts)
+        if (!AppendBounded(call.Context(), out,
+                           "<td valign=\"top\" width=\"" + width + "%\">" + part + "</td>"))
+            return call.Value().clear();
+    if (!AppendBounded(call.Context(), out, "</tr></table>")) return call.Value().clear();
+    call.Value() = std::move(out);
 }
 
 // --- picture borders ---
@@ -446,18 +469,19 @@ void TableBorder(ModifierCall& call) {
     if (base.empty()) return;
     const std::string_view word = call.LowerWord();
     const bool closes_only = word.find("end") != std::string_view::npos;
-    const bool opens_only =
-        !closes_only && (word.find("start") != std::string_view::npos || word.find("begin") != std::string_view::npos);
+    const bool opens_only = !closes_only && (word.find("start") != std::string_view::npos ||
+                                             word.find("begin") != std::string_view::npos);
     std::string out;
     if (!closes_only) {
-        out = "<table border=\"0\" cellpadding=\"0\" cellspacing=\"0\"><tr>" + CornerCell(c, base, "_top_left") +
-              EdgeCell(c, base, "_top") + CornerCell(c, base, "_top_right") + "</tr><tr>" +
-              EdgeCell(c, base, "_side_left") + "<td>";
+        out = "<table border=\"0\" cellpadding=\"0\" cellspacing=\"0\"><tr>" +
+              CornerCell(c, base, "_top_left") + EdgeCell(c, base, "_top") +
+              CornerCell(c, base, "_top_right") + "</tr><tr>" + EdgeCell(c, base, "_side_left") + "<td>";
     }
     out += call.Value();
     if (!opens_only) {
-        out += "</td>" + EdgeCell(c, base, "_side_right") + "</tr><tr>" + CornerCell(c, base, "_bottom_left") +
-               EdgeCell(c, base, "_bottom") + CornerCell(c, base, "_bottom_right") + "</tr></table>";
+        out += "</td>" + EdgeCell(c, base, "_side_right") + "</tr><tr>" +
+               CornerCell(c, base, "_bottom_left") + EdgeCell(c, base, "_bottom") +
+               CornerCell(c, base, "_bottom_right") + "</tr></table>";
     }
     AssignBounded(call, std::move(out));
 }
@@ -471,8 +495,12 @@ void Lighter(ModifierCall& call, double sign) {
     v = text::ColorToText(text::LightenColor(text::ColorFromText(Trimmed(v)), sign * amount));
 }
 
-void LighterWord(ModifierCall& call) { Lighter(call, 1); }
-void DarkerWord(ModifierCall& call) { Lighter(call, -1); }
+void LighterWord(ModifierCall& call) {
+    Lighter(call, 1);
+}
+void DarkerWord(ModifierCall& call) {
+    Lighter(call, -1);
+}
 
 void Saturation(ModifierCall& call) {
     std::string& v = call.Value();
@@ -499,7 +527,9 @@ void ToggleColorBy(ModifierCall& call, int64_t number) {
     }
 }
 
-void ToggleRowColor(ModifierCall& call) { ToggleColorBy(call, call.Context().NumberInThisFile); }
+void ToggleRowColor(ModifierCall& call) {
+    ToggleColorBy(call, call.Context().NumberInThisFile);
+}
 
 void ToggleColor(ModifierCall& call) {
     TemplateContext& c = call.Context();
@@ -539,15 +569,16 @@ void Overlib(ModifierCall& call) {
         return;
     }
     const std::string options = call.TextOr(2, ", FGCOLOR, '#FaFaFa', BGCOLOR, '#a0a0a0'");
-    std::string r = text::SetTagAttribute("", "onmouseover", "overlib('" + ScriptQuoted(box) + "'" + options + ")",
-                                          kFirstTagAppend, WithTag(call.Value()));
+    std::string r =
+        text::SetTagAttribute("", "onmouseover", "overlib('" + ScriptQuoted(box) + "'" + options + ")",
+                              kFirstTagAppend, WithTag(call.Value()));
     r = text::SetTagAttribute("", "onmouseout", "nd()", kFirstTagAppend, r);
     AssignBounded(call, std::move(r));
 }
 
 std::string WithStatusText(std::string_view tag, std::string_view text, std::string_view v) {
-    std::string r = text::SetTagAttribute(tag, "onmouseover", "window.status='" + ScriptQuoted(text) + "'; return true;",
-                                          kFirstTagAppend, v);
+    std::string r = text::SetTagAttribute(
+        tag, "onmouseover", "window.status='" + ScriptQuoted(text) + "'; return true;", kFirstTagAppend, v);
     return text::SetTagAttribute(tag, "onmouseout", "window.status=''; return true;", kFirstTagAppend, r);
 }
 
@@ -564,7 +595,8 @@ bool IsLocalHost(ModifierCall& call, std::string_view host) {
         std::string d = text::LowerCase(Trimmed(entry));
         if (d.starts_with("www.")) d.erase(0, 4);
         if (d.empty()) continue;
-        if (h == d || (h.size() > d.size() && h.ends_with(d) && h[h.size() - d.size() - 1] == '.')) return true;
+        if (h == d || (h.size() > d.size() && h.ends_with(d) && h[h.size() - d.size() - 1] == '.'))
+            return true;
     }
     return false;
 }
@@ -585,7 +617,9 @@ void HideLink(ModifierCall& call) {
     else if (call.Present(1))
         status = call.Text(1);
     else
-        status = "http://" + RootHost(external ? href : c.RootAddress.empty() ? c.DefaultWebAddress : c.RootAddress);
+        status = "http://" + RootHost(external                ? href
+                                      : c.RootAddress.empty() ? c.DefaultWebAddress
+                                                              : c.RootAddress);
     AssignBounded(call, WithStatusText("a", status, v));
 }
 
@@ -627,8 +661,8 @@ void Fade(ModifierCall& call) {
     std::string v = AsPicture(call.Value());
     v = text::SetTagAttribute("img", "style", "filter:alpha(opacity=" + opacity + ")", kFirstTagAppend, v);
     v = text::SetTagAttribute("img", "onmouseover", "pWidgets(this,100,60," + step + ")", kFirstTagAppend, v);
-    v = text::SetTagAttribute("img", "onmouseout", "pWidgets(this," + opacity + ",60," + step + ")", kFirstTagAppend,
-                              v);
+    v = text::SetTagAttribute("img", "onmouseout", "pWidgets(this," + opacity + ",60," + step + ")",
+                              kFirstTagAppend, v);
     AssignBounded(call, std::move(v));
 }
 
@@ -643,26 +677,31 @@ void Next(ModifierCall& call) {
     std::size_t split = lowered.find("of");
     std::size_t after = split == std::string::npos ? std::string::npos : split + 2;
     if (split == std::string::npos && (split = lowered.find('/')) != std::string::npos) after = split + 1;
-    const int32_t page = text::ReadInt(std::string_view(lowered).substr(0, split));
+    const int64_t page = text::ReadInt(std::string_view(lowered).substr(0, split));
     if (page < 1) return;
-    int32_t pages = after == std::string::npos ? page : text::ReadInt(std::string_view(lowered).substr(after));
+    int64_t pages =
+        after == std::string::npos ? page : text::ReadInt(std::string_view(lowered).substr(after));
     if (pages < page) pages = page;
     const std::string letters = call.TextOr(1, "PaN");
     const std::string separator = call.TextOr(3, " ");
     std::string out;
-    auto link_to = [&](int32_t target, std::string_view shown) {
-        SetVariable(c, "pagenumber", text::IntText(target));
-        const std::string address = call.TextOr(2, "page{{pagenumber}}.htm");
-        const std::string piece = Link(address, shown);
-        if (!out.empty()) AppendBounded(c, out, separator);
-        AppendBounded(c, out, piece);
+    bool fits = true;
+    auto add = [&](std::string_view piece) {
+        if (fits && !out.empty()) fits = AppendBounded(c, out, separator);
+        if (fits) fits = AppendBounded(c, out, piece);
     };
-    const int32_t block_first = (page - 1) / kPagesPerBlock * kPagesPerBlock + 1;
-    const int32_t block_last = std::min(pages, block_first + kPagesPerBlock - 1);
-    for (char letter : letters) {
-        switch (letter) {
+    auto link_to = [&](int64_t target, std::string_view shown) {
+        SetVariable(c, "pagenumber", text::IntText(target));
+        add(Link(call.TextOr(2, "page{{pagenumber}}.htm"), shown));
+    };
+    const int64_t block_first = (page - 1) / kPagesPerBlock * kPagesPerBlock + 1;
+    const int64_t block_last = std::min(pages, block_first + kPagesPerBlock - 1);
+    for (std::size_t i = 0; i < letters.size() && fits; ++i) {
+        switch (letters[i]) {
             case 'F':
-            case 'S': link_to(1, "First"); break;
+            case 'S':
+                link_to(1, "First");
+                break;
             case 'f':
             case 's':
                 if (page > 1) link_to(1, "First");
@@ -675,13 +714,11 @@ void Next(ModifierCall& call) {
                 break;
             case 'a':
             case 't':
-                for (int32_t k = block_first; k <= block_last; ++k) {
-                    if (k == page) {
-                        if (!out.empty()) AppendBounded(c, out, separator);
-                        AppendBounded(c, out, "<b>" + text::IntText(k) + "</b>");
-                    } else {
+                for (int64_t k = block_first; k <= block_last; ++k) {
+                    if (k == page)
+                        add("<b>" + text::IntText(k) + "</b>");
+                    else
                         link_to(k, text::IntText(k));
-                    }
                 }
                 break;
             case 'n':
@@ -690,24 +727,29 @@ void Next(ModifierCall& call) {
             case 'p':
                 if (block_first > 1) link_to(block_first - 1, "&laquo;");
                 break;
-            default: break;
+            default:
+                break;
         }
     }
+    if (!fits) out.clear();
     AssignBounded(call, std::move(out));
 }
 
 }  // namespace
 
 void RegisterHtmlModifiers(ModifierRegistry& r) {
-    r.AddExact("linktext", LinkText, "sets the text of the value's link to argument 1 (options for plain values)");
+    r.AddExact("linktext", LinkText,
+               "sets the text of the value's link to argument 1 (options for plain values)");
     r.AddExact("addhrefandlinktext", AddHrefAndLinkText, "a link to the value with the text argument 1");
     r.AddExact("addhttpandlinktext", AddHrefAndLinkText, "a link to the value with the text argument 1");
     r.AddExact("addhrefandlink", AddHrefAndLink, "a link to the address argument 1 showing the value");
     r.AddExact("addhttpandlink", AddHrefAndLink, "a link to the address argument 1 showing the value");
-    r.AddPrefix("tagoption", SetTagOption, "sets attribute argument 2 (class) of tag argument 3 (a) to argument 1");
+    r.AddPrefix("tagoption", SetTagOption,
+                "sets attribute argument 2 (class) of tag argument 3 (a) to argument 1");
     r.AddPrefix("settagoption", SetTagOption,
                 "sets attribute argument 2 (class) of tag argument 3 (a) to argument 1");
-    r.AddPrefix("gettagoption", GetTagOption, "the value of attribute argument 2 (class) of the first tag argument 3 (a)");
+    r.AddPrefix("gettagoption", GetTagOption,
+                "the value of attribute argument 2 (class) of the first tag argument 3 (a)");
     r.AddExact("htmllegal", HtmlLegal, "the value made usable as an HTML file or anchor name");
     r.AddExact("htmlegal", HtmlLegal, "the value made usable as an HTML file or anchor name");
     r.AddPrefix("deletetag", DeleteTag, "removes the first tag of the value");
@@ -726,31 +768,36 @@ void RegisterHtmlModifiers(ModifierRegistry& r) {
     r.AddExact("colorbox", ColorBox, "wraps the value in a one-cell table of the colour argument 1");
     r.AddExact("asbutton", AsButton, "a button with the value as caption that opens the address argument 1");
     r.AddExact("percentbox", PercentBox, "name:number drawn as a bar of its share of argument 1 (100)");
-    r.AddPrefix("splitaspercent", SplitAsPercent, "every name:number item of the list as a bar (1: separator)");
+    r.AddPrefix("splitaspercent", SplitAsPercent,
+                "every name:number item of the list as a bar (1: separator)");
     r.AddExact("split", Split,
                "the list as an HTML table (1: separator, 2: span 1of1, 3: item template, 4: bullet picture)");
     r.AddExact("splitaslinktable", SplitAsLinkTable,
                "the list of addresses as a table of links (1: separator, 2: columns)");
     r.AddExact("dividetextequally", DivideTextEqually,
                "the HTML text cut into argument 1 (2) table columns of about equal length");
-    r.AddPrefix("tableborder", TableBorder,
-                "a table with the border pictures of base name argument 1 around the value (\"end\": closing part)");
+    r.AddPrefix(
+        "tableborder", TableBorder,
+        "a table with the border pictures of base name argument 1 around the value (\"end\": closing part)");
     r.AddExact("darker", DarkerWord, "the colour darker by argument 1 (1)");
     r.AddExact("lighter", LighterWord, "the colour lighter by argument 1 (1)");
     r.AddExact("brighter", LighterWord, "the colour lighter by argument 1 (1)");
     r.AddExact("saturation", Saturation, "the colour's saturation times argument 1 percent");
     r.AddExact("hue", Hue, "the colour's hue turned by argument 1");
-    r.AddExact("togglerowcolor", ToggleRowColor, "on even lines of the file the colour is lightened or replaced");
+    r.AddExact("togglerowcolor", ToggleRowColor,
+               "on even lines of the file the colour is lightened or replaced");
     r.AddExact("togglecolor", ToggleColor, "every other use the colour is lightened or replaced");
     r.AddExact("toggletagbackgroundcolor", ToggleTagBackgroundColor,
                "mouse-over handlers that light up the tag's background colour");
-    r.AddExact("ttbc", ToggleTagBackgroundColor, "mouse-over handlers that light up the tag's background colour");
+    r.AddExact("ttbc", ToggleTagBackgroundColor,
+               "mouse-over handlers that light up the tag's background colour");
     r.AddExact("overlib", Overlib, "a pop-up box with the text argument 1 on the first tag");
     r.AddExact("magicbox", Overlib, "a pop-up box with the text argument 1 on the first tag");
     r.AddExact("floatingbox", Overlib, "a pop-up box with the text argument 1 on the first tag");
     for (std::string_view word : {"hidelink", "hideurl", "cloaklink", "cloakurl", "cloak"})
         r.AddExact(word, HideLink, "the browser's status line shows a text instead of the link's address");
-    r.AddExact("onmouseovertext", OnMouseOverText, "the status line shows argument 1 while the mouse is over");
+    r.AddExact("onmouseovertext", OnMouseOverText,
+               "the status line shows argument 1 while the mouse is over");
     r.AddExact("omotext", OnMouseOverText, "the status line shows argument 1 while the mouse is over");
     r.AddExact("piconmouseover", PicOnMouseOver, "a picture that swaps to its mouse-over pictures");
     r.AddExact("omo", PicOnMouseOver, "a picture that swaps to its mouse-over pictures");

@@ -75,7 +75,8 @@ std::string ExistingPicture(const TemplateContext& context, std::string_view nam
     std::vector<std::string> candidates;
     if (dot != std::string::npos && dot > 0) {
         const std::size_t at = name.size() - (file.size() - dot);
-        candidates.push_back(std::string(name.substr(0, at)) + std::string(suffix) + std::string(name.substr(at)));
+        candidates.push_back(std::string(name.substr(0, at)) + std::string(suffix) +
+                             std::string(name.substr(at)));
     } else {
         for (std::string_view ext : {".gif", ".png", ".jpg", ".jpeg"})
             candidates.push_back(std::string(name) + std::string(suffix) + std::string(ext));
@@ -94,7 +95,9 @@ using pathwords::StyleOf;
 
 constexpr std::string_view kSingle = text::kSingleMarker;
 
-bool IsSep(char c) { return c == '/' || c == '\\'; }
+bool IsSep(char c) {
+    return c == '/' || c == '\\';
+}
 
 void AssignBounded(ModifierCall& call, std::string result) {
     if (FitsTextBound(call.Context(), result.size()))
@@ -139,7 +142,9 @@ std::string OnlyPath(std::string_view value) {
     return folder.substr(0, end);
 }
 
-void OnlyFileNameWord(ModifierCall& call) { call.Value() = OnlyFileName(call.Value()); }
+void OnlyFileNameWord(ModifierCall& call) {
+    call.Value() = OnlyFileName(call.Value());
+}
 
 void FileNameWithoutExt(ModifierCall& call) {
     std::string name = OnlyFileName(call.Value());
@@ -148,13 +153,21 @@ void FileNameWithoutExt(ModifierCall& call) {
     call.Value() = std::move(name);
 }
 
-void OnlyPathWord(ModifierCall& call) { call.Value() = OnlyPath(call.Value()); }
+void OnlyPathWord(ModifierCall& call) {
+    call.Value() = OnlyPath(call.Value());
+}
 
-void Legal(ModifierCall& call) { call.Value() = text::MakeFileName(call.Value()); }
+void Legal(ModifierCall& call) {
+    call.Value() = text::MakeFileName(call.Value());
+}
 
-void ToSlashes(ModifierCall& call) { std::replace(call.Value().begin(), call.Value().end(), '\\', '/'); }
+void ToSlashes(ModifierCall& call) {
+    std::replace(call.Value().begin(), call.Value().end(), '\\', '/');
+}
 
-void ToBackslashes(ModifierCall& call) { std::replace(call.Value().begin(), call.Value().end(), '/', '\\'); }
+void ToBackslashes(ModifierCall& call) {
+    std::replace(call.Value().begin(), call.Value().end(), '/', '\\');
+}
 
 void NoTrailingSlash(ModifierCall& call) {
     std::string& v = call.Value();
@@ -175,7 +188,8 @@ std::string ShortenPath(std::string_view path, int64_t maximum, std::string_view
     const std::size_t root_len = std::min(files::RootEnd(path, style) - 1, path.size());
     const std::string_view root = path.substr(0, root_len);
     char sep = files::PreferredSeparator(style);
-    if (const std::size_t first = path.find_first_of("/\\"); first != std::string_view::npos) sep = path[first];
+    if (const std::size_t first = path.find_first_of("/\\"); first != std::string_view::npos)
+        sep = path[first];
     std::vector<std::string_view> parts;
     std::size_t start = root_len;
     for (std::size_t i = root_len; i <= path.size(); ++i) {
@@ -227,7 +241,9 @@ void PathLevel(ModifierCall& call) {
 
 // --- relative paths and addresses ---
 
-bool IsAddress(std::string_view s) { return s.find("://") != std::string_view::npos; }
+bool IsAddress(std::string_view s) {
+    return s.find("://") != std::string_view::npos;
+}
 
 std::string WithTrailingSeparator(std::string s, char sep) {
     if (s.empty() || !IsSep(s.back())) s += sep;
@@ -258,7 +274,8 @@ bool BelowRoot(std::string_view full, std::string_view root, std::string& relati
     }
     const PathStyle style = StyleOf(root);
     if (!files::IsInside(full, root, style)) return false;
-    relative = Slashed(files::RelativePath(files::Normalise(full, style), files::Normalise(root, style), style));
+    relative =
+        Slashed(files::RelativePath(files::Normalise(full, style), files::Normalise(root, style), style));
     return true;
 }
 
@@ -281,7 +298,8 @@ void RelRoot(ModifierCall& call) {
     } else {
         const std::string full = ResolveName(file, c.RootFolder);
         const PathStyle style = StyleOf(c.RootFolder);
-        result = files::RelativePath(files::Normalise(c.RootFolder, style), files::FolderPart(full, style), style);
+        result =
+            files::RelativePath(files::Normalise(c.RootFolder, style), files::FolderPart(full, style), style);
     }
     result = Slashed(result);
     if (!result.empty() && result.back() != '/') result += '/';
@@ -311,7 +329,9 @@ void AbsoluteUrlWord(ModifierCall& call) {
 
 // --- files in the root folder ---
 
-bool HasWildcard(std::string_view s) { return s.find_first_of("*?[") != std::string_view::npos; }
+bool HasWildcard(std::string_view s) {
+    return s.find_first_of("*?[") != std::string_view::npos;
+}
 
 // The first file that the name (with wildcards in its last part) names, "" when there is none.
 std::string FindFirstFile(const TemplateContext& c, std::string_view name) {
@@ -361,7 +381,8 @@ void GoodFileName(ModifierCall& call) {
     }
     if (extension == ".") extension = ".htm";
     const CommandOptionsRecT length = call.Fetch(2);
-    if (length.Integer > 0 && static_cast<std::size_t>(length.Integer) < file.size()) file.resize(length.Integer);
+    if (length.Integer > 0 && static_cast<std::size_t>(length.Integer) < file.size())
+        file.resize(length.Integer);
     // A name with nothing left of it would make a hidden file of the bare extension.
     if (file.empty()) file = "file";
     std::string suffix;
@@ -417,8 +438,10 @@ void Template(ModifierCall& call) {
     if (!fs::FileExists(path) || !ReadWholeFile(c, path, content)) return;
     const std::string expanded = call.Expand(content);
     std::string v = call.Value();
-    if (AppendBounded(c, v, expanded)) call.Value() = std::move(v);
-    else call.Value().clear();
+    if (AppendBounded(c, v, expanded))
+        call.Value() = std::move(v);
+    else
+        call.Value().clear();
 }
 
 // --- folder lists ---
@@ -491,8 +514,8 @@ void ListFolder(ModifierCall& call) {
     TemplateContext& c = call.Context();
     const bool list_files = call.LowerWord().find("file") != std::string_view::npos;
     const PathStyle style = StyleOf(c.RootFolder);
-    const std::string folder =
-        files::Normalise(call.Value().empty() ? c.RootFolder : ResolveName(call.Value(), c.RootFolder), style);
+    const std::string folder = files::Normalise(
+        call.Value().empty() ? c.RootFolder : ResolveName(call.Value(), c.RootFolder), style);
     if (!fs::FolderExists(folder)) {
         call.Value().clear();
         return;
@@ -531,7 +554,8 @@ void ListFolder(ModifierCall& call) {
         const int64_t level = static_cast<int64_t>(entries[i].Parts.size());
         const int64_t next = i + 1 < entries.size() ? static_cast<int64_t>(entries[i + 1].Parts.size()) : 0;
         const std::string& full = entries[i].FullPath;
-        const std::string item = files::IsInside(full, root, style) ? files::RelativePath(full, root, style) : full;
+        const std::string item =
+            files::IsInside(full, root, style) ? files::RelativePath(full, root, style) : full;
         const int64_t opening = level > previous ? level - previous : 0;
         const int64_t closing = level > next ? level - next : 0;
         SetVariable(c, "PathLevel", text::IntText(level));
@@ -547,7 +571,8 @@ void ListFolder(ModifierCall& call) {
 }
 
 constexpr std::string_view kHomeStep = "<a href=\"{{directoryurl}}\">Home</a>";
-constexpr std::string_view kFolderStep = " <a href=\"{{directoryurl}}\">{{directorylinktext|caseintelligent}}</a>";
+constexpr std::string_view kFolderStep =
+    " <a href=\"{{directoryurl}}\">{{directorylinktext|caseintelligent}}</a>";
 constexpr std::string_view kCurrentStep = " <b>{{directorylinktext|caseintelligent}}</b>";
 constexpr std::string_view kIndexBefore = "{{ItIsIndexHTM|replaceifno: ";
 constexpr std::string_view kIndexAfter = " <i>{{directorylinktext|caseintelligent}}</i>}}";
@@ -594,7 +619,8 @@ void DirectoryUrl(ModifierCall& call) {
         SetVariable(c, "directoryurl", UpLinks(steps.size() - 1 - i));
         SetVariable(c, "directorylinktext", steps[i]);
         // The step texts begin with a space after the separator; one goes before it as well.
-        if (!out.empty() && out.back() != ' ' && !AppendBounded(c, out, " ")) return void(call.Value().clear());
+        if (!out.empty() && out.back() != ' ' && !AppendBounded(c, out, " "))
+            return void(call.Value().clear());
         if (!AppendBounded(c, out, separator)) return void(call.Value().clear());
         if (!AppendBounded(c, out, current ? call.TextOr(3, kCurrentStep) : call.TextOr(2, kFolderStep)))
             return void(call.Value().clear());
@@ -612,23 +638,32 @@ void DirectoryUrl(ModifierCall& call) {
 
 // --- web addresses ---
 
-void AddHttpWord(ModifierCall& call) { call.Value() = pathwords::AddHttp(call.Value()); }
+void AddHttpWord(ModifierCall& call) {
+    call.Value() = pathwords::AddHttp(call.Value());
+}
 
 std::string AddWww(std::string_view value) {
     if (value.empty()) return {};
     if (Slashed(value).find("://") != std::string::npos) return std::string(value);
     if (value.size() >= 4 && text::EqualsIgnoreCase(value.substr(0, 4), "www.")) return std::string(value);
     const std::string_view host = value.substr(0, value.find_first_of("/\\:?#"));
-    if (host.find_first_not_of("0123456789.") == std::string_view::npos) return std::string(value);  // numeric
+    if (host.find_first_not_of("0123456789.") == std::string_view::npos)
+        return std::string(value);  // numeric
     if (std::count(host.begin(), host.end(), '.') > 2) return std::string(value);
     return "www." + std::string(value);
 }
 
-void AddWwwWord(ModifierCall& call) { call.Value() = AddWww(call.Value()); }
+void AddWwwWord(ModifierCall& call) {
+    call.Value() = AddWww(call.Value());
+}
 
-void AddHttpWww(ModifierCall& call) { call.Value() = pathwords::AddHttp(AddWww(call.Value())); }
+void AddHttpWww(ModifierCall& call) {
+    call.Value() = pathwords::AddHttp(AddWww(call.Value()));
+}
 
-void NoHttpWord(ModifierCall& call) { call.Value() = pathwords::NoHttp(call.Value()); }
+void NoHttpWord(ModifierCall& call) {
+    call.Value() = pathwords::NoHttp(call.Value());
+}
 
 std::string NoHttpWww(std::string_view value) {
     std::string r = pathwords::NoHttp(value);
@@ -636,7 +671,9 @@ std::string NoHttpWww(std::string_view value) {
     return r;
 }
 
-void NoHttpWwwWord(ModifierCall& call) { call.Value() = NoHttpWww(call.Value()); }
+void NoHttpWwwWord(ModifierCall& call) {
+    call.Value() = NoHttpWww(call.Value());
+}
 
 void OnlyRoot(ModifierCall& call) {
     std::string& v = call.Value();
@@ -649,7 +686,9 @@ void OnlyRoot(ModifierCall& call) {
     v.resize(last + 1);
 }
 
-void OnlyDomain(ModifierCall& call) { call.Value() = HostOfAddress(call.Value()); }
+void OnlyDomain(ModifierCall& call) {
+    call.Value() = HostOfAddress(call.Value());
+}
 
 void AddMailto(ModifierCall& call) {
     const std::string& v = call.Value();
@@ -672,8 +711,8 @@ void ShortUrl(ModifierCall& call) {
         call.Value() = link_text;
         return;
     }
-    AssignBounded(call,
-                  "<a href=\"" + address + "\">" + (link_text.empty() ? std::string("Click here") : link_text) + "</a>");
+    AssignBounded(call, "<a href=\"" + address + "\">" +
+                            (link_text.empty() ? std::string("Click here") : link_text) + "</a>");
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "files/scan.h"
 #include "run/expand_lines.h"
 #include "run/processing_run.h"
+#include "support/child_process.h"
 #include "support/fake_gauge.h"
 #include "support/fault_tools.h"
 #include "support/temp_dir.h"
@@ -149,6 +151,7 @@ TEST_F(FaultRun, FlatIntoTheSourceFolderNeverTouchesASource) {
         Snapshot expected = before;
         expected["new.txt"] = before.at("sub/new.txt");
         EXPECT_EQ(TreeSnapshot(src), expected) << m.name;
+        unlink((src + "/new.txt").c_str());
     }
     // In rename mode the colliding file gets a free name, so it is written.
     Mode rename = AllModes()[1];
@@ -164,10 +167,22 @@ TEST_F(FaultRun, FlatIntoTheSourceFolderNeverTouchesASource) {
 
 TEST_F(FaultRun, AwkwardNamesAreKeptByteForByte) {
     const std::vector<std::string> names = {
-        "with blank.txt",  " leading and trailing .txt", "new\nline.txt", "carriage\rreturn.txt",
-        "tab\there.txt",   "double\"quote.txt",          "it's.txt",      "star*.txt",
-        "question?.txt",   "back\\slash.txt",             "colon:.txt",    "non-utf8 \xff\xfe.txt",
-        "utf8 \xc3\xa9t\xc3\xa9.txt", "sub \xe9 dir/inner*\n.txt", "-dash.txt", "|pipe|.txt",
+        "with blank.txt",
+        " leading and trailing .txt",
+        "new\nline.txt",
+        "carriage\rreturn.txt",
+        "tab\there.txt",
+        "double\"quote.txt",
+        "it's.txt",
+        "star*.txt",
+        "question?.txt",
+        "back\\slash.txt",
+        "colon:.txt",
+        "non-utf8 \xff\xfe.txt",
+        "utf8 \xc3\xa9t\xc3\xa9.txt",
+        "sub \xe9 dir/inner*\n.txt",
+        "-dash.txt",
+        "|pipe|.txt",
     };
     for (const std::string& n : names) WriteFile(src + "/" + n, "line of " + n + "\r\n");
     const Snapshot source = TreeSnapshot(src);
@@ -185,8 +200,10 @@ TEST_F(FaultRun, AwkwardNamesAreKeptByteForByte) {
     Mode rename = AllModes()[1];
     rename.settings.DestinationFlags = MakeDestinationFlags(true, false);
     Run(rename, 1);
-    for (const char* n : {"star*_1.txt", "new\nline_1.txt", "non-utf8 \xff\xfe_1.txt", "sub \xe9 dir/inner*\n_1.txt"})
-        EXPECT_EQ(ReadFile(dst + "/" + n), ReadFile(dst + "/" + std::string(n).erase(std::string(n).rfind("_1"), 2)))
+    for (const char* n :
+         {"star*_1.txt", "new\nline_1.txt", "non-utf8 \xff\xfe_1.txt", "sub \xe9 dir/inner*\n_1.txt"})
+        EXPECT_EQ(ReadFile(dst + "/" + n),
+                  ReadFile(dst + "/" + std::string(n).erase(std::string(n).rfind("_1"), 2)))
             << n;
 }
 
@@ -261,9 +278,9 @@ TEST_F(FaultRun, ExtremeIntervalsOnAThreeLineFile) {
         {"2147483647-1", "3\r\n2\r\n1\r\n"},
         {"-1--2147483647", "3\r\n2\r\n1\r\n"},
         {"2147483647", ""},
-        {"-2147483647", ""},
+        {"-2147483647", "1\r\n2\r\n3\r\n"},  // the reserved start: a piece without a start
         {"2147483647-", ""},
-        {"1-99999999999999999999", "1\r\n2\r\n3\r\n"},
+        {"1-99999999999999999999", "1\r\n"},  // a number beyond 32 bits counts as 0
         {"-2147483648--2147483647;2147483646-2147483647", ""},
         {"1-2147483647;1-2147483647", "1\r\n2\r\n3\r\n1\r\n2\r\n3\r\n"},
     };
@@ -271,8 +288,8 @@ TEST_F(FaultRun, ExtremeIntervalsOnAThreeLineFile) {
     testing::FakeGaugeFactory views;
     for (const Case& c : cases) {
         // Without progress the lines stream past; with it the file is loaded first.
-        for (text::GaugeViewFactory* v : {static_cast<text::GaugeViewFactory*>(nullptr),
-                                          static_cast<text::GaugeViewFactory*>(&views)}) {
+        for (text::GaugeViewFactory* v :
+             {static_cast<text::GaugeViewFactory*>(nullptr), static_cast<text::GaugeViewFactory*>(&views)}) {
             const Mode m{"interval", IntervalSettings(c.interval), false};
             const ChildUsage u = RunMeasuredInChild([&] {
                 const RunResult r = Run(m, 0, "*.*", false, v);
@@ -347,7 +364,10 @@ TEST_F(FaultRun, FullDestinationStopsTheRunAndKeepsWhatWasThere) {
     std::string why;
     for (const Mode& m : AllModes()) {
         const int code = testing::RunInChild([&] {
-            if (!testing::MountSmallFileSystem(dst, 1 << 20, why)) return 99;
+            if (!testing::MountSmallFileSystem(dst, 1 << 20, why)) {
+                std::fprintf(stderr, "%s\n", why.c_str());
+                return 99;
+            }
             WriteFile(dst + "/a.txt", "old a");
             WriteFile(dst + "/b.txt", "old b");
             if (!testing::FillFileSystem(dst)) return 98;
@@ -378,9 +398,7 @@ TEST_F(FaultRun, EveryFileTooBigForTheLimitIsReported) {
         const Snapshot before = TreeSnapshot(dst);
         const int code = testing::RunInChild([&] {
             std::signal(SIGXFSZ, SIG_IGN);
-            const struct rlimit lim {
-                50000, 50000
-            };
+            const struct rlimit lim { 50000, 50000 };
             if (setrlimit(RLIMIT_FSIZE, &lim) != 0) return 10;
             const RunResult r = Run(m, 0);
             // A file too big is not a full destination: each one is reported, the run goes on.

@@ -65,12 +65,15 @@ TEST_F(HtmlModifiers, LinkTexts) {
 TEST_F(HtmlModifiers, TagAttributes) {
     Check({
         {"{{line|tagoption:big}}", "<a href=\"x\">y</a>", "<a href=\"x\" class=\"big\">y</a>"},
-        {"{{line|settagoption:big,class,a,{{[append]}}}}", "<a class=\"s\">y</a>", "<a class=\"big;s\">y</a>"},
+        {"{{line|settagoption:big,class,a,{{[append]}}}}", "<a class=\"s\">y</a>",
+         "<a class=\"big;s\">y</a>"},
         {"{{line|tagoption:big,class,a,{{[leave]}}}}", "<a class=\"s\">y</a>", "<a class=\"s\">y</a>"},
-        {"{{line|tagoption:r,id,td,{{[onlyfirst]}}}}", "<td>1</td><td>2</td>", "<td id=\"r\">1</td><td>2</td>"},
+        {"{{line|tagoption:r,id,td,{{[onlyfirst]}}}}", "<td>1</td><td>2</td>",
+         "<td id=\"r\">1</td><td>2</td>"},
         {"{{line|tagoption:r,id,td,{{[createtag]}}}}", "x", "<td id=\"r\">x"},
         {"{{line|gettagoption:,href}}", "<a class=\"s\" href=\"x\">y</a>", "x"},
-        {"{{line|gettagoption}}|{{line|gettagoption:,src,img}}", "<a class=\"s\"><img src=\"p.gif\"></a>", "s|p.gif"},
+        {"{{line|gettagoption}}|{{line|gettagoption:,src,img}}", "<a class=\"s\"><img src=\"p.gif\"></a>",
+         "s|p.gif"},
         {"{{line|htmllegal}}", "_Hello World-1!", "-hello_world-1!"},
         {"{{line|htmlegal}}", "Ab.c", "ab_c"},
         {"{{|htmllegal}}", "", "_"},
@@ -98,11 +101,14 @@ TEST_F(HtmlModifiers, SpacesAndLineBreaks) {
 TEST_F(HtmlModifiers, BoxesAndButtons) {
     Check({
         {"{{line|box}}", "v",
-         "<table border=\"0\" cellpadding=\"5\" cellspacing=\"0\" width=\"100%\"><tr><td>v</td></tr></table>"},
+         "<table border=\"0\" cellpadding=\"5\" cellspacing=\"0\" "
+         "width=\"100%\"><tr><td>v</td></tr></table>"},
         {"{{line|box:0}}", "v",
-         "<table border=\"0\" cellpadding=\"0\" cellspacing=\"0\" width=\"100%\"><tr><td>v</td></tr></table>"},
+         "<table border=\"0\" cellpadding=\"0\" cellspacing=\"0\" "
+         "width=\"100%\"><tr><td>v</td></tr></table>"},
         {"{{line|colorbox:#ff0000}}", "v",
-         "<table border=\"0\" cellpadding=\"0\" cellspacing=\"0\" width=\"1\" bgcolor=\"#ff0000\"><tr><td>v</td>"
+         "<table border=\"0\" cellpadding=\"0\" cellspacing=\"0\" width=\"1\" "
+         "bgcolor=\"#ff0000\"><tr><td>v</td>"
          "</tr></table>"},
         {"{{line|asbutton:http://x}}", "Go",
          "<input type=\"button\" value=\"Go\" onclick=\"document.location='http://x'; return false;\">"},
@@ -110,7 +116,8 @@ TEST_F(HtmlModifiers, BoxesAndButtons) {
 }
 
 TEST_F(HtmlModifiers, ListsAsTables) {
-    const std::string bar_start = "<td width=\"100%\"><table border=\"0\" cellpadding=\"0\" cellspacing=\"0\" width=\"";
+    const std::string bar_start =
+        "<td width=\"100%\"><table border=\"0\" cellpadding=\"0\" cellspacing=\"0\" width=\"";
     const std::string bar_end = "%\"><tr><td bgcolor=\"#a0a0a0\">&nbsp;</td></tr></table></td>";
     Check({
         {"{{line|percentbox}}", "apples:50",
@@ -118,30 +125,39 @@ TEST_F(HtmlModifiers, ListsAsTables) {
         {"{{line|percentbox:200}}|{{percentname}}|{{percentvalue}}|{{percentwidth}}", "a:b:50",
          "<tr><td>a:b</td>" + bar_start + "25" + bar_end + "<td align=\"right\">50</td></tr>|a:b|50|25"},
         {"{{line|percentbox:0}}", "a:5", "a:5"},  // no divisor
-        {"{{line|percentbox}}{{percentwidth}}", "a:500", "<tr><td>a</td>" + bar_start + "100" + bar_end +
-                                                            "<td align=\"right\">500</td></tr>100"},
+        {"{{line|percentbox}}{{percentwidth}}", "a:500",
+         "<tr><td>a</td>" + bar_start + "100" + bar_end + "<td align=\"right\">500</td></tr>100"},
         {"{{line|splitaspercent}}", "a:5, b:10",
-         "<tablE width=\"100%\"><tr><td>a</td>" + bar_start + "50" + bar_end + "<td align=\"right\">5</td></tr>" +
-             "<tr><td>b</td>" + bar_start + "100" + bar_end + "<td align=\"right\">10</td></tr></table>"},
+         "<tablE width=\"100%\"><tr><td>a</td>" + bar_start + "50" + bar_end +
+             "<td align=\"right\">5</td></tr>" + "<tr><td>b</td>" + bar_start + "100" + bar_end +
+             "<td align=\"right\">10</td></tr></table>"},
         {"{{line|split:;}}", "a;b",
-         "<table border=\"0\" cellpadding=\"2\" cellspacing=\"0\"><tr><td valign=\"top\">&bull;</td><td>a</td></tr>"
+         "<table border=\"0\" cellpadding=\"2\" cellspacing=\"0\"><tr><td "
+         "valign=\"top\">&bull;</td><td>a</td></tr>"
          "<tr><td valign=\"top\">&bull;</td><td>b</td></tr></table>"},
-        {"{{line|split:;,1of1,{{Item}}}}", "a;b", "<table border=\"0\" cellpadding=\"2\" cellspacing=\"0\">ab</table>"},
-        {"{{line|split:;,2of2,[{{ItemNumber}}/{{ItemCount}}/{{ItemBlock}}{{itisthelastoutput|replaceifyes:!}}]}}",
+        {"{{line|split:;,1of1,{{Item}}}}", "a;b",
+         "<table border=\"0\" cellpadding=\"2\" cellspacing=\"0\">ab</table>"},
+        {"{{line|split:;,2of2,[{{ItemNumber}}/{{ItemCount}}/"
+         "{{ItemBlock}}{{itisthelastoutput|replaceifyes:!}}]}}",
          "a;b;c;d;e", "<table border=\"0\" cellpadding=\"2\" cellspacing=\"0\">[4/5/2][5/5/2!]</table>"},
-        {"{{line|split:;,1of2,[{{Item}}{{itisthefirstitem|replaceifyes:<}}{{itisthelastoutput|replaceifyes:>}}]}}"
+        {"{{line|split:;,1of2,[{{Item}}{{itisthefirstitem|replaceifyes:<}}{{itisthelastoutput|replaceifyes:>}"
+         "}]}}"
          "{{LastItem}}{{LastItemCount}}",
          "a;b;c", "<table border=\"0\" cellpadding=\"2\" cellspacing=\"0\">[a<][b>]</table>c3"},
         {"{{line|split:;,1of1,,dot.gif}}", "a",
-         "<table border=\"0\" cellpadding=\"2\" cellspacing=\"0\"><tr><td valign=\"top\"><img src=\"dot.gif\" "
+         "<table border=\"0\" cellpadding=\"2\" cellspacing=\"0\"><tr><td valign=\"top\"><img "
+         "src=\"dot.gif\" "
          "border=\"0\"></td><td>a</td></tr></table>"},
         {"[{{|split}}]", "", "[]"},
         {"{{line|splitaslinktable:{{\";\"}},2}}", "http://a.org;b.org; c.org",
-         "<table border=\"0\" cellpadding=\"2\" cellspacing=\"0\"><tr><td><a href=\"http://a.org\">a.org</a></td>"
-         "<td><a href=\"http://c.org\">c.org</a></td></tr><tr><td><a href=\"http://b.org\">b.org</a></td><td></td>"
+         "<table border=\"0\" cellpadding=\"2\" cellspacing=\"0\"><tr><td><a "
+         "href=\"http://a.org\">a.org</a></td>"
+         "<td><a href=\"http://c.org\">c.org</a></td></tr><tr><td><a "
+         "href=\"http://b.org\">b.org</a></td><td></td>"
          "</tr></table>"},
         {"{{line|splitaslinktable:{{\";\"}},1,{{[nobr]}}}}", "a b",
-         "<table border=\"0\" cellpadding=\"2\" cellspacing=\"0\"><tr><td><a href=\"http://a b\"><nobr>a b</nobr>"
+         "<table border=\"0\" cellpadding=\"2\" cellspacing=\"0\"><tr><td><a href=\"http://a b\"><nobr>a "
+         "b</nobr>"
          "</a></td></tr></table>"},
     });
     // Item variables changed inside a tag are reset after it.
@@ -154,8 +170,9 @@ TEST_F(HtmlModifiers, DivideTextEqually) {
     const std::string open = "<table border=\"0\" cellpadding=\"0\" cellspacing=\"0\" width=\"100%\"><tr>";
     Check({
         {"{{line|dividetextequally}}", "one two three four five six",
-         open + "<td valign=\"top\" width=\"50%\">one two three</td><td valign=\"top\" width=\"50%\">four five "
-                "six</td></tr></table>"},
+         open +
+             "<td valign=\"top\" width=\"50%\">one two three</td><td valign=\"top\" width=\"50%\">four five "
+             "six</td></tr></table>"},
         {"{{line|dividetextequally:3}}", "aaa<br>bbb<br>ccc",
          open + "<td valign=\"top\" width=\"33%\">aaa<br></td><td valign=\"top\" width=\"33%\">bbb<br></td>"
                 "<td valign=\"top\" width=\"33%\">ccc</td></tr></table>"},
@@ -174,10 +191,12 @@ TEST_F(HtmlModifiers, TableBorderUsesExistingPictures) {
     Write("b_top.png");
     Write("b_bottom_right.jpg");
     const std::string open =
-        "<table border=\"0\" cellpadding=\"0\" cellspacing=\"0\"><tr><td><img src=\"b_top_left.gif\" border=\"0\">"
+        "<table border=\"0\" cellpadding=\"0\" cellspacing=\"0\"><tr><td><img src=\"b_top_left.gif\" "
+        "border=\"0\">"
         "</td><td background=\"b_top.png\"></td><td></td></tr><tr><td></td><td>";
     const std::string close =
-        "</td><td></td></tr><tr><td></td><td></td><td><img src=\"b_bottom_right.jpg\" border=\"0\"></td></tr></table>";
+        "</td><td></td></tr><tr><td></td><td></td><td><img src=\"b_bottom_right.jpg\" "
+        "border=\"0\"></td></tr></table>";
     Check({
         {"{{line|tableborder:b}}", "X", open + "X" + close},
         {"{{line|tableborderstart:b}}", "X", open + "X"},
@@ -203,8 +222,8 @@ TEST_F(HtmlModifiers, Colours) {
     });
     // The toggle counter advances with every use; only even counts change the colour.
     Check({
-        {"{{line|togglecolor}}|{{line|togglecolor}}|{{line|togglecolor:blue}}|{{line|togglecolor:blue}}", "#808080",
-         "#8F8F8F|#808080|blue|#808080"},
+        {"{{line|togglecolor}}|{{line|togglecolor}}|{{line|togglecolor:blue}}|{{line|togglecolor:blue}}",
+         "#808080", "#8F8F8F|#808080|blue|#808080"},
     });
     EXPECT_EQ(c().ToggleCounter, 4);
 }
@@ -215,31 +234,39 @@ TEST_F(HtmlModifiers, MouseOverAttributes) {
     Write("btn_onmouseup.png");
     Check({
         {"{{line|ttbc}}", "<td bgColor=\"#808080\">x</td>",
-         "<td bgColor=\"#808080\" onmouseover=\"this.bgColor='#979797'\" onmouseout=\"this.bgColor='#808080'\">x</td>"},
+         "<td bgColor=\"#808080\" onmouseover=\"this.bgColor='#979797'\" "
+         "onmouseout=\"this.bgColor='#808080'\">x</td>"},
         {"{{line|toggletagbackgroundcolor:bgcolor,tr}}", "<tr bgcolor=\"#ff0000\"><td>x</td></tr>",
-         "<tr bgcolor=\"#ff0000\" onmouseover=\"this.bgcolor='#FF2F2F'\" onmouseout=\"this.bgcolor='#ff0000'\">"
+         "<tr bgcolor=\"#ff0000\" onmouseover=\"this.bgcolor='#FF2F2F'\" "
+         "onmouseout=\"this.bgcolor='#ff0000'\">"
          "<td>x</td></tr>"},
         {"{{line|ttbc}}", "<td>x</td>", "<td>x</td>"},
         {"{{line|overlib:It's \"so\"}}", "<a href=\"x\">y</a>",
-         "<a href=\"x\" onmouseover=\"overlib('It\\'s &quot;so&quot;', FGCOLOR, '#FaFaFa', BGCOLOR, '#a0a0a0')\" "
+         "<a href=\"x\" onmouseover=\"overlib('It\\'s &quot;so&quot;', FGCOLOR, '#FaFaFa', BGCOLOR, "
+         "'#a0a0a0')\" "
          "onmouseout=\"nd()\">y</a>"},
         {"{{line|magicbox:t,{{\", WIDTH, 50\"}}}}", "<b>y</b>",
          "<b onmouseover=\"overlib('t', WIDTH, 50)\" onmouseout=\"nd()\">y</b>"},
         {"{{line|floatingbox:t}}", "plain",
-         "<span onmouseover=\"overlib('t', FGCOLOR, '#FaFaFa', BGCOLOR, '#a0a0a0')\" onmouseout=\"nd()\">plain</span>"},
+         "<span onmouseover=\"overlib('t', FGCOLOR, '#FaFaFa', BGCOLOR, '#a0a0a0')\" "
+         "onmouseout=\"nd()\">plain</span>"},
         {"[{{line|overlib}}]", "<a>y</a>", "[]"},
         {"{{line|omotext:it's}}", "<a href=\"x\">y</a>",
-         "<a href=\"x\" onmouseover=\"window.status='it\\'s'; return true;\" onmouseout=\"window.status=''; return "
+         "<a href=\"x\" onmouseover=\"window.status='it\\'s'; return true;\" onmouseout=\"window.status=''; "
+         "return "
          "true;\">y</a>"},
         {"{{line|onmouseovertext:hi}}", "word",
-         "<span onmouseover=\"window.status='hi'; return true;\" onmouseout=\"window.status=''; return true;\">"
+         "<span onmouseover=\"window.status='hi'; return true;\" onmouseout=\"window.status=''; return "
+         "true;\">"
          "word</span>"},
         {"{{line|omo:btn}}", "btn.gif",
-         "<img src=\"btn.gif\" border=\"0\" name=\"pic00042_btn\" onmouseover=\"this.src='btn_onmouseover.gif'\" "
+         "<img src=\"btn.gif\" border=\"0\" name=\"pic00042_btn\" "
+         "onmouseover=\"this.src='btn_onmouseover.gif'\" "
          "onmouseout=\"this.src='btn.gif'\" onmouseup=\"this.src='btn_onmouseup.png'\">"},
         {"{{line|piconmouseover:none}}", "<img src=\"n.gif\">", "<img src=\"n.gif\" name=\"pic00042_none\">"},
         {"{{line|fade}}", "p.gif",
-         "<img src=\"p.gif\" border=\"0\" style=\"filter:alpha(opacity=40)\" onmouseover=\"pWidgets(this,100,60,15)\" "
+         "<img src=\"p.gif\" border=\"0\" style=\"filter:alpha(opacity=40)\" "
+         "onmouseover=\"pWidgets(this,100,60,15)\" "
          "onmouseout=\"pWidgets(this,40,60,15)\">"},
         {"{{line|omofade:20,5}}", "<img src=\"p.gif\">",
          "<img src=\"p.gif\" style=\"filter:alpha(opacity=20)\" onmouseover=\"pWidgets(this,100,60,5)\" "
@@ -276,7 +303,8 @@ TEST_F(HtmlModifiers, HiddenLinks) {
 TEST_F(HtmlModifiers, PageNavigation) {
     Check({
         {"{{line|next}}", "3 of 5",
-         "<a href=\"page2.htm\">Previous</a> <a href=\"page1.htm\">1</a> <a href=\"page2.htm\">2</a> <b>3</b> "
+         "<a href=\"page2.htm\">Previous</a> <a href=\"page1.htm\">1</a> <a href=\"page2.htm\">2</a> "
+         "<b>3</b> "
          "<a href=\"page4.htm\">4</a> <a href=\"page5.htm\">5</a> <a href=\"page4.htm\">Next</a>"},
         {"{{line|next:fFN}}", "1/2", "<a href=\"page1.htm\">First</a> <a href=\"page2.htm\">Next</a>"},
         {"{{line|next:pn,p{{pagenumber}}.html,{{\" | \"}}}}", "12 of 30",
@@ -292,15 +320,24 @@ TEST(HtmlModifierRegistry, OverlappingWordsFindTheirOwnRows) {
         const char* word;
         const char* row;
     } overlaps[] = {
-        {"tagoption", "tagoption"},      {"settagoption", "settagoption"},
-        {"gettagoption", "gettagoption"}, {"deletetag", "deletetag"},  // "delete" is an exact word of cutting
-        {"deletetags", "deletetag"},     {"deletehtmltag", "deletehtmltag"},
-        {"nbsp", "nbsp"},                {"nbspbetweenwords", "nbspbetweenwords"},
-        {"nbspnumbers", "nbspnumber"},   {"nb", "nb"},
-        {"split", "split"},              {"splitaspercent", "splitaspercent"},
-        {"splitaslinktable", "splitaslinktable"}, {"tableborderend", "tableborder"},
-        {"togglecolor", "togglecolor"},  {"togglerowcolor", "togglerowcolor"},  // "toggle" is a condition word
-        {"htmlreturn", "htmlreturn"},    {"prehtmlreturn", "prehtmlreturn"},
+        {"tagoption", "tagoption"},
+        {"settagoption", "settagoption"},
+        {"gettagoption", "gettagoption"},
+        {"deletetag", "deletetag"},  // "delete" is an exact word of cutting
+        {"deletetags", "deletetag"},
+        {"deletehtmltag", "deletehtmltag"},
+        {"nbsp", "nbsp"},
+        {"nbspbetweenwords", "nbspbetweenwords"},
+        {"nbspnumbers", "nbspnumber"},
+        {"nb", "nb"},
+        {"split", "split"},
+        {"splitaspercent", "splitaspercent"},
+        {"splitaslinktable", "splitaslinktable"},
+        {"tableborderend", "tableborder"},
+        {"togglecolor", "togglecolor"},
+        {"togglerowcolor", "togglerowcolor"},  // "toggle" is a condition word
+        {"htmlreturn", "htmlreturn"},
+        {"prehtmlreturn", "prehtmlreturn"},
     };
     for (const auto& o : overlaps) {
         const int32_t i = r.Find(o.word);

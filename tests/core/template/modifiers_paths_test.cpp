@@ -35,7 +35,9 @@ class PathModifiers : public ::testing::Test {
         for (const Case& k : cases)
             EXPECT_EQ(Run(k.tmpl, k.line), k.expected) << "template: " << k.tmpl << "  line: " << k.line;
     }
-    void Write(std::string_view name, std::string_view bytes = "x") { testing::WriteFile(dir_ / name, bytes); }
+    void Write(std::string_view name, std::string_view bytes = "x") {
+        testing::WriteFile(dir_ / name, bytes);
+    }
 
     testing::TempDir dir_;
     std::string root_;
@@ -65,8 +67,8 @@ TEST_F(PathModifiers, SlashesAndTrailingSeparators) {
     Check({
         {"{{line|backslash2slash}}", "c:\\a\\b", "c:/a/b"},
         {"{{line|slash}}|{{line|slashes}}|{{line|backslashtoslashes}}", "a\\b/c", "a/b/c|a/b/c|a/b/c"},
-        {"{{line|backslash}}|{{line|backslashes}}|{{line|slash2backslashes}}|{{line|slashtobackslash}}", "a\\b/c",
-         "a\\b\\c|a\\b\\c|a\\b\\c|a\\b\\c"},
+        {"{{line|backslash}}|{{line|backslashes}}|{{line|slash2backslashes}}|{{line|slashtobackslash}}",
+         "a\\b/c", "a\\b\\c|a\\b\\c|a\\b\\c|a\\b\\c"},
         {"{{line|notrailingslash}}|{{line|noendingslash}}", "/a/b/", "/a/b|/a/b"},
         {"{{line|notrailingslash}}", "c:\\a\\\\", "c:\\a\\"},  // only one
         {"{{line|withendingslash}}", "c:/a/", "c:/a\\"},
@@ -86,7 +88,8 @@ TEST_F(PathModifiers, PathLevelAndShortening) {
         {"{{line|pathlevels}}", "http://host/a/b", "2"},
         {"{{line|pathlevel}}", "/a//b/", "2"},
         {"{{|pathlevel}}", "", "0"},
-        {"{{line|pathnotlongerthan:20}}", "/home/user/projects/rowsmith/src/core/file.cpp", "/../core/file.cpp"},
+        {"{{line|pathnotlongerthan:20}}", "/home/user/projects/rowsmith/src/core/file.cpp",
+         "/../core/file.cpp"},
         {"{{line|pathnotlongerthan:30}}", "/home/user/projects/rowsmith/src/core/file.cpp",
          "/home/../src/core/file.cpp"},
         {"{{line|pathnotlongerthan:25,...}}", "c:\\home\\user\\projects\\rowsmith\\src\\core\\file.cpp",
@@ -94,8 +97,8 @@ TEST_F(PathModifiers, PathLevelAndShortening) {
         // Root and file name stay even when the result is still too long.
         {"{{line|pathnotlongerthan:5}}", "/home/user/projects/file.cpp", "/../file.cpp"},
         {"{{line|pathnotlongerthan:100}}", "/home/user/file.cpp", "/home/user/file.cpp"},
-        {"{{line|pathnotlongerthan:x}}|{{line|pathnotlongerthan:-3}}|{{line|pathnotlongerthan}}", "/a/b/c/d.txt",
-         "/a/b/c/d.txt|/a/b/c/d.txt|/a/b/c/d.txt"},
+        {"{{line|pathnotlongerthan:x}}|{{line|pathnotlongerthan:-3}}|{{line|pathnotlongerthan}}",
+         "/a/b/c/d.txt", "/a/b/c/d.txt|/a/b/c/d.txt|/a/b/c/d.txt"},
     });
 }
 
@@ -125,7 +128,8 @@ TEST_F(PathModifiers, WebAddresses) {
         {"{{line|addmailto:Mail me}}", "me@example.org", "<a href=\"mailto:me@example.org\">Mail me</a>"},
         {"{{line|addmailto}}|{{|:me@org.|addmailto}}|{{|:me@org|addmailto}}", "@example.org",
          "@example.org|me@org.|me@org"},
-        {"{{line|shorturl}}", "www.Example.org/long/path", "<a href=\"http://www.Example.org/long/path\">example.org</a>"},
+        {"{{line|shorturl}}", "www.Example.org/long/path",
+         "<a href=\"http://www.Example.org/long/path\">example.org</a>"},
         {"{{line|shorl:HTTP://Other.Example/}}", "x.org", "<a href=\"http://x.org\">other.example</a>"},
     });
 }
@@ -211,9 +215,10 @@ TEST_F(PathModifiers, ListFolderBuildsNestedLists) {
     Write("docs/guide/index.htm");
     Write("_private/y.htm");
     const std::string folders = Run("{{|listfolder:2}}");
-    EXPECT_EQ(folders,
-              "\r\n<ul>\r\n<li><a href=\"docs\">docs</a></li>\r\n<ul>\r\n<li><a href=\"docs/guide\">guide</a></li>"
-              "\r\n</ul>\r\n</ul>");
+    EXPECT_EQ(
+        folders,
+        "\r\n<ul>\r\n<li><a href=\"docs\">docs</a></li>\r\n<ul>\r\n<li><a href=\"docs/guide\">guide</a></li>"
+        "\r\n</ul>\r\n</ul>");
     // Files of a folder come before those of its subfolders; names beginning with "_" are hidden.
     EXPECT_EQ(Run("{{line|readfolderfiles:1}}", "docs"),
               "\r\n<ul>\r\n<li><a href=\"docs/x.htm\">x.htm</a></li>\r\n<ul>\r\n"
@@ -244,14 +249,22 @@ TEST(PathModifierRegistry, OverlappingWordsFindTheirOwnRows) {
         const char* word;
         const char* row;
     } overlaps[] = {
-        {"getextorname", "getextorname"},   {"getextornames", "getextorname"},  {"getextension", "getext"},
-        {"backslash", "backslash"},         {"backslash2slashes", "backslash2slash"},
-        {"slash", "slash"},                 {"slash2backslashes", "slash2backslash"},
-        {"listfolderfiles", "listfolder"},  {"withendingslashes", "withendingslash"},
-        {"pathlevels", "pathlevel"},        {"checkexists", "checkexist"},
+        {"getextorname", "getextorname"},
+        {"getextornames", "getextorname"},
+        {"getextension", "getext"},
+        {"backslash", "backslash"},
+        {"backslash2slashes", "backslash2slash"},
+        {"slash", "slash"},
+        {"slash2backslashes", "slash2backslash"},
+        {"listfolderfiles", "listfolder"},
+        {"withendingslashes", "withendingslash"},
+        {"pathlevels", "pathlevel"},
+        {"checkexists", "checkexist"},
         {"onlyfilenamename", "onlyfilenamename"},
-        {"relativetoroot", "relativetoroot"}, {"relativeroot", "relativeroot"},
-        {"addhttpwww", "addhttpwww"},       {"nohttpwww", "nohttpwww"},
+        {"relativetoroot", "relativetoroot"},
+        {"relativeroot", "relativeroot"},
+        {"addhttpwww", "addhttpwww"},
+        {"nohttpwww", "nohttpwww"},
     };
     for (const auto& o : overlaps) {
         const int32_t i = r.Find(o.word);
@@ -260,23 +273,105 @@ TEST(PathModifierRegistry, OverlappingWordsFindTheirOwnRows) {
     }
 }
 
-
 TEST(PathModifierRegistry, EveryWordOfTheFamilyIsRegistered) {
     const char* words[] = {
-        "onlyfilename", "onlyfilenamename", "filenamewithoutext", "onlypath", "getext", "getextorname",
-        "goodfilename", "legal", "slash", "slashes", "backslash2slash", "backslashtoslash", "backslash",
-        "backslashes", "slash2backslash", "slashtobackslash", "notrailingslash", "noendingslash",
-        "withendingslash", "withtrailingslash", "pathnotlongerthan", "pathlevel", "relroot", "relativeroot",
-        "relativetoroot", "absoluteurl", "checkexist", "template", "listfolder", "scanfolder", "readfolder",
-        "directoryurl", "addhttp", "addwww", "addhttpwww", "nohttp", "nohttpwww", "onlyroot", "onlydomain",
-        "addmailto", "shorturl", "shorl", "linktext", "addhrefandlinktext", "addhttpandlinktext",
-        "addhrefandlink", "addhttpandlink", "tagoption", "settagoption", "gettagoption", "htmllegal", "htmlegal",
-        "deletetag", "deletehtmltag", "nbsp", "nbspbetweenwords", "nobr", "nobreak", "nbspnumber", "htmlreturn",
-        "htmreturn", "prehtmlreturn", "prehtmreturn", "nb", "box", "colorbox", "asbutton", "percentbox",
-        "splitaspercent", "split", "splitaslinktable", "dividetextequally", "tableborder", "darker", "lighter",
-        "brighter", "saturation", "hue", "togglerowcolor", "togglecolor", "toggletagbackgroundcolor", "ttbc",
-        "overlib", "magicbox", "floatingbox", "hidelink", "hideurl", "cloaklink", "cloakurl", "cloak",
-        "onmouseovertext", "omotext", "piconmouseover", "omo", "fade", "omofade", "next",
+        "onlyfilename",
+        "onlyfilenamename",
+        "filenamewithoutext",
+        "onlypath",
+        "getext",
+        "getextorname",
+        "goodfilename",
+        "legal",
+        "slash",
+        "slashes",
+        "backslash2slash",
+        "backslashtoslash",
+        "backslash",
+        "backslashes",
+        "slash2backslash",
+        "slashtobackslash",
+        "notrailingslash",
+        "noendingslash",
+        "withendingslash",
+        "withtrailingslash",
+        "pathnotlongerthan",
+        "pathlevel",
+        "relroot",
+        "relativeroot",
+        "relativetoroot",
+        "absoluteurl",
+        "checkexist",
+        "template",
+        "listfolder",
+        "scanfolder",
+        "readfolder",
+        "directoryurl",
+        "addhttp",
+        "addwww",
+        "addhttpwww",
+        "nohttp",
+        "nohttpwww",
+        "onlyroot",
+        "onlydomain",
+        "addmailto",
+        "shorturl",
+        "shorl",
+        "linktext",
+        "addhrefandlinktext",
+        "addhttpandlinktext",
+        "addhrefandlink",
+        "addhttpandlink",
+        "tagoption",
+        "settagoption",
+        "gettagoption",
+        "htmllegal",
+        "htmlegal",
+        "deletetag",
+        "deletehtmltag",
+        "nbsp",
+        "nbspbetweenwords",
+        "nobr",
+        "nobreak",
+        "nbspnumber",
+        "htmlreturn",
+        "htmreturn",
+        "prehtmlreturn",
+        "prehtmreturn",
+        "nb",
+        "box",
+        "colorbox",
+        "asbutton",
+        "percentbox",
+        "splitaspercent",
+        "split",
+        "splitaslinktable",
+        "dividetextequally",
+        "tableborder",
+        "darker",
+        "lighter",
+        "brighter",
+        "saturation",
+        "hue",
+        "togglerowcolor",
+        "togglecolor",
+        "toggletagbackgroundcolor",
+        "ttbc",
+        "overlib",
+        "magicbox",
+        "floatingbox",
+        "hidelink",
+        "hideurl",
+        "cloaklink",
+        "cloakurl",
+        "cloak",
+        "onmouseovertext",
+        "omotext",
+        "piconmouseover",
+        "omo",
+        "fade",
+        "omofade",
+        "next",
     };
     const ModifierRegistry& r = StandardModifiers();
     for (const char* w : words) {

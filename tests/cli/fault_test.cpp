@@ -1,0 +1,392 @@
+// rowsmith-cli under faults and hostile input: each case checks what the user sees (the messages and
+// the exit status) and that nothing else changed on disk (the trees hashed before and after).
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/commands.h"
+#include "support/child_process.h"
+#include "support/fault_tools.h"
+#include "support/temp_dir.h"
+
+namespace rowsmith::cli {
+namespace {
+
+using testing::ChildUsage;
+using testing::ReadFile;
+using testing::RunMeasuredInChild;
+using testing::TempDir;
+using testing::TreeSnapshot;
+using testing::WriteFile;
+using Snapshot = std::map<std::string, std::string>;
+
+struct CliResult {
+    int code = -1;
+    std::string out, err;
+};
+
+CliResult Cli(std::vector<std::string> args) {
+    args.insert(args.begin(), "rowsmith-cli");
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    std::istringstream in;
+    std::ostringstream out, err;
+    CliResult r;
+    r.code = Main(static_cast<int>(args.size()), argv.data(), in, out, err);
+    r.out = out.str();
+    r.err = err.str();
+    return r;
+}
+
+std::string LastLine(const std::string& s) {
+    std::string last;
+    std::istringstream in(s);
+    for (std::string line; std::getline(in, line);) last = line;
+    return last;
+}
+
+bool Holds(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+// The three ways the run treats a file, as options.
+const std::vector<std::vector<std::string>> kModes = {
+    {}, {"--interval", "1-"}, {"--template", "{{originalline}}{{crlf}}"}};
+
+std::vector<std::string> With(std::vector<std::string> args, const std::vector<std::string>& more) {
+    args.insert(args.end(), more.begin(), more.end());
+    return args;
+}
+
+class CliFaults : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        src = dir / "src";
+        dst = dir / "dst";
+    }
+    TempDir dir;
+    std::string src, dst;
+};
+
+// ---------------------------------------------------------------- destinations in the way
+
+TEST_F(CliFaults, AFileWhereAFolderMustGo) {
+    WriteFile(src + "/a.txt", "a\r\n");
+    WriteFile(src + "/sub/b.txt", "b\r\n");
+    WriteFile(dir / "plain", "a plain file");
+    struct Case {
+        std::string destination;
+        std::vector<std::string> extra;
+        int code;
+        std::vector<std::string> messages;  // parts of stderr
+        std::vector<std::string> written;   // files of src that reach the destination
+    };
+    const std::vector<Case> cases = {
+        {dir / "plain", {}, 1, {"the destination '" + dir / "plain" + "' is a file, not a folder"}, {}},
+        {dir / "plain/out",
+         {"--levels", "1"},
+         2,
+         {"skipped '" + src + "/a.txt': the destination folder cannot be created: ",
+          "skipped '" + src + "/sub/b.txt': the destination folder cannot be created: ", " 2 skipped\n"},
+         {}},
+        // The folder row "sub" and the file below it meet the file dst/sub.
+        {dst,
+         {"--levels", "1", "--masks", "*"},
+         2,
+         {"skipped '" + src + "/sub': the destination folder cannot be created: File exists",
+          "skipped '" + src + "/sub/b.txt': the destination folder cannot be created: ", " 2 skipped\n"},
+         {"a.txt"}},
+    };
+    for (const Case& c : cases) {
+        for (const auto& mode : kModes) {
+            testing::RemoveTreeContentsAt(dst);
+            WriteFile(dst + "/sub", "a file named like the folder");
+            const Snapshot before = TreeSnapshot(dir.path());
+            const CliResult r = Cli(With(With({"run", src, c.destination}, c.extra), mode));
+            const std::string what = c.destination + (mode.empty() ? " copy" : " " + mode[0]);
+            EXPECT_EQ(r.code, c.code) << what << "\n" << r.err;
+            for (const std::string& m : c.messages)
+                EXPECT_TRUE(Holds(r.err, m)) << what << "\n" << m << "\n" << r.err;
+            Snapshot expected = before;
+            for (const std::string& f : c.written) expected["dst/" + f] = before.at("src/" + f);
+            EXPECT_EQ(TreeSnapshot(dir.path()), expected) << what;
+        }
+    }
+}
+
+TEST_F(CliFaults, SourceFilesAreNeverWrittenOver) {
+    WriteFile(src + "/a.txt", "top a\r\n");
+    WriteFile(src + "/b.txt", "top b\r\n");
+    WriteFile(src + "/sub/a.txt", "inner a\r\n");
+    const Snapshot before = TreeSnapshot(src);
+    const std::string another = "the destination is another source file of this run";
+    const std::string itself = "the destination is the source file itself";
+    struct Case {
+        std::vector<std::string> args;
+        int code;
+        std::vector<std::string> messages;
+        std::map<std::string, std::string> added;  // new file in src -> the source it copies
+    };
+    const std::vector<Case> cases = {
+        {{"run", src, src, "--flat"}, 1, {"is the source folder itself"}, {}},
+        {{"run", src, src + "/./", "--flat", "--levels", "1"}, 1, {"is the source folder itself"}, {}},
+        // Flattened into sub: a.txt would land on the source sub/a.txt, sub/a.txt on itself.
+        {{"run", src, src + "/sub", "--flat", "--levels", "1"},
+         2,
+         {"skipped '" + src + "/a.txt': " + another, "skipped '" + src + "/sub/a.txt': " + itself,
+          " 2 skipped\n"},
+         {{"sub/b.txt", "b.txt"}}},
+        // The same with the folder structure kept: sub/a.txt goes to sub/sub/a.txt.
+        {{"run", src, src + "/sub", "--levels", "1"},
+         2,
+         {"skipped '" + src + "/a.txt': " + another, " 1 skipped\n"},
+         {{"sub/b.txt", "b.txt"}, {"sub/sub/a.txt", "sub/a.txt"}}},
+    };
+    for (const Case& c : cases) {
+        for (const auto& mode : kModes) {
+            const CliResult r = Cli(With(c.args, mode));
+            const std::string what = c.args[2] + (mode.empty() ? " copy" : " " + mode[0]);
+            EXPECT_EQ(r.code, c.code) << what << "\n" << r.err;
+            for (const std::string& m : c.messages)
+                EXPECT_TRUE(Holds(r.err, m)) << what << "\n" << m << "\n" << r.err;
+            Snapshot expected = before;
+            for (const auto& [added, from] : c.added) expected[added] = before.at(from);
+            if (c.added.count("sub/sub/a.txt")) expected["sub/sub"] = "dir";
+            EXPECT_EQ(TreeSnapshot(src), expected) << what;
+            unlink((src + "/sub/b.txt").c_str());
+            testing::RemoveTreeContentsAt(src + "/sub/sub");
+            rmdir((src + "/sub/sub").c_str());
+        }
+    }
+}
+
+// ---------------------------------------------------------------- names and paths
+
+TEST_F(CliFaults, AwkwardNamesArriveUnchanged) {
+    // The folders themselves have blanks, quotes and bytes that are not UTF-8 too.
+    src = dir / "my source 'x' \xff";
+    dst = dir / "the \xe9 destination";
+    const std::vector<std::string> names = {
+        "with blank.txt", "new\nline.txt",         "double\"quote.txt", "it's.txt",
+        "star*.txt",      "non-utf8 \xff\xfe.txt", "tab\tand\rcr.txt",  "sub \xe9/inner*?.txt"};
+    for (const std::string& n : names) WriteFile(src + "/" + n, "line of " + n + "\r\n");
+    const Snapshot source = TreeSnapshot(src);
+    for (const auto& mode : kModes) {
+        testing::RemoveTreeContentsAt(dst);
+        const CliResult r = Cli(With({"run", src, dst, "--levels", "1"}, mode));
+        const std::string what = mode.empty() ? "copy" : mode[0];
+        EXPECT_EQ(r.code, 0) << what << "\n" << r.err;
+        EXPECT_EQ(LastLine(r.err),
+                  mode.empty() ? "8 copied, 0 rewritten, 0 skipped" : "0 copied, 8 rewritten, 0 skipped");
+        for (const std::string& n : names)
+            EXPECT_TRUE(Holds(r.out, dst + "/" + n + "\n")) << what << " " << n;
+        EXPECT_EQ(TreeSnapshot(dst), source) << what;
+        EXPECT_EQ(TreeSnapshot(src), source) << what;
+    }
+    // The list shows such names escaped, one row each.
+    const CliResult list =
+        Cli({"list", src, "--levels", "1", "--masks", "*\n*|*\t*", "--columns", "Filename"});
+    EXPECT_EQ(list.code, 0);
+    EXPECT_EQ(list.out, "Filename\nnew\\nline.txt\ntab\\tand\\rcr.txt\n");
+}
+
+TEST_F(CliFaults, PathsLongerThanTheSystemAllows) {
+    // 24 folders of 200 bytes below src: the deeper files have paths beyond 4096 bytes.
+    ASSERT_EQ(mkdir(src.c_str(), 0755), 0);
+    ASSERT_TRUE(testing::MakeDeepTree(src, std::string(200, 'd'), 24, "f.txt", "deep\r\n"));
+    const Snapshot source = testing::TreeSnapshotAt(src);
+    for (const auto& mode : kModes) {
+        const CliResult r = Cli(With({"run", src, dst, "--levels", "255", "--masks", "*.txt"}, mode));
+        const std::string what = mode.empty() ? "copy" : mode[0];
+        // What the system can name is written; what lies beyond is never reached, and nothing breaks.
+        EXPECT_EQ(r.code, 0) << what << "\n" << r.err.substr(0, 300);
+        int lines = 0;
+        for (char ch : r.out) lines += ch == '\n';
+        EXPECT_GE(lines, 19) << what;
+        const Snapshot out = testing::TreeSnapshotAt(dst);
+        int files = 0;
+        for (const auto& [name, hash] : out) {
+            EXPECT_EQ(source.at(name), hash) << what;
+            files += hash != "dir";
+        }
+        EXPECT_EQ(files, lines) << what;
+        EXPECT_EQ(testing::TreeSnapshotAt(src), source) << what;
+        testing::RemoveTreeContentsAt(dst);
+    }
+    // A destination text beyond the limit: every file is named as skipped, with the reason.
+    std::string long_dst = dst;
+    for (int i = 0; i < 22; ++i) long_dst += "/" + std::string(200, 'e');
+    const CliResult r = Cli({"run", src, long_dst, "--masks", "*.txt", "--levels", "1"});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_TRUE(Holds(r.err, "skipped '" + src + "/" + std::string(200, 'd') +
+                                 "/f.txt': the destination folder "
+                                 "cannot be created: File name too long"))
+        << r.err.substr(0, 400);
+    EXPECT_EQ(LastLine(r.err), "0 copied, 0 rewritten, 1 skipped");
+    // The folders made before the one too long stay, empty; no file is written.
+    for (const auto& [name, hash] : testing::TreeSnapshotAt(dst)) EXPECT_EQ(hash, "dir") << name.size();
+    testing::RemoveTreeContentsAt(src);
+}
+
+// ---------------------------------------------------------------- file contents
+
+TEST_F(CliFaults, OneLineOf300MegabytesInBoundedMemory) {
+    {
+        // Varied bytes, so that a shifted or dropped block shows; the line ends with CR LF.
+        std::string block(1 << 20, '\0');
+        for (std::size_t i = 0; i < block.size(); ++i)
+            block[i] = static_cast<char>('a' + (i * 7 + i / 4099) % 26);
+        ASSERT_EQ(mkdir(src.c_str(), 0755), 0);
+        std::FILE* f = std::fopen((src + "/big.txt").c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        for (int i = 0; i < 300; ++i) {
+            block[static_cast<std::size_t>(i)] = ' ';
+            ASSERT_EQ(std::fwrite(block.data(), 1, block.size(), f), block.size());
+        }
+        std::fputs("\r\n", f);
+        ASSERT_EQ(std::fclose(f), 0);
+    }
+    const Snapshot source = TreeSnapshot(src);
+    const std::vector<std::vector<std::string>> modes = {
+        {"--template", "{{originalline}}{{crlf}}"}, {"--interval", "1"}, {"--template", "{{line}}{{crlf}}"}};
+    for (const auto& mode : modes) {
+        const ChildUsage u = RunMeasuredInChild([&] {
+            const CliResult r = Cli(With({"run", src, dst}, mode));
+            if (r.code != 0) return 1;
+            return LastLine(r.err) == "0 copied, 1 rewritten, 0 skipped" ? 0 : 2;
+        });
+        EXPECT_EQ(u.code, 0) << mode[1];
+        EXPECT_TRUE(testing::SameFileBytes(src + "/big.txt", dst + "/big.txt")) << mode[1];
+        EXPECT_LT(u.max_rss_bytes, int64_t{1536} << 20) << mode[1];
+        unlink((dst + "/big.txt").c_str());
+    }
+    EXPECT_EQ(TreeSnapshot(src), source);
+    EXPECT_EQ(TreeSnapshot(dst), Snapshot{});
+}
+
+TEST_F(CliFaults, BinaryFileThroughTheDefaultTemplate) {
+    const std::string bytes("\0\0text\0\r\n\xff\r\r\n\n\x1a\0end", 20);
+    WriteFile(src + "/bin.dat", bytes);
+    const CliResult r = Cli({"run", src, dst, "--template", "{{originalline}}{{crlf}}"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, dst + "/bin.dat\n");
+    // Lines end at CR LF: every byte stays, the last line gets its CR LF.
+    EXPECT_EQ(ReadFile(dst + "/bin.dat"), bytes + "\r\n");
+    const CliResult expand = Cli({"expand", src + "/bin.dat"});
+    EXPECT_EQ(expand.code, 0);
+    EXPECT_EQ(expand.out, bytes + "\r\n");
+}
+
+TEST_F(CliFaults, ExtremeIntervalsEndAtOnce) {
+    WriteFile(src + "/three.txt", "1\r\n2\r\n3\r\n");
+    struct Case {
+        const char* interval;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"1-2147483647", "1\r\n2\r\n3\r\n"},
+        {"-2147483647--1", "1\r\n2\r\n3\r\n"},
+        {"2147483647-1", "3\r\n2\r\n1\r\n"},
+        {"2147483647-2147483647", ""},
+    };
+    for (const Case& c : cases) {
+        const ChildUsage u = RunMeasuredInChild([&] {
+            const CliResult r = Cli({"run", src, dst, std::string("--interval=") + c.interval});
+            if (r.code != 0 || LastLine(r.err) != "0 copied, 1 rewritten, 0 skipped") return 1;
+            return ReadFile(dst + "/three.txt") == c.expected ? 0 : 2;
+        });
+        EXPECT_EQ(u.code, 0) << c.interval;
+        EXPECT_LT(u.cpu_seconds, 1.0 * testing::SlowBuildFactor()) << c.interval;
+    }
+}
+
+TEST_F(CliFaults, TemplateBombsEndWithinASecond) {
+    WriteFile(src + "/three.txt", "1\r\n2\r\n3\r\n");
+    struct Case {
+        std::string templ;
+        std::string expected;
+    };
+    const std::vector<Case> cases = {
+        {"{{|:x|multiply:999999999}}{{line}}{{crlf}}", "1\r\n2\r\n3\r\n"},
+        {"{{|:{{|:x|multiply:100000}}|multiply:100000}}{{line}}{{crlf}}", "1\r\n2\r\n3\r\n"},
+        {"{{|deff:x,{{x}}}}{{x}}{{line}}{{crlf}}", "1\r\n2\r\n3\r\n"},
+        {"{{|deff:x,{{x}}{{x}}}}{{x}}{{line}}{{crlf}}", ""},
+    };
+    for (const Case& c : cases) {
+        const ChildUsage u = RunMeasuredInChild([&] {
+            const CliResult r = Cli({"run", src, dst, "--template", c.templ});
+            if (r.code != 0 || LastLine(r.err) != "0 copied, 1 rewritten, 0 skipped") return 1;
+            return ReadFile(dst + "/three.txt") == c.expected ? 0 : 2;
+        });
+        EXPECT_EQ(u.code, 0) << c.templ;
+        // Three lines, each within a second.
+        EXPECT_LT(u.cpu_seconds, 3.0 * testing::SlowBuildFactor()) << c.templ;
+        EXPECT_LT(u.max_rss_bytes, int64_t{512} << 20) << c.templ;
+    }
+}
+
+// ---------------------------------------------------------------- failing writes
+
+TEST_F(CliFaults, FullDestinationStopsWithStatusFour) {
+    WriteFile(src + "/a.txt", std::string(300 << 10, 'a') + "\r\n");
+    WriteFile(src + "/b.txt", "b\r\n");
+    ASSERT_EQ(mkdir(dst.c_str(), 0755), 0);
+    const Snapshot source = TreeSnapshot(src);
+    for (const auto& mode : kModes) {
+        const int code = testing::RunInChild([&] {
+            std::string why;
+            if (!testing::MountSmallFileSystem(dst, 1 << 20, why)) {
+                std::fprintf(stderr, "%s\n", why.c_str());
+                return 99;
+            }
+            WriteFile(dst + "/a.txt", "old a");
+            if (!testing::FillFileSystem(dst)) return 98;
+            const Snapshot before = TreeSnapshot(dst);
+            const CliResult r = Cli(With({"run", src, dst}, mode));
+            if (r.code != 4) return 1;
+            if (!Holds(r.err, "skipped '" + src + "/a.txt': ") || !Holds(r.err, "No space left on device"))
+                return 2;
+            if (!Holds(r.err, "0 copied, 0 rewritten, 1 skipped\n")) return 3;
+            if (LastLine(r.err) != "rowsmith-cli: the run stopped: the destination has no room left")
+                return 4;
+            if (r.out != "") return 5;
+            return TreeSnapshot(dst) == before ? 0 : 6;  // the old file as it was, no temporary file
+        });
+        if (code == 99) GTEST_SKIP() << "no small file system can be made here";
+        EXPECT_EQ(code, 0) << (mode.empty() ? "copy" : mode[0]);
+    }
+    EXPECT_EQ(TreeSnapshot(src), source);
+}
+
+TEST_F(CliFaults, FilesBeyondTheSizeLimitAreEachNamed) {
+    const std::string big(100000, 'x');
+    for (const char* n : {"a.txt", "b.txt", "c.txt"}) WriteFile(src + "/" + n, big + "\r\n");
+    WriteFile(dst + "/b.txt", "old b");
+    const Snapshot before = TreeSnapshot(dir.path());
+    for (const auto& mode : kModes) {
+        const int code = testing::RunInChild([&] {
+            std::signal(SIGXFSZ, SIG_IGN);
+            const struct rlimit lim { 50000, 50000 };
+            if (setrlimit(RLIMIT_FSIZE, &lim) != 0) return 10;
+            const CliResult r = Cli(With({"run", src, dst}, mode));
+            if (r.code != 2) return 1;
+            for (const char* n : {"a.txt", "b.txt", "c.txt"})
+                if (!Holds(r.err, "skipped '" + src + "/" + n + "': ")) return 2;
+            return LastLine(r.err) == "0 copied, 0 rewritten, 3 skipped" ? 0 : 3;
+        });
+        EXPECT_EQ(code, 0) << (mode.empty() ? "copy" : mode[0]);
+        EXPECT_EQ(TreeSnapshot(dir.path()), before);
+    }
+}
+
+}  // namespace
+}  // namespace rowsmith::cli
