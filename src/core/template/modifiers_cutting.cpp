@@ -10,6 +10,7 @@
 
 #include "template/context.h"
 #include "template/evaluator.h"
+#include "template/modifier_support.h"
 #include "template/registry.h"
 #include "text/chars.h"
 #include "text/lists.h"
@@ -27,14 +28,6 @@ namespace rowsmith::tmpl {
 namespace {
 
 constexpr std::string_view kSingle = text::kSingleMarker;
-
-// Results that could grow past the engine's size bound become the empty text instead.
-void AssignBounded(ModifierCall& call, std::string result) {
-    if (FitsTextBound(call.Context(), result.size()))
-        call.Value() = std::move(result);
-    else
-        call.Value().clear();
-}
 
 int Flags(const ModifierCall& call) {
     return text::StripFlags(call.OptionsText());

@@ -14,6 +14,7 @@
 #include "template/context.h"
 #include "template/engine_adapters.h"
 #include "template/evaluator.h"
+#include "template/modifier_support.h"
 #include "template/modifiers_paths.h"
 #include "template/registry.h"
 #include "text/chars.h"
@@ -32,23 +33,6 @@ namespace rowsmith::tmpl {
 namespace {
 
 constexpr std::string_view kSingle = text::kSingleMarker;
-
-void AssignBounded(ModifierCall& call, std::string result) {
-    if (FitsTextBound(call.Context(), result.size()))
-        call.Value() = std::move(result);
-    else
-        call.Value().clear();
-}
-
-// Appends to out; false (and out emptied) once the result would pass the size bound.
-bool AppendBounded(const TemplateContext& c, std::string& out, std::string_view piece) {
-    if (!FitsTextBound(c, out.size() + piece.size())) {
-        out.clear();
-        return false;
-    }
-    out.append(piece);
-    return true;
-}
 
 std::string Trimmed(std::string_view s) {
     return text::TrimRightOfSet(text::Blanks(), text::TrimLeftOfSet(text::Blanks(), s));

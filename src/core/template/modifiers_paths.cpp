@@ -23,6 +23,7 @@
 #include "template/context.h"
 #include "template/engine_adapters.h"
 #include "template/evaluator.h"
+#include "template/modifier_support.h"
 #include "template/registry.h"
 #include "text/chars.h"
 #include "text/markup.h"
@@ -97,23 +98,6 @@ constexpr std::string_view kSingle = text::kSingleMarker;
 
 bool IsSep(char c) {
     return c == '/' || c == '\\';
-}
-
-void AssignBounded(ModifierCall& call, std::string result) {
-    if (FitsTextBound(call.Context(), result.size()))
-        call.Value() = std::move(result);
-    else
-        call.Value().clear();
-}
-
-// Appends to out; false (and out emptied) once the result would pass the size bound.
-bool AppendBounded(const TemplateContext& c, std::string& out, std::string_view piece) {
-    if (!FitsTextBound(c, out.size() + piece.size())) {
-        out.clear();
-        return false;
-    }
-    out.append(piece);
-    return true;
 }
 
 std::string DropOneTrailingSeparator(std::string_view s) {

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "support/temp_dir.h"
+#include "support/template_cases.h"
 #include "template/conditions.h"
 #include "template/context.h"
 #include "template/evaluator.h"
@@ -12,11 +13,7 @@
 namespace rowsmith::tmpl {
 namespace {
 
-struct Case {
-    const char* tmpl;
-    const char* line;
-    const char* expected;
-};
+using Case = testing::TemplateCase;
 
 class Conditions : public ::testing::Test {
   protected:
@@ -30,9 +27,8 @@ class Conditions : public ::testing::Test {
         SetVariable(c(), "line", line);
         return ExpandTemplate(tmpl, c(), 1);
     }
-    void Check(std::initializer_list<Case> cases) {
-        for (const Case& k : cases)
-            EXPECT_EQ(Run(k.tmpl, k.line), k.expected) << "template: " << k.tmpl << "  line: " << k.line;
+    void Check(const std::vector<Case>& cases) {
+        testing::CheckTemplateCases([&](const std::string& t, const std::string& l) { return Run(t, l); }, cases);
     }
     testing::TempDir dir_;
     TemplateRecordT record_;

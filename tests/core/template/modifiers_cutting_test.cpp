@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "support/template_cases.h"
 #include "template/context.h"
 #include "template/evaluator.h"
 #include "template/registry.h"
@@ -9,11 +10,7 @@
 namespace rowsmith::tmpl {
 namespace {
 
-struct Case {
-    const char* tmpl;
-    const char* line;
-    const char* expected;
-};
+using Case = testing::TemplateCase;
 
 // Every row runs against a fresh context with the standard modifiers.
 class CuttingModifiers : public ::testing::Test {
@@ -23,9 +20,8 @@ class CuttingModifiers : public ::testing::Test {
         SetVariable(record.Context, "line", line);
         return ExpandTemplate(tmpl, record.Context, 1);
     }
-    static void Check(std::initializer_list<Case> cases) {
-        for (const Case& k : cases)
-            EXPECT_EQ(Run(k.tmpl, k.line), k.expected) << "template: " << k.tmpl << "  line: " << k.line;
+    static void Check(const std::vector<Case>& cases) {
+        testing::CheckTemplateCases([&](const std::string& t, const std::string& l) { return Run(t, l); }, cases);
     }
 };
 

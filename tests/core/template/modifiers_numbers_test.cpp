@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "support/template_cases.h"
 #include "tables/string_table.h"
 #include "template/context.h"
 #include "template/evaluator.h"
@@ -14,11 +15,7 @@
 namespace rowsmith::tmpl {
 namespace {
 
-struct Case {
-    const char* tmpl;
-    const char* line;
-    const char* expected;
-};
+using Case = testing::TemplateCase;
 
 class Numbers : public ::testing::Test {
   protected:
@@ -27,9 +24,8 @@ class Numbers : public ::testing::Test {
         SetVariable(c(), "line", line);
         return ExpandTemplate(tmpl, c(), 1);
     }
-    void Check(std::initializer_list<Case> cases) {
-        for (const Case& k : cases)
-            EXPECT_EQ(Run(k.tmpl, k.line), k.expected) << "template: " << k.tmpl << "  line: " << k.line;
+    void Check(const std::vector<Case>& cases) {
+        testing::CheckTemplateCases([&](const std::string& t, const std::string& l) { return Run(t, l); }, cases);
     }
     TemplateRecordT record_;
 };

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "support/temp_dir.h"
+#include "support/template_cases.h"
 #include "template/context.h"
 #include "template/evaluator.h"
 #include "template/registry.h"
@@ -12,11 +13,7 @@
 namespace rowsmith::tmpl {
 namespace {
 
-struct Case {
-    std::string tmpl;
-    std::string line;
-    std::string expected;
-};
+using Case = testing::TemplateCase;
 
 // Every row runs against the same context, whose root and template folders are a temporary folder.
 class PathModifiers : public ::testing::Test {
@@ -32,8 +29,7 @@ class PathModifiers : public ::testing::Test {
         return ExpandTemplate(tmpl, c(), 1);
     }
     void Check(const std::vector<Case>& cases) {
-        for (const Case& k : cases)
-            EXPECT_EQ(Run(k.tmpl, k.line), k.expected) << "template: " << k.tmpl << "  line: " << k.line;
+        testing::CheckTemplateCases([&](const std::string& t, const std::string& l) { return Run(t, l); }, cases);
     }
     void Write(std::string_view name, std::string_view bytes = "x") {
         testing::WriteFile(dir_ / name, bytes);
