@@ -88,7 +88,7 @@ int Main(int argc, char** argv, std::istream& in, std::ostream& out, std::ostrea
     ex_t->excludes(ex_tf);
     auto* ex_int = expand_cmd->add_option("--interval", ex_interval, std::string("Keep only these lines. ") + kIntervalHelp);
     expand_cmd->add_flag("--lf", expand.lf, "Unix line ends");
-    expand_cmd->add_flag("--trace", expand.trace, "Print each tag's value after its name and after every modifier");
+    expand_cmd->add_flag("--trace", expand.trace, "On stderr, for each line: every tag, its value after the name and after each modifier");
     expand_cmd->add_option("--codepage", expand.codepage, "Case tables: the locale's (default) or cp1252");
     expand_cmd->add_option("FILE", expand.files, "Input files (standard input when none)");
 

@@ -1,19 +1,60 @@
 // rowsmith-cli expand: every line of the FILEs (or of standard input) through a template to standard
 // output, with one template context for the whole invocation.
 
+#include <optional>
 #include <ostream>
+#include <string>
+#include <string_view>
 
 #include "cli/file_list_setup.h"
 #include "cli/options.h"
 #include "run/expand_lines.h"
+#include "template/trace.h"
 
 namespace rowsmith::cli {
 
-int ExpandCommand(const ExpandOptions& o, Io& io) {
-    if (o.trace) {
-        io.err << "rowsmith-cli: --trace is not available yet\n";
-        return kExitUsage;
+namespace {
+
+// --trace: the steps of each kept line go to the error stream, under a header with the line's number
+// and text. Only the context's trace is switched on; the lines are expanded exactly as without it,
+// so standard output stays the same. A line's trace is printed when the next line starts (or at the
+// end of its input), the collector is emptied for every line, so its bound holds per line.
+class LineTracer {
+  public:
+    LineTracer(tmpl::TemplateContext& context, std::ostream& err) : context_(context), err_(err) {
+        context_.Trace = &trace_;
     }
+    ~LineTracer() {
+        Flush();
+        context_.Trace = nullptr;
+    }
+    void File(std::string_view path) {
+        Flush();
+        err_ << "file: \"" << tmpl::VisibleText(path) << "\"\n";
+    }
+    void Begin(int64_t number, std::string_view line) {
+        Flush();
+        header_ = "line " + std::to_string(number) + ": \"" + tmpl::VisibleText(line) + "\"\n";
+        pending_ = true;
+    }
+    void Flush() {
+        if (!pending_) return;
+        err_ << header_ << tmpl::FormatTrace(trace_);
+        pending_ = false;
+        trace_.Clear();
+    }
+
+  private:
+    tmpl::TemplateContext& context_;
+    std::ostream& err_;
+    tmpl::CollectingTrace trace_;
+    std::string header_;
+    bool pending_ = false;
+};
+
+}  // namespace
+
+int ExpandCommand(const ExpandOptions& o, Io& io) {
     if (!ApplyCodepage(o.codepage, io)) return kExitUsage;
 
     run::ExpandLinesOptions options;
@@ -30,9 +71,17 @@ int ExpandCommand(const ExpandOptions& o, Io& io) {
     options.UnixLineEnds = o.lf;
 
     run::StandaloneLineExpander expander;
+    std::optional<LineTracer> tracer;
+    if (o.trace) {
+        tracer.emplace(expander.Context(), io.err);
+        options.BeforeLine = [&tracer](int64_t number, std::string_view line) {
+            tracer->Begin(number, line);
+        };
+    }
     int status = kExitOk;
     if (o.files.empty()) {
         const run::ExpandLinesResult r = run::ExpandLines(io.in, io.out, options, expander);
+        if (tracer) tracer->Flush();
         if (r.WriteFailed) {
             io.err << "rowsmith-cli: cannot write the output\n";
             return kExitIoError;
@@ -43,7 +92,9 @@ int ExpandCommand(const ExpandOptions& o, Io& io) {
         }
     } else {
         for (const std::string& file : o.files) {
+            if (tracer) tracer->File(file);
             const run::ExpandLinesResult r = run::ExpandLinesOfFile(file, io.out, options, expander);
+            if (tracer) tracer->Flush();
             if (r.WriteFailed) {
                 io.err << "rowsmith-cli: cannot write the output\n";
                 return kExitIoError;

@@ -55,15 +55,88 @@ TEST(ExpandCommand, TemplateFileAndFiles) {
     EXPECT_EQ(RunExpand(o).status, kExitUsage);
 }
 
-TEST(ExpandCommand, TraceAndCodepage) {
+TEST(ExpandCommand, UnknownCodepageIsAUsageError) {
     ExpandOptions o;
-    o.trace = true;
-    Result r = RunExpand(o, "x\r\n");
-    EXPECT_EQ(r.status, kExitUsage);
-    EXPECT_NE(r.err.find("--trace is not available yet"), std::string::npos);
-    o.trace = false;
     o.codepage = "klingon";
-    EXPECT_EQ(RunExpand(o, "x\r\n").status, kExitUsage);
+    const Result r = RunExpand(o, "x\r\n");
+    EXPECT_EQ(r.status, kExitUsage);
+    EXPECT_NE(r.err.find("klingon"), std::string::npos);
+}
+
+TEST(ExpandCommand, TraceGoesToStderrAndLeavesStdoutAlone) {
+    const struct {
+        const char* tmpl;  // null: the default template
+        const char* interval;
+        bool lf;
+        const char* input;
+    } cases[] = {
+        {nullptr, nullptr, false, "a\r\nb{{crlf}}c\r\n"},
+        {"{{line|trim|caseupper}}{{crlf}}", nullptr, false, " a \r\n\r\nb"},
+        {"{{line}}|{{nosuch|append:x}}{{\"q\"}}", "2;-1", false, "1\r\n{{crlf}}\r\n3\r\n"},
+        {"{{|inc:n}}{{n|lz:3}} {{line}}\n", nullptr, true, "x\ny\n"},
+    };
+    for (const auto& k : cases) {
+        ExpandOptions o;
+        if (k.tmpl) o.template_text = k.tmpl;
+        if (k.interval) o.interval = k.interval;
+        o.lf = k.lf;
+        const Result plain = RunExpand(o, k.input);
+        o.trace = true;
+        const Result traced = RunExpand(o, k.input);
+        EXPECT_EQ(traced.status, plain.status) << k.input;
+        EXPECT_EQ(traced.out, plain.out) << k.input;
+        EXPECT_TRUE(plain.err.empty()) << plain.err;
+        EXPECT_EQ(traced.err.rfind("line ", 0), 0u) << traced.err;
+    }
+}
+
+TEST(ExpandCommand, TraceShowsEachKeptLineWithItsNumberAndSteps) {
+    ExpandOptions o;
+    o.template_text = "{{line|trim}}{{crlf}}";
+    o.interval = "2-3";
+    o.trace = true;
+    const Result r = RunExpand(o, "one\r\n two\t\r\nthree\r\nfour\r\n");
+    EXPECT_EQ(r.status, kExitOk);
+    EXPECT_EQ(r.out, "two\r\nthree\r\n");
+    EXPECT_EQ(r.err,
+              "line 2: \" two\\t\"\n"
+              "{{line|trim}}\n  line = \" two\\t\"\n  |trim = \"two\"\n"
+              "{{crlf}}\n  crlf = \"\\r\\n\"\n"
+              "line 3: \"three\"\n"
+              "{{line|trim}}\n  line = \"three\"\n  |trim = \"three\"\n"
+              "{{crlf}}\n  crlf = \"\\r\\n\"\n");
+}
+
+TEST(ExpandCommand, TraceNamesEachFileAndItsErrors) {
+    testing::TempDir dir;
+    testing::WriteFile(dir / "one.txt", "1\r\n");
+    testing::WriteFile(dir / "two.txt", "2\r\n");
+    ExpandOptions o;
+    o.template_text = "<{{line}}>";
+    o.trace = true;
+    o.files = {dir / "one.txt", dir / "missing.txt", dir / "two.txt"};
+    const Result r = RunExpand(o);
+    EXPECT_EQ(r.status, kExitSkipped);
+    EXPECT_EQ(r.out, "<1><2>");
+    const std::size_t one = r.err.find("file: \"" + (dir / "one.txt") + "\"\nline 1: \"1\"\n{{line}}\n");
+    const std::size_t missing = r.err.find("missing.txt: ");
+    const std::size_t two = r.err.find("file: \"" + (dir / "two.txt") + "\"\nline 1: \"2\"\n{{line}}\n");
+    ASSERT_NE(one, std::string::npos) << r.err;
+    ASSERT_NE(missing, std::string::npos) << r.err;
+    ASSERT_NE(two, std::string::npos) << r.err;
+    EXPECT_LT(one, missing);
+    EXPECT_LT(missing, two);
+}
+
+TEST(ExpandCommand, TraceOfALongLineIsCutButTheOutputIsWhole) {
+    ExpandOptions o;
+    o.template_text = "{{line}}";
+    o.trace = true;
+    const std::string line(100000, 'x');
+    const Result r = RunExpand(o, line);
+    EXPECT_EQ(r.out, line);
+    EXPECT_NE(r.err.find("... (100000 bytes)\""), std::string::npos);
+    EXPECT_LT(r.err.size(), 1000u);
 }
 
 TEST(ModifiersCommand, ListsEveryWordWithKindAndDescription) {

@@ -160,7 +160,8 @@ void Run(LineSource& source, std::ostream& out, const ExpandLinesOptions& o, Lin
     if (!direct)
         if (auto* standalone = dynamic_cast<StandaloneLineExpander*>(&expander))
             direct = &standalone->Inner();
-    auto expand = [&](std::string_view line) {
+    auto expand = [&](int64_t number, std::string_view line) {
+        if (o.BeforeLine) o.BeforeLine(number, line);
         if (direct) {
             direct->ExpandLineAppend(o.TemplateText, line, output.Buffer());
             output.Written();
@@ -179,7 +180,7 @@ void Run(LineSource& source, std::ostream& out, const ExpandLinesOptions& o, Lin
             ++number;
             ++result.LinesRead;
             if (number < plan[piece].Start) continue;
-            expand(line);
+            expand(number, line);
             if (!plan[piece].OpenEnd && number >= plan[piece].End) ++piece;
         }
     } else {
@@ -197,7 +198,7 @@ void Run(LineSource& source, std::ostream& out, const ExpandLinesOptions& o, Lin
         while (text::NextInLoop(loop)) {
             if (loop.Current < 1 || loop.Current > count) continue;
             const auto& [at, len] = lines[static_cast<std::size_t>(loop.Current - 1)];
-            expand(std::string_view(arena).substr(at, len));
+            expand(loop.Current, std::string_view(arena).substr(at, len));
         }
     }
     output.Flush();

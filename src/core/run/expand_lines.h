@@ -3,6 +3,7 @@
 // file, kept by an optional interval text, each expanded through a template against one context.
 
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
 #include <string>
 #include <string_view>
@@ -53,6 +54,8 @@ struct ExpandLinesOptions {
     std::string IntervalText;
     // Also split at a lone LF, dropping the CR of a CR LF.
     bool UnixLineEnds = false;
+    // When set, told each kept line's number in the input and its text before it is expanded.
+    std::function<void(int64_t, std::string_view)> BeforeLine;
 };
 
 struct ExpandLinesResult {

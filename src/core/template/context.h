@@ -72,16 +72,21 @@ struct NameEqual {
 }  // namespace detail
 
 // Receives the steps of the tags an expansion evaluates, for `rowsmith-cli expand --trace` and the
-// window's preview. depth is 1 for the tags of an outermost expansion and one more for each expansion
-// inside another (a name, an argument, a value holding tags). Values are only valid during the call.
+// window's preview (template/trace.h collects and prints them). For each tag: TraceTag when it
+// starts, TraceName once the name has given its value, TraceModifier after each modifier; the steps
+// of expansions a step needs (a name, an argument, a value holding tags) come before that step, one
+// depth deeper. depth is 1 for the tags of an outermost expansion. The "original" and "uncut"
+// prefixes of a name show as the modifiers they become. Texts are only valid during the call.
 class TraceSink {
   public:
     enum class NameKind : uint8_t {
-        Variable,   // a variable's value (expanded up to its "<cut>")
+        Variable,   // a variable's value (expanded up to its "<cut>"; empty with "original"/"uncut")
         Builtin,    // a built-in name (date, numbernow, cell ...)
         Literal,    // a quoted tag: name is empty
         Empty,      // an empty name ({{|:text}}): the value starts empty
-        Undefined,  // an unknown name: value is what the undefined-name rule puts out
+        Undefined,  // an unknown name: value is what the undefined-name rule gives; no modifier
+                    // follows under the default rule (the tag yields nothing) nor under the rules
+                    // that put out text in place of the whole tag
         Comment,    // {{ comment}} or {{[option]}}: nothing is put out
     };
     virtual ~TraceSink() = default;

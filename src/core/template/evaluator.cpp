@@ -677,6 +677,16 @@ struct Eval {
         }
     }
 
+    [[gnu::cold, gnu::noinline]] void TraceTagStep(std::string_view tag) { c.Trace->TraceTag(st.depth, tag); }
+    [[gnu::cold, gnu::noinline]] void TraceNameStep(TraceSink::NameKind kind, std::string_view name,
+                                                    std::string_view value) {
+        c.Trace->TraceName(st.depth, kind, name, value);
+    }
+    [[gnu::cold, gnu::noinline]] void TraceModifierStep(std::string_view word, std::string_view arguments,
+                                                        std::string_view value) {
+        c.Trace->TraceModifier(st.depth, word, arguments, value);
+    }
+
     void Apply(TagState& ts, const ParsedModifier& m, int32_t position, const ModifierRegistry& reg) {
         std::string word_store;
         std::string lower_store;
@@ -709,6 +719,8 @@ struct Eval {
             ts.value = std::move(result);
         }
         if (ts.value.size() > c.MaxTextSize) ts.value.clear();
+        if (c.Trace) [[unlikely]]
+            TraceModifierStep(word, m.args.WholeText, ts.value);
     }
 
     void RunChain(TagState& ts, const ParsedTag& t, bool original, bool uncut) {
@@ -749,7 +761,14 @@ struct Eval {
             st.exhausted = true;
             return;
         }
-        if (t.form == TagForm::Nothing) return;
+        // While nobody traces, a tag and each modifier pay one test of c.Trace (the calls are cold).
+        if (c.Trace) [[unlikely]]
+            TraceTagStep(t.full);
+        if (t.form == TagForm::Nothing) {
+            if (c.Trace) [[unlikely]]
+                TraceNameStep(TraceSink::NameKind::Comment, {}, {});
+            return;
+        }
         bool original = false;
         bool uncut = false;
         if (t.form == TagForm::Quoted) {
@@ -759,6 +778,8 @@ struct Eval {
             ts.value = t.quoted;
             ts.raw = t.quoted;
             ts.empty_name = true;
+            if (c.Trace) [[unlikely]]
+                TraceNameStep(TraceSink::NameKind::Literal, {}, ts.value);
             Finish(ts, t, original, uncut, out);
             return;
         }
@@ -783,8 +804,9 @@ struct Eval {
         int32_t idx = lookup.empty() ? 0 : Slot(t, lookup, dynamic);
         if (idx && !dynamic && !name.empty() && !t.reads_last_name && idx != st.last_name_slot) {
             const TemplateVariable& v = c.Variables[static_cast<std::size_t>(idx)];
-            // The common tags ({{crlf}}, {{originalline}}) go straight to the output.
-            if (t.chain.empty() && !uncut && !c.OnModifierApplied && !c.Modifiers &&
+            // The common tags ({{crlf}}, {{originalline}}) go straight to the output; a trace sees
+            // them take the ordinary way, so that it shows the same steps with or without modifiers.
+            if (t.chain.empty() && !uncut && !c.OnModifierApplied && !c.Modifiers && !c.Trace &&
                 v.Value.size() <= c.MaxTextSize &&
                 (original || (!ContainsTags(c, v.Value) && !HasCutMarker(v.Value)))) {
                 st.pending_name = &t.name_word;
@@ -802,28 +824,42 @@ struct Eval {
         ts.name.assign(name);
         if (lookup.empty()) {
             ts.empty_name = true;
+            if (c.Trace) [[unlikely]]
+                TraceNameStep(TraceSink::NameKind::Empty, ts.name, ts.value);
         } else if (idx) {
             const TemplateVariable& v = c.Variables[static_cast<std::size_t>(idx)];
             ts.comment = v.Comment;
             Assign(ts, v.Value, original || uncut);
+            if (c.Trace) [[unlikely]]
+                TraceNameStep(TraceSink::NameKind::Variable, ts.name, ts.value);
         } else if (builtin != kNoBuiltin) {
             const std::string text = BuiltinText(t, builtin, original, uncut);
             Assign(ts, text, original || uncut);
+            if (c.Trace) [[unlikely]]
+                TraceNameStep(TraceSink::NameKind::Builtin, ts.name, ts.value);
         } else {
+            // Policies that put something out in place of the whole tag end here; the others go on
+            // to the modifiers with the value they leave.
+            const auto emit = [&](std::string_view text) {
+                if (c.Trace) [[unlikely]]
+                    TraceNameStep(TraceSink::NameKind::Undefined, ts.name, text);
+                out += text;
+            };
             switch (c.UndefinedNamePolicy) {
                 case 3:
+                    emit({});
                     return;
                 case 2:
-                    out += t.full;
+                    emit(t.full);
                     return;
                 case 4:
-                    out += WrapInDelimiters(c, ts.name);
+                    emit(WrapInDelimiters(c, ts.name));
                     return;
                 case 5: {
                     std::string bare;
                     for (char ch : ts.name)
                         if (!text::IsDigit(ch) && ch != '-') bare += ch;
-                    out += WrapInDelimiters(c, bare);
+                    emit(WrapInDelimiters(c, bare));
                     return;
                 }
                 case 6:
@@ -836,6 +872,8 @@ struct Eval {
                     Assign(ts, "", false);
                     break;
             }
+            if (c.Trace) [[unlikely]]
+                TraceNameStep(TraceSink::NameKind::Undefined, ts.name, ts.value);
         }
         Finish(ts, t, original, uncut, out);
     }
@@ -1045,8 +1083,8 @@ namespace {
 // variable "nameoflastrepresenter" is involved then, so the values are copied and the variable gets
 // the last tag's name, exactly what the evaluation would leave. False (nothing done) otherwise.
 bool ExpandSimple(TemplateContext& c, EngineState& st, const ParsedTemplate& p, std::string& out) {
-    if (st.depth != 0 || c.OnModifierApplied || c.Modifiers || c.TripleSlashShortcuts || c.TagBudget < 1 ||
-        static_cast<int64_t>(p.tags.size()) > c.TagBudget)
+    if (st.depth != 0 || c.OnModifierApplied || c.Modifiers || c.Trace || c.TripleSlashShortcuts ||
+        c.TagBudget < 1 || static_cast<int64_t>(p.tags.size()) > c.TagBudget)
         return false;
     Eval e{c, st, 1};
     std::vector<int32_t>& slots = st.simple_slots;
