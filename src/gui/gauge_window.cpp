@@ -2,7 +2,9 @@
 
 #include <QCoreApplication>
 #include <QFontDatabase>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QPushButton>
 #include <QResizeEvent>
 #include <QStatusBar>
 
@@ -24,6 +26,7 @@ constexpr int kBarTop = 26;
 constexpr int kBarHeight = 26;
 constexpr int kDetailTop = 58;
 constexpr int kStatusWidths[3] = {50, 80, 50};
+constexpr int kCancelHeight = 20;
 
 QFont DetailFont() {
     QFont font(QStringLiteral("Courier New"));
@@ -87,6 +90,16 @@ TGaugeWindow::TGaugeWindow(QWidget* parent) : QWidget(parent, Qt::Tool) {
         status_panels_[i]->setMinimumWidth(kStatusWidths[i]);
         status_->addWidget(status_panels_[i]);
     }
+    cancel_ = new QPushButton(QStringLiteral("Cancel"), status_);
+    cancel_->setObjectName(QStringLiteral("CancelButton"));
+    cancel_->setToolTip(QStringLiteral(
+        "Stop the run; the file being written is discarded and its destination keeps what it had (Esc)"));
+    cancel_->setAutoDefault(false);
+    // As high as a status panel, so that the bar keeps its height and the detail line its room.
+    cancel_->setFixedHeight(kCancelHeight);
+    status_->addPermanentWidget(cancel_);
+    cancel_->hide();
+    QObject::connect(cancel_, &QPushButton::clicked, this, [this] { RequestCancel(); });
 
     // Empty labels and bars until the first repaint.
     caption_->clear();
@@ -101,6 +114,29 @@ TGaugeWindow::TGaugeWindow(QWidget* parent) : QWidget(parent, Qt::Tool) {
 }
 
 TGaugeWindow::~TGaugeWindow() = default;
+
+void TGaugeWindow::SetCancelHandler(std::function<void()> handler) {
+    on_cancel_ = std::move(handler);
+    cancel_->setEnabled(true);
+    cancel_->setText(QStringLiteral("Cancel"));
+    cancel_->setVisible(static_cast<bool>(on_cancel_));
+}
+
+void TGaugeWindow::RequestCancel() {
+    if (!on_cancel_ || !cancel_->isEnabled()) return;
+    // The operation notices at its next check; until then the button says it was heard.
+    cancel_->setEnabled(false);
+    cancel_->setText(QStringLiteral("Cancelling..."));
+    on_cancel_();
+}
+
+void TGaugeWindow::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && on_cancel_) {
+        RequestCancel();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
 
 QLabel* TGaugeWindow::StatusPanel(int index) const {
     return index >= 0 && index < 3 ? status_panels_[index] : nullptr;
@@ -187,7 +223,9 @@ void TGaugeWindow::PlaceBar() {
 }
 
 std::unique_ptr<text::GaugeView> GaugeWindowFactory::CreateGaugeView() {
-    return std::make_unique<TGaugeWindow>();
+    auto window = std::make_unique<TGaugeWindow>();
+    if (OnCancel) window->SetCancelHandler(OnCancel);
+    return window;
 }
 
 }  // namespace rowsmith::gui

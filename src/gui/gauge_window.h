@@ -1,14 +1,17 @@
 #pragma once
 // TGaugeWindow: the window of a progress record, a small tool window with the caption, a gradient
-// bar with its percentage, the detail line and a status bar (updates, elapsed time, time left).
-// GaugeWindowFactory hands these windows to progress records.
+// bar with its percentage, the detail line and a status bar (updates, elapsed time, time left), with
+// a "Cancel" button (and Esc) when the operation can be cancelled. GaugeWindowFactory hands these
+// windows to progress records.
 
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 #include "text/form_gauge.h"
 
 class QLabel;
+class QPushButton;
 class QStatusBar;
 
 namespace rowsmith::gui {
@@ -21,6 +24,11 @@ class TGaugeWindow : public QWidget, public text::GaugeView {
   public:
     explicit TGaugeWindow(QWidget* parent = nullptr);
     ~TGaugeWindow() override;
+
+    // What "Cancel" and Esc do; without one the button is hidden and Esc does nothing. The operation
+    // decides when it stops: the button only asks once.
+    void SetCancelHandler(std::function<void()> handler);
+    void RequestCancel();
 
     int BarAreaWidth() const override;
     int DetailCharacters() const override;
@@ -38,11 +46,13 @@ class TGaugeWindow : public QWidget, public text::GaugeView {
     QLabel* PercentLabel() const { return percent_; }
     QLabel* DetailLabel() const { return detail_; }
     QStatusBar* StatusBar() const { return status_; }
+    QPushButton* CancelButton() const { return cancel_; }
     // 0: update count, 1: elapsed time, 2: time left.
     QLabel* StatusPanel(int index) const;
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     void LayOut();
@@ -57,12 +67,16 @@ class TGaugeWindow : public QWidget, public text::GaugeView {
     QLabel* detail_ = nullptr;
     QStatusBar* status_ = nullptr;
     QLabel* status_panels_[3] = {};
+    QPushButton* cancel_ = nullptr;
+    std::function<void()> on_cancel_;
     // The last repaint, so that a re-layout keeps the bar where the record put it.
     text::GaugePaint shown_;
 };
 
 class GaugeWindowFactory : public text::GaugeViewFactory {
   public:
+    // Given to every window made while it is set (the processing run sets it for its duration).
+    std::function<void()> OnCancel;
     std::unique_ptr<text::GaugeView> CreateGaugeView() override;
 };
 

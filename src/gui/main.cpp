@@ -5,6 +5,9 @@
 // as PNG and quit (ROWSMITH_SCREENSHOT_LEVELS sets "Subfolder levels" first). With
 // ROWSMITH_SCREENSHOT_TEMPLATE it instead checks "Process each line" with that
 // template, presses "Start" and saves the whole screen once a progress window shows.
+// ROWSMITH_SCREENSHOT_PREVIEW=TEMPLATE saves the window with the preview of the listed file in row
+// ROWSMITH_SCREENSHOT_ROW (default 1) through that template; ROWSMITH_SCREENSHOT_REPORT=TEMPLATE runs
+// that template and saves the run report.
 
 #include <QApplication>
 #include <QCheckBox>
@@ -15,6 +18,7 @@
 #include <QScreen>
 #include <QSpinBox>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -22,6 +26,7 @@
 
 #include "gui/gauge_window.h"
 #include "gui/main_window.h"
+#include "gui/preview_panel.h"
 #include "text/form_gauge.h"
 
 namespace {
@@ -87,6 +92,46 @@ int RunScreenshot(TForm1& form, const QString& path, const QString& template_tex
     return status;
 }
 
+// Saves the window with the preview of one listed file through the template.
+int PreviewScreenshot(TForm1& form, const QString& path, const QString& template_text, int row) {
+    int status = 0;
+    QTimer::singleShot(400, &form, [&] {
+        form.GetFiles();
+        form.CheckBox2->setChecked(true);
+        form.Edit3->setText(template_text);
+        form.AdvStringGrid1->setCurrentIndex(form.AdvStringGrid1->model()->index(row - 1, 1));
+        form.Preview->RefreshNow();
+        QTimer::singleShot(400, &form, [&] {
+            if (!form.grab().save(path, "PNG")) status = Fail(QStringLiteral("could not write ") + path);
+            QApplication::quit();
+        });
+    });
+    QApplication::exec();
+    return status;
+}
+
+// Runs the template over the list and saves the run report.
+int ReportScreenshot(TForm1& form, const QString& path, const QString& template_text) {
+    int status = 0;
+    QTimer::singleShot(400, &form, [&] {
+        form.GetFiles();
+        form.CheckBox2->setChecked(true);
+        form.Edit3->setText(template_text);
+        form.DoIt();
+        form.ShowRunReport();
+        // Wide enough for the reason of a skipped row.
+        if (form.RunReportWindow() != nullptr) form.RunReportWindow()->resize(1180, 300);
+        QTimer::singleShot(400, &form, [&] {
+            QWidget* report = form.RunReportWindow();
+            if (report == nullptr || !report->grab().save(path, "PNG"))
+                status = Fail(QStringLiteral("could not write ") + path);
+            QApplication::quit();
+        });
+    });
+    QApplication::exec();
+    return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -103,6 +148,11 @@ int main(int argc, char** argv) {
     if (shot.isEmpty()) return QApplication::exec();
     if (qEnvironmentVariableIsSet("ROWSMITH_SCREENSHOT_LEVELS"))
         form.SpinEdit1->setValue(qEnvironmentVariableIntValue("ROWSMITH_SCREENSHOT_LEVELS"));
+    if (qEnvironmentVariableIsSet("ROWSMITH_SCREENSHOT_PREVIEW"))
+        return PreviewScreenshot(form, shot, qEnvironmentVariable("ROWSMITH_SCREENSHOT_PREVIEW"),
+                                 std::max(qEnvironmentVariableIntValue("ROWSMITH_SCREENSHOT_ROW"), 1));
+    if (qEnvironmentVariableIsSet("ROWSMITH_SCREENSHOT_REPORT"))
+        return ReportScreenshot(form, shot, qEnvironmentVariable("ROWSMITH_SCREENSHOT_REPORT"));
     if (qEnvironmentVariableIsSet("ROWSMITH_SCREENSHOT_TEMPLATE"))
         return RunScreenshot(form, shot, qEnvironmentVariable("ROWSMITH_SCREENSHOT_TEMPLATE"));
     return ListScreenshot(form, shot);

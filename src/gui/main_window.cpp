@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -24,6 +25,7 @@
 #include "gui/control_helpers.h"
 #include "gui/g_panel.h"
 #include "gui/grad_btn.h"
+#include "gui/preview_panel.h"
 #include "gui/pvl_url.h"
 
 namespace rowsmith::gui {
@@ -40,6 +42,10 @@ std::string S(const QString& text) {
 // Design-time sizes of the panels (their content; the layout adds the title bars).
 constexpr int kPanelWidth = 320;
 constexpr int kEditWidth = kPanelWidth - 16;
+constexpr int kPreviewHeight = 220;
+constexpr char kPreviewSizeSpec[] = "1|60|2000";
+// The side panels with the preview after "Start".
+constexpr char kWindowOrderWithPreview[] = ",panel8";
 
 template <typename W>
 W* Named(W* widget, const char* name) {
@@ -173,6 +179,11 @@ void TForm1::CreateControls() {
     GradBtn1->SetCaption(QStringLiteral("Start"));
     GradBtn1->SetGradientStyle(TGradientStyle::gsElliptic);
 
+    // "Preview"
+    Panel8 = MakePanel(this, "Panel8", "Preview", kPanelWidth, kPreviewHeight);
+    Preview = new TPreviewPanel(Panel8);
+    Preview->SetRequestSource([this] { return CurrentPreviewRequest(); });
+
     // The list: "Sort options" above the grid's panel.
     Panel3 = MakePanel(this, "Panel3", " ", 400, 400);
     Panel3->SetBevelOuter(TPanelBevel::bvNone);
@@ -214,6 +225,11 @@ void TForm1::CreateControls() {
     QObject::connect(SpinEdit1, &QSpinBox::valueChanged, this, [this] { SetChecks(); });
     for (QCheckBox* box : {CheckBox1, CheckBox2, CheckBox3})
         QObject::connect(box, &QCheckBox::toggled, this, [this] { SetChecks(); });
+    // The preview follows every setting it depends on, once typing pauses.
+    for (QLineEdit* edit : {Edit3, Edit4, Edit2})
+        QObject::connect(edit, &QLineEdit::textChanged, this, [this] { Preview->Schedule(); });
+    for (QCheckBox* box : {CheckBox1, CheckBox2, CheckBoxUnixLineEnds})
+        QObject::connect(box, &QCheckBox::toggled, this, [this] { Preview->Schedule(); });
     QObject::connect(TabControl1, &QTabBar::currentChanged, this, [this](int index) { SetTab(index); });
     // The form's resize handler, which the window layout calls after each arrangement.
     SetResizeHook(this, ResizeHook{[this](QWidget*) { SetSizes(); }});
@@ -230,6 +246,8 @@ void TForm1::InitStart() {
     file_list_.TemplateContext = &evaluator_;
     file_list_.SortProgress.views = views_;
     grid_.InitEasyGrid(AdvStringGrid1, &file_list_, true);
+    QObject::connect(AdvStringGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+                     [this] { Preview->Schedule(); });
     SetResizeHook(Panel7, ResizeHook{[this](QWidget*) { grid_.FitToParent(); }});
 
     SetupLayout(list_layout_, Panel3, false);
@@ -243,6 +261,9 @@ void TForm1::InitStart() {
     HideAllTitleBars(list_layout_, false);
     Activate(list_layout_);
     SetupWindowLayout(window_layout_, this, list_layout_, true);
+    // The preview takes what the left column leaves, but asks for no more than a line or two when
+    // the column is full, so that it does not push the settings out of their column.
+    RegisterPanel(window_layout_, Panel8, kPreviewSizeSpec, true);
     InstallListKeyHook(this, window_layout_, list_layout_);
 
     FitFormToScreen(this);
@@ -260,7 +281,7 @@ void TForm1::InitStart() {
     for (QWidget* w : findChildren<QWidget*>()) w->setToolTipDuration(1000000);
 
     // 3. The side panels in their order.
-    SetOrder(window_layout_, kWindowOrder, false);
+    SetOrder(window_layout_, std::string(kWindowOrder) + kWindowOrderWithPreview, false);
     // 4. The line buffer.
     line_buffer_.Init();
     // 5. Caption.
@@ -286,6 +307,7 @@ void TForm1::InitStart() {
     line_buffer_.Formatting(0).DisplayTemplate.clear();
     status_panels_[1]->setText(windowTitle());
     grid_.ShowColumn(tables::kCodeNumber, true);
+    Preview->RefreshNow();
 }
 
 void TForm1::SetChecks() {
@@ -322,6 +344,7 @@ void TForm1::GetFiles() {
     file_list_.Sort();
     grid_.Refresh();
     SetChecks();
+    Preview->Schedule();
 }
 
 run::RunSettings TForm1::CurrentRunSettings() const {
@@ -351,9 +374,11 @@ void TForm1::DoIt() {
     hooks.Views = views_;
     hooks.OnRow = [this](const run::RowReport& row) { last_report_.push_back(row); };
     hooks.ShouldCancel = [this] { return cancel_requested_; };
-    // Esc reaches the run through the events its progress windows let through.
+    // Esc and the progress windows' "Cancel" reach the run through the events those windows let through.
     qApp->installEventFilter(this);
+    gauge_factory_.OnCancel = [this] { CancelRun(); };
     last_summary_ = run::RunFiles(file_list_, line_buffer_, &expander_, settings, hooks);
+    gauge_factory_.OnCancel = nullptr;
     qApp->removeEventFilter(this);
     status_panels_[0]->setText(Q(OutcomeText(last_summary_)));
 
@@ -369,6 +394,17 @@ void TForm1::DoIt() {
 
 void TForm1::CancelRun() {
     if (running_) cancel_requested_ = true;
+}
+
+PreviewRequestT TForm1::CurrentPreviewRequest() const {
+    PreviewRequestT request;
+    request.settings = CurrentRunSettings();
+    const QModelIndex current = AdvStringGrid1->currentIndex();
+    // Grid row r >= 1 shows file list row r; the title row is the header.
+    const int32_t selected = current.isValid() ? current.row() + 1 : 0;
+    const int32_t row = PreviewRowOf(file_list_, selected);
+    if (row > 0) request.file = file_list_.GetCell(row, tables::kCodeFullPath);
+    return request;
 }
 
 std::string TForm1::CommandLineText() const {

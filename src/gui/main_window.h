@@ -14,6 +14,7 @@
 #include "gui/gauge_window.h"
 #include "gui/main_window_logic.h"
 #include "gui/path_edit_binding.h"
+#include "gui/preview_logic.h"
 #include "run/expand_lines.h"
 #include "run/processing_run.h"
 #include "tables/string_table.h"
@@ -33,6 +34,7 @@ namespace rowsmith::gui {
 
 class TPanel;
 class TGradBtn;
+class TPreviewPanel;
 
 class TForm1 : public QWidget {
     Q_OBJECT
@@ -69,6 +71,9 @@ class TForm1 : public QWidget {
     TGradBtn* GradBtn1 = nullptr;
     QPushButton* ButtonReport = nullptr;       // the last run's report
     QPushButton* ButtonCommandLine = nullptr;  // "Start" as a command line, to the clipboard
+    // "Preview": the first selected lines of a listed file through the current interval and template
+    TPanel* Panel8 = nullptr;
+    TPreviewPanel* Preview = nullptr;
     // "Destination file options"
     TPanel* Panel6 = nullptr;
     QCheckBox* CheckBox3 = nullptr;
@@ -114,8 +119,12 @@ class TForm1 : public QWidget {
     // that skipped files).
     void ShowRunReport();
     QWidget* RunReportWindow() const { return report_window_; }
-    // Esc during a run: stop after the current line; the file being written is discarded.
+    // Esc or "Cancel" in a progress window during a run: the run stops, the file being written is
+    // discarded and its destination keeps what it had.
     void CancelRun();
+    // What the preview shows now: the file selected in the grid (else the first listed file) with the
+    // settings "Start" would run with.
+    PreviewRequestT CurrentPreviewRequest() const;
     // The last run: its counts and every row's outcome.
     const run::RunSummary& LastSummary() const { return last_summary_; }
     const std::vector<run::RowReport>& LastReport() const { return last_report_; }
@@ -155,7 +164,7 @@ class TForm1 : public QWidget {
     TeasyPanel list_layout_;
     TeasyPanel window_layout_;
     TEasyGrid grid_;
-    GaugeWindowFactory gauge_factory_;
+    GaugeWindowFactory gauge_factory_;  // the run's progress windows get a "Cancel" button
     text::GaugeViewFactory* views_ = &gauge_factory_;
 
     QLabel* status_panels_[2] = {};

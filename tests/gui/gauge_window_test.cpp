@@ -3,11 +3,20 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QPointer>
+#include <QPushButton>
 #include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
 
 #include "gui/g_panel.h"
+#include "gui/grad_btn.h"
+#include "gui/main_window.h"
 #include "gui/qt_paint.h"
 
 namespace rowsmith::gui {
@@ -107,6 +116,108 @@ TEST(TGaugeWindow, StatusBarFollowsThePlacement) {
     g.record.show_detail = false;
     g.record.Update("Sorting...", "", 6);
     EXPECT_TRUE(w->DetailLabel()->isHidden());
+}
+
+TEST(TGaugeWindow, CancelShowsOnlyWithAHandlerAndAsksOnce) {
+    TGaugeWindow plain;
+    plain.show();
+    EXPECT_FALSE(plain.CancelButton()->isVisible());
+    QTest::keyClick(&plain, Qt::Key_Escape);  // nothing to cancel: nothing happens
+
+    int asked = 0;
+    struct Press {
+        const char* what;
+        std::function<void(TGaugeWindow&)> press;
+    } presses[] = {
+        {"button", [](TGaugeWindow& w) { QTest::mouseClick(w.CancelButton(), Qt::LeftButton); }},
+        {"Esc", [](TGaugeWindow& w) { QTest::keyClick(&w, Qt::Key_Escape); }},
+    };
+    for (const Press& p : presses) {
+        asked = 0;
+        TGaugeWindow w;
+        w.SetCancelHandler([&] { ++asked; });
+        w.show();
+        EXPECT_TRUE(w.CancelButton()->isVisible()) << p.what;
+        EXPECT_EQ(w.CancelButton()->text(), QStringLiteral("Cancel"));
+        p.press(w);
+        p.press(w);
+        EXPECT_EQ(asked, 1) << p.what;
+        EXPECT_FALSE(w.CancelButton()->isEnabled()) << p.what;
+        EXPECT_EQ(w.CancelButton()->text(), QStringLiteral("Cancelling...")) << p.what;
+        // The button lives in the status bar; the window keeps its fixed height.
+        EXPECT_EQ(w.height(), 120);
+        EXPECT_LE(w.DetailLabel()->geometry().bottom(), w.TopPanel()->height());
+    }
+}
+
+TEST(GaugeWindowFactory, GivesItsCancelToTheWindowsItMakes) {
+    GaugeWindowFactory factory;
+    auto plain = factory.CreateGaugeView();
+    EXPECT_TRUE(static_cast<TGaugeWindow*>(plain.get())->CancelButton()->isHidden());
+    int asked = 0;
+    factory.OnCancel = [&] { ++asked; };
+    auto view = factory.CreateGaugeView();
+    auto* w = static_cast<TGaugeWindow*>(view.get());
+    EXPECT_FALSE(w->CancelButton()->isHidden());
+    w->RequestCancel();
+    EXPECT_EQ(asked, 1);
+}
+
+void WriteAll(const QString& path, const std::string& bytes) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes.data(), static_cast<qint64>(bytes.size()));
+}
+
+std::string ReadAll(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return "<missing>";
+    return f.readAll().toStdString();
+}
+
+TEST(TGaugeWindow, CancelInTheRunsWindowStopsTheRunAndLeavesNoPartialFile) {
+    QTemporaryDir tmp;
+    const QString source = tmp.path() + "/in", destination = tmp.path() + "/out";
+    std::string many;
+    for (int i = 1; i <= 20000; ++i) many += "line " + std::to_string(i) + "\r\n";
+    WriteAll(source + "/a.txt", many);
+    WriteAll(source + "/b.txt", "b\r\n");
+    WriteAll(destination + "/a.txt", "before");
+    // The window's own progress windows, as the user sees them.
+    TForm1 form({source.toStdString(), destination.toStdString()});
+    form.show();
+    QTest::mouseClick(form.Button1, Qt::LeftButton);
+    form.CheckBox2->setChecked(true);
+    ASSERT_TRUE(form.GradBtn1->isEnabled());
+
+    // Pressed as soon as the "Writing:" window shows, while the run lets events through it.
+    bool pressed = false;
+    QTimer watch;
+    watch.setInterval(0);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            auto* gauge = qobject_cast<TGaugeWindow*>(top);
+            if (pressed || gauge == nullptr || !gauge->isVisible() || !gauge->CancelButton()->isVisible())
+                continue;
+            pressed = true;
+            QTest::mouseClick(gauge->CancelButton(), Qt::LeftButton);
+        }
+    });
+    watch.start();
+    QTest::mouseClick(form.GradBtn1, Qt::LeftButton);
+    watch.stop();
+
+    ASSERT_TRUE(pressed);
+    EXPECT_TRUE(form.LastSummary().Cancelled);
+    EXPECT_EQ(ReadAll(destination + "/a.txt"), "before");
+    EXPECT_EQ(ReadAll(destination + "/b.txt"), "<missing>");
+    EXPECT_TRUE(QDir(destination).entryList(QDir::Files | QDir::Hidden).size() == 1)
+        << QDir(destination).entryList(QDir::Files | QDir::Hidden).join(' ').toStdString();
+    // The next run's windows start with a working button again, and it goes through.
+    QTest::mouseClick(form.GradBtn1, Qt::LeftButton);
+    EXPECT_FALSE(form.LastSummary().Cancelled);
+    EXPECT_EQ(ReadAll(destination + "/a.txt"), many);
 }
 
 }  // namespace

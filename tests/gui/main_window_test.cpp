@@ -161,7 +161,7 @@ TEST(MainWindow, StartedWithoutArgumentsShowsTheDefaults) {
     EXPECT_EQ(f.TabControl1->geometry().topLeft(), QPoint(0, 8));
     EXPECT_EQ(f.StatusPanel(1)->text(), f.windowTitle());
     // The side panels in their order, below the tab control; "Start" without a title bar.
-    EXPECT_EQ(f.WindowLayout().OrderText, "ord:0123");
+    EXPECT_EQ(f.WindowLayout().OrderText, "ord:01234");  // "Preview" after "Start"
     EXPECT_EQ(f.Panel1->y(), f.TabControl1->geometry().bottom() + 1 + 8);
     EXPECT_LT(f.Panel2->y(), f.Panel6->y());
     EXPECT_LT(f.Panel6->y(), f.Panel4->y());

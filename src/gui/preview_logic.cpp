@@ -1,0 +1,237 @@
+#include "gui/preview_logic.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "files/platform_fs.h"
+#include "run/expand_lines.h"
+#include "template/context.h"
+#include "text/intervals.h"
+
+namespace rowsmith::gui {
+
+namespace {
+
+constexpr std::size_t npos = std::string::npos;
+constexpr int64_t kBlock = 64 << 10;
+
+bool IsFileRow(const tables::ArrayOfFiles& list, int32_t row) {
+    const tables::DataRecT* r = list.Row(row);
+    if (r == nullptr) return false;
+    if (r->Extra && (r->Extra->Facts.Attributes & files::fs::kAttrFolder)) return false;
+    return !list.GetCell(row, tables::kCodeFullPath).empty();
+}
+
+std::string NameOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    return slash == npos ? path : path.substr(slash + 1);
+}
+
+std::string SizeText(int64_t bytes) {
+    constexpr int64_t mib = int64_t{1} << 20;
+    if (bytes >= mib && bytes % mib == 0) return std::to_string(bytes / mib) + " MiB";
+    return std::to_string(bytes) + " bytes";
+}
+
+// A line of the held text: where it starts, its length and the length of its line break.
+struct HeldLine {
+    std::size_t at = 0;
+    std::size_t length = 0;
+    std::size_t terminator = 0;
+};
+
+// Lines of a file read in blocks, split as the run's reader splits them (at CR LF; with Unix line
+// ends also at a lone LF, whose CR is dropped), holding at most `cap` bytes. The text stays in one
+// buffer, so that held lines remain valid while more are read.
+class CappedLines {
+  public:
+    CappedLines(int64_t cap, bool unix_line_ends) : cap_(std::max<int64_t>(cap, 0)), unix_(unix_line_ends) {}
+
+    bool Open(const std::string& path) { return file_.OpenRead(path); }
+    int Error() const { return file_.Error(); }
+
+    // False at the end, after a read error, or when the cap leaves only part of a line.
+    bool Next(HeldLine& line) {
+        for (;;) {
+            std::size_t lf = text_.find('\n', std::max(searched_, pos_));
+            while (lf != npos) {
+                if (unix_ || (lf > pos_ && text_[lf - 1] == '\r')) {
+                    std::size_t end = lf;
+                    if (end > pos_ && text_[end - 1] == '\r') --end;
+                    line = {pos_, end - pos_, lf + 1 - end};
+                    pos_ = lf + 1;
+                    searched_ = pos_;
+                    return true;
+                }
+                lf = text_.find('\n', lf + 1);
+            }
+            searched_ = text_.size();
+            if (!Fill()) {
+                // What the cap cut off is not a whole line: it is left out rather than shown wrong.
+                if (pos_ >= text_.size() || capped_ || failed_) return false;
+                line = {pos_, text_.size() - pos_, 0};
+                pos_ = text_.size();
+                return true;
+            }
+        }
+    }
+
+    const std::string& Text() const { return text_; }
+    bool Capped() const { return capped_; }
+    bool Failed() const { return failed_; }
+
+  private:
+    bool Fill() {
+        if (eof_) return false;
+        const int64_t room = cap_ - static_cast<int64_t>(text_.size());
+        if (room <= 0) {
+            // Full: the file goes on only if one more byte is there.
+            char probe = 0;
+            const int64_t got = file_.Read(&probe, 1);
+            capped_ = got > 0;
+            failed_ = got < 0;
+            eof_ = true;
+            return false;
+        }
+        const std::size_t old = text_.size();
+        const int64_t want = std::min(kBlock, room);
+        text_.resize(old + static_cast<std::size_t>(want));
+        const int64_t got = file_.Read(text_.data() + old, want);
+        text_.resize(old + static_cast<std::size_t>(std::max<int64_t>(got, 0)));
+        if (got <= 0) {
+            eof_ = true;
+            failed_ = got < 0;
+            return false;
+        }
+        return true;
+    }
+
+    files::fs::File file_;
+    int64_t cap_;
+    bool unix_;
+    std::string text_;
+    std::size_t pos_ = 0;
+    std::size_t searched_ = 0;
+    bool eof_ = false;
+    bool capped_ = false;
+    bool failed_ = false;
+};
+
+}  // namespace
+
+int32_t PreviewRowOf(const tables::ArrayOfFiles& list, int32_t selected_row) {
+    if (selected_row >= 1 && selected_row <= list.RowCount && IsFileRow(list, selected_row))
+        return selected_row;
+    for (int32_t row = 1; row <= list.RowCount; ++row)
+        if (IsFileRow(list, row)) return row;
+    return 0;
+}
+
+PreviewT BuildPreview(const PreviewRequestT& request) {
+    PreviewT p;
+    const run::RunSettings& s = request.settings;
+    const std::string& path = request.file;
+    if (path.empty()) {
+        p.message = "No file to preview: populate the file list";
+        return p;
+    }
+    files::fs::PathFacts facts;
+    if (!files::fs::GetFacts(path, facts) || !facts.exists) {
+        p.message = "Cannot read " + path + ": the file does not exist";
+        return p;
+    }
+    if (!facts.is_file) {
+        p.message = "Cannot read " + path + ": it is not a file";
+        return p;
+    }
+    CappedLines reader(request.max_bytes, s.UnixLineEnds);
+    if (!reader.Open(path)) {
+        p.message = "Cannot read " + path + ": " + std::strerror(reader.Error());
+        return p;
+    }
+
+    p.copies = run::CopiesFiles(s);
+    const bool use_template = !p.copies && s.TemplateActive && !s.TemplateText.empty();
+    const bool use_interval = !p.copies && s.IntervalActive;
+    const std::size_t wanted = static_cast<std::size_t>(std::max(request.max_rows, 0));
+
+    // The selected lines, in the order the run writes them.
+    std::vector<std::pair<int32_t, HeldLine>> selected;
+    std::vector<run::StreamPiece> plan;
+    const bool streaming = !use_interval || run::PlanStreamingInterval(s.IntervalText, plan);
+    HeldLine line;
+    if (streaming) {
+        // The lines stream past: reading ends once enough of them are selected.
+        if (!use_interval) plan.assign(1, run::StreamPiece{1, 0, true});
+        std::size_t piece = 0;
+        int32_t number = 0;
+        while (selected.size() < wanted && piece < plan.size() && reader.Next(line)) {
+            ++number;
+            if (number < plan[piece].Start) continue;
+            selected.emplace_back(number, line);
+            if (!plan[piece].OpenEnd && number >= plan[piece].End) ++piece;
+        }
+    } else {
+        // Counting from the end, downward or repeating needs every line (up to the cap) first.
+        std::vector<HeldLine> lines;
+        while (reader.Next(line)) lines.push_back(line);
+        const int32_t count = static_cast<int32_t>(std::min<std::size_t>(lines.size(), 2147483647));
+        text::LoopT loop;
+        text::InitLoop(loop, s.IntervalText, 1, count);
+        while (selected.size() < wanted && text::NextInLoop(loop)) {
+            if (loop.Current < 1 || loop.Current > count) continue;
+            selected.emplace_back(loop.Current, lines[static_cast<std::size_t>(loop.Current - 1)]);
+        }
+    }
+    p.bytes_read = static_cast<int64_t>(reader.Text().size());
+    p.capped = reader.Capped();
+    if (reader.Failed()) {
+        p.message = "Cannot read " + path + ": " +
+                    (reader.Error() ? std::string(std::strerror(reader.Error())) : std::string("read error"));
+        return p;
+    }
+    p.ok = true;
+
+    // A record of the preview's own, initialised as the window's is at start-up: whatever the template
+    // counts or defines here is gone when the preview is.
+    tmpl::TemplateRecordT record;
+    run::ContextLineExpander expander(record.Context);
+    const char* line_end = s.UnixLineEnds ? "\n" : "\r\n";
+    const std::string& text = reader.Text();
+    p.rows.reserve(selected.size());
+    for (const auto& [number, held] : selected) {
+        PreviewRowT row;
+        row.line = number;
+        row.input = text.substr(held.at, held.length);
+        if (p.copies) {
+            row.output = text.substr(held.at, held.length + held.terminator);
+        } else if (!use_template) {
+            row.output = row.input + line_end;
+        } else {
+            row.trace.MaxSteps = kPreviewTraceSteps;
+            record.Context.Trace = request.trace ? &row.trace : nullptr;
+            row.output = expander.ExpandLine(s.TemplateText, row.input);
+            record.Context.Trace = nullptr;
+        }
+        p.rows.push_back(std::move(row));
+    }
+
+    const std::string name = NameOf(path);
+    if (p.capped && !streaming)
+        p.message = "Only the first " + SizeText(request.max_bytes) + " of " + name +
+                    " were read: lines counted from the end are those of the part read";
+    else if (p.capped && p.rows.size() < wanted)
+        p.message = "Only the first " + SizeText(request.max_bytes) + " of " + name + " were read";
+    else if (p.rows.empty())
+        p.message = p.bytes_read == 0 ? name + " is empty" : "The interval selects no line of " + name;
+    else if (p.copies)
+        p.message = name + " is copied unchanged: neither option is in effect";
+    else if (p.rows.size() == 1)
+        p.message = name + ": the only selected line";
+    else
+        p.message = name + (p.rows.size() < wanted ? ": all " : ": the first ") +
+                    std::to_string(p.rows.size()) + " selected lines";
+    return p;
+}
+
+}  // namespace rowsmith::gui

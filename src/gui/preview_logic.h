@@ -1,0 +1,57 @@
+#pragma once
+// The preview's work without a widget: which file it shows, reading only the lines it needs, and
+// running the interval and template over them on a template record of its own, so that previewing
+// never changes the variables and counters a run sees.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "run/processing_run.h"
+#include "tables/string_table.h"
+#include "template/trace.h"
+
+namespace rowsmith::gui {
+
+// How many selected lines the preview shows, and how much of a file it reads at most when the
+// interval needs the whole file (counting from the end, downward, repeating).
+inline constexpr int32_t kPreviewRows = 20;
+inline constexpr int64_t kPreviewByteCap = int64_t{16} << 20;
+// Trace steps kept per line: a runaway template must not fill the memory of a tooltip.
+inline constexpr std::size_t kPreviewTraceSteps = 400;
+
+// The file list row the preview shows: the selected row when it holds a file, else the first file of
+// the list; 0 when the list holds no file.
+int32_t PreviewRowOf(const tables::ArrayOfFiles& list, int32_t selected_row);
+
+struct PreviewRequestT {
+    std::string file;           // full path; empty: there is nothing to preview
+    run::RunSettings settings;  // interval, template and line ends as "Start" would use them
+    int32_t max_rows = kPreviewRows;
+    int64_t max_bytes = kPreviewByteCap;
+    bool trace = true;
+};
+
+struct PreviewRowT {
+    int32_t line = 0;    // 1-based line number in the file
+    std::string input;   // the line as the run reads it, without its line break
+    std::string output;  // what the run writes for it
+    // The steps of the template's tags for this line (none without a template).
+    tmpl::CollectingTrace trace;
+};
+
+struct PreviewT {
+    std::vector<PreviewRowT> rows;
+    bool ok = false;      // the file was read (rows may still be empty)
+    bool copies = false;  // the settings copy files unchanged
+    bool capped = false;  // the byte cap ended the read before the end of the file
+    int64_t bytes_read = 0;
+    // One line for the panel: why nothing shows, or a note about what shows.
+    std::string message;
+};
+
+// The preview of the first selected lines of the request's file. Never throws; a file that cannot
+// be read gives no rows and a message naming the file and the reason.
+PreviewT BuildPreview(const PreviewRequestT& request);
+
+}  // namespace rowsmith::gui

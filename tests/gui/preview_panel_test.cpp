@@ -1,0 +1,235 @@
+#include "gui/preview_panel.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "gui/easy_grid.h"
+#include "gui/g_panel.h"
+#include "gui/grad_btn.h"
+#include "gui/main_window.h"
+
+namespace rowsmith::gui {
+namespace {
+
+void WriteAll(const QString& path, const std::string& bytes) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes.data(), static_cast<qint64>(bytes.size()));
+}
+
+std::string ReadAll(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return "<missing>";
+    return f.readAll().toStdString();
+}
+
+class SilentView final : public text::GaugeView {
+  public:
+    void Repaint(const text::GaugePaint&) override {}
+};
+class SilentViews final : public text::GaugeViewFactory {
+  public:
+    std::unique_ptr<text::GaugeView> CreateGaugeView() override { return std::make_unique<SilentView>(); }
+};
+
+// A window over a source folder with two files, populated.
+struct Window {
+    QTemporaryDir tmp;
+    QString source, destination;
+    SilentViews views;
+    std::unique_ptr<TForm1> form;
+
+    Window() {
+        source = tmp.path() + "/in";
+        destination = tmp.path() + "/out";
+        WriteAll(source + "/a.txt", "one\r\ntwo\r\nthree\r\n");
+        WriteAll(source + "/b.txt", "alpha\r\nbeta");
+        form = std::make_unique<TForm1>(
+            std::vector<std::string>{source.toStdString(), destination.toStdString()});
+        form->SetGaugeViews(&views);
+        form->resize(1100, 760);
+        form->show();
+        QTest::mouseClick(form->Button1, Qt::LeftButton);
+        Settled();
+    }
+    // Waits for the debounced refresh a change scheduled.
+    void Settled() {
+        if (form->Preview->Pending()) {
+            QSignalSpy refreshed(form->Preview, &TPreviewPanel::Refreshed);
+            ASSERT_TRUE(refreshed.wait(2000));
+        }
+        QApplication::processEvents();
+    }
+    std::vector<std::string> Column(int column) const {
+        std::vector<std::string> out;
+        QTableWidget* t = form->Preview->Table();
+        for (int r = 0; r < t->rowCount(); ++r) out.push_back(t->item(r, column)->text().toStdString());
+        return out;
+    }
+    std::string Message() const { return form->Preview->MessageLabel()->text().toStdString(); }
+};
+
+using Texts = std::vector<std::string>;
+
+TEST(PreviewPanel, IsAManagedCollapsiblePanelOfTheWindow) {
+    Window w;
+    TForm1& f = *w.form;
+    TeasyPanel& layout = f.WindowLayout();
+    const int slot = SlotOfPanel(layout, f.Panel8);
+    ASSERT_GE(slot, 0);
+    EXPECT_EQ(f.Panel8->Caption(), QStringLiteral("Preview"));
+    EXPECT_NE(layout.OrderText.find(static_cast<char>('0' + slot)), std::string::npos);
+    EXPECT_TRUE(f.Panel8->isVisible());
+    // It takes the rest of the settings' column, below "Start", and fills its panel below the title.
+    EXPECT_EQ(f.Panel8->x(), f.Panel1->x());
+    EXPECT_GT(f.Panel8->y(), f.Panel4->y());
+    EXPECT_GT(f.Preview->height(), 50);
+    EXPECT_LE(f.Preview->mapTo(&f, QPoint(0, f.Preview->height())).y(), f.Panel8->geometry().bottom() + 1);
+    const int open_height = f.Panel8->height();
+    Collapse(layout, slot, true);
+    EXPECT_LT(f.Panel8->height(), open_height);
+    Restore(layout, slot, true);
+    EXPECT_EQ(f.Panel8->height(), open_height);
+}
+
+TEST(PreviewPanel, ShowsTheFirstFileAndFollowsTypingOnceItPauses) {
+    Window w;
+    TForm1& f = *w.form;
+    // Neither option: the file as it is copied.
+    EXPECT_EQ(w.Column(0), (Texts{"1", "2", "3"}));
+    EXPECT_EQ(w.Column(1), (Texts{"one", "two", "three"}));
+    EXPECT_EQ(w.Column(2), (Texts{"one\\r\\n", "two\\r\\n", "three\\r\\n"}));
+    EXPECT_NE(w.Message().find("copied unchanged"), std::string::npos) << w.Message();
+
+    f.CheckBox2->setChecked(true);
+    f.Edit3->clear();
+    w.Settled();
+    QSignalSpy refreshed(f.Preview, &TPreviewPanel::Refreshed);
+    QTest::keyClicks(f.Edit3, QStringLiteral("[{{line|caseupper}}]{{crlf}}"));
+    // Typing refreshes nothing yet; one refresh follows the pause.
+    EXPECT_EQ(refreshed.count(), 0);
+    EXPECT_TRUE(f.Preview->Pending());
+    ASSERT_TRUE(refreshed.wait(2000));
+    QTest::qWait(TPreviewPanel::kDebounceMs + 50);
+    EXPECT_EQ(refreshed.count(), 1);
+    EXPECT_EQ(w.Column(1), (Texts{"one", "two", "three"}));
+    EXPECT_EQ(w.Column(2), (Texts{"[ONE]\\r\\n", "[TWO]\\r\\n", "[THREE]\\r\\n"}));
+    // The tooltip of a line carries its trace.
+    const QString tip = f.Preview->Table()->item(1, 2)->toolTip();
+    EXPECT_TRUE(tip.contains(QStringLiteral("Trace:"))) << tip.toStdString();
+    EXPECT_TRUE(tip.contains(QStringLiteral("caseupper"))) << tip.toStdString();
+    EXPECT_TRUE(tip.contains(QStringLiteral("TWO"))) << tip.toStdString();
+}
+
+TEST(PreviewPanel, TheIntervalAppliesAndTheSelectedFileIsShown) {
+    Window w;
+    TForm1& f = *w.form;
+    f.CheckBox1->setChecked(true);
+    f.Edit4->setText(QStringLiteral("-1;1"));
+    w.Settled();
+    EXPECT_EQ(w.Column(0), (Texts{"3", "1"}));
+    EXPECT_EQ(w.Column(2), (Texts{"three\\r\\n", "one\\r\\n"}));
+    // Unchecking the box greys the interval: the run, and so the preview, ignore it.
+    f.CheckBox1->setChecked(false);
+    w.Settled();
+    EXPECT_EQ(w.Column(0), (Texts{"1", "2", "3"}));
+    f.CheckBox1->setChecked(true);
+    w.Settled();
+
+    // The second file, selected in the grid: its last line has no line break in the source.
+    GridControl* grid = f.AdvStringGrid1;
+    grid->setCurrentIndex(grid->model()->index(1, 1));
+    w.Settled();
+    EXPECT_EQ(w.Column(1), (Texts{"beta", "alpha"}));
+    EXPECT_EQ(w.Column(2), (Texts{"beta\\r\\n", "alpha\\r\\n"}));
+    EXPECT_NE(w.Message().find("b.txt"), std::string::npos) << w.Message();
+}
+
+TEST(PreviewPanel, ACountingTemplateInThePreviewLeavesTheRunsCounterAlone) {
+    Window w;
+    TForm1& f = *w.form;
+    f.CheckBox2->setChecked(true);
+    f.Edit3->setText(QStringLiteral("{{|inc:n}}{{n}} {{line}}{{crlf}}"));
+    w.Settled();
+    EXPECT_EQ(w.Column(2), (Texts{"1 one\\r\\n", "2 two\\r\\n", "3 three\\r\\n"}));
+    // Previewing again counts from 1 again.
+    f.Preview->RefreshNow();
+    EXPECT_EQ(w.Column(2), (Texts{"1 one\\r\\n", "2 two\\r\\n", "3 three\\r\\n"}));
+    EXPECT_EQ(tmpl::GetVariableValue(f.Template().Context, "n"), "");
+
+    QTest::mouseClick(f.GradBtn1, Qt::LeftButton);
+    QApplication::processEvents();
+    EXPECT_EQ(ReadAll(w.destination + "/a.txt"), "1 one\r\n2 two\r\n3 three\r\n");
+    EXPECT_EQ(ReadAll(w.destination + "/b.txt"), "4 alpha\r\n5 beta\r\n");
+    // After the run the preview still starts from 1, while the run's counter carries on.
+    f.Preview->RefreshNow();
+    EXPECT_EQ(w.Column(2).front(), "1 one\\r\\n");
+    EXPECT_EQ(tmpl::GetVariableValue(f.Template().Context, "n"), "5");
+}
+
+TEST(PreviewPanel, ProblemsShowInThePanelNotInADialog) {
+    QTemporaryDir tmp;
+    TForm1 f({});
+    f.show();
+    f.Preview->RefreshNow();
+    EXPECT_EQ(f.Preview->Table()->rowCount(), 0);
+    EXPECT_NE(f.Preview->MessageLabel()->text().indexOf(QStringLiteral("populate the file list")), -1);
+
+    Window w;
+    QFile::remove(w.source + "/a.txt");
+    w.form->Preview->RefreshNow();
+    EXPECT_EQ(w.form->Preview->Table()->rowCount(), 0);
+    EXPECT_NE(w.Message().find("Cannot read " + (w.source + "/a.txt").toStdString()), std::string::npos)
+        << w.Message();
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+TEST(TPreviewPanel, FillsItsParentAndAsksItsSourceOnEveryRefresh) {
+    QTemporaryDir tmp;
+    WriteAll(tmp.path() + "/t.txt", std::string("tab\there\r\n"));
+    QWidget parent;
+    parent.resize(400, 300);
+    auto* panel = new TPreviewPanel(&parent);
+    parent.show();
+    EXPECT_EQ(panel->geometry(), QRect(4, 4, 392, 292));
+    parent.resize(500, 200);
+    QApplication::processEvents();
+    EXPECT_EQ(panel->geometry(), QRect(4, 4, 492, 192));
+
+    int asked = 0;
+    panel->SetRequestSource([&] {
+        ++asked;
+        PreviewRequestT r;
+        r.file = (tmp.path() + "/t.txt").toStdString();
+        r.settings.TemplateActive = true;
+        r.settings.TemplateText = "{{line}}";
+        return r;
+    });
+    panel->Schedule();
+    panel->Schedule();
+    EXPECT_EQ(asked, 0);
+    QSignalSpy refreshed(panel, &TPreviewPanel::Refreshed);
+    ASSERT_TRUE(refreshed.wait(2000));
+    EXPECT_EQ(asked, 1);
+    // Control characters are shown escaped.
+    EXPECT_EQ(panel->Table()->item(0, 1)->text(), QStringLiteral("tab\\there"));
+    EXPECT_EQ(panel->Shown().rows.at(0).output, "tab\there");
+}
+
+}  // namespace
+}  // namespace rowsmith::gui
