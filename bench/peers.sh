@@ -3,7 +3,7 @@
 # same run, and prints one table: the median of RUNS runs per side, the ratio Rowsmith/peer (below 1
 # means Rowsmith is faster), the target and whether it is met; then the peak memory figures.
 #   bench/peers.sh [DATA_DIR] [RUNS]     ROWSMITH_CLI=path picks the program to time, ONLY=regex the
-#                                        workloads (copy lines last upper ident count scan memory)
+#                                        workloads (copy lines last upper ident count scan progress memory)
 # The two sides run in turns (A B, B A, ...), so that a machine busy with something else slows both.
 # Output trees are deleted only after every timed run: creating thousands of files shortly after
 # deleting thousands is several times slower on ext4 without a journal (it passes over recently
@@ -14,9 +14,11 @@ data="${1:-${TMPDIR:-/tmp}/rowsmith-bench}"
 runs="${2:-5}"
 cli="${ROWSMITH_CLI:-$here/build/src/cli/rowsmith-cli}"
 if [ ! -x "$cli" ]; then
-  cmake -S "$here" -B "$here/build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+  # Configure only a fresh folder (an existing one keeps its options), and build only the program.
+  [ -f "$here/build/build.ninja" ] || cmake -S "$here" -B "$here/build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
   ninja -C "$here/build" -j2 rowsmith-cli >/dev/null
 fi
+[ -x "$cli" ] || { echo "peers.sh: no program at $cli" >&2; exit 1; }
 # Bytes, not characters, on both sides (Rowsmith's case tables are ASCII-only under UTF-8 locales too).
 export LC_ALL=C
 # The fastest awk at hand is the peer.
@@ -27,7 +29,13 @@ work="$data/work"
 if [ -e "$work" ]; then
   # Left over from an interrupted run: delete it, then let the file system forget the freed inodes.
   rm -rf "$work"
-  sleep 65
+  date +%s > "$data/deleted.at"
+fi
+# The same holds for the trees the previous run deleted at its end: runs back to back (before and
+# after a change) would otherwise time the second one against a file system still busy with them.
+if [ -f "$data/deleted.at" ]; then
+  wait_s=$((65 - ($(date +%s) - $(cat "$data/deleted.at"))))
+  if [ "$wait_s" -gt 0 ]; then echo "waiting ${wait_s}s for the file system to settle after the last deletion" >&2; sleep "$wait_s"; fi
 fi
 mkdir -p "$work"
 
@@ -77,6 +85,10 @@ pair() {
       ta+=("$(run_once "$na" "$i" bash -c "$ca" _ "{OUT}" "{OUTFILE}")")
     fi
   done
+  local v
+  for v in "${ta[@]}" "${tb[@]}"; do
+    [[ "$v" =~ ^[0-9]+$ ]] || { echo "peers.sh: a timed run of $na / $nb failed" >&2; exit 1; }
+  done
   ma=$(printf '%s\n' "${ta[@]}" | median)
   mb=$(printf '%s\n' "${tb[@]}" | median)
 }
@@ -97,16 +109,16 @@ fi
 
 if want lines; then
 pair lines_rs lines_awk "\"$cli\" run tree \"\$1\" --levels 3 --masks '*' --interval 3-10 $q" \
-  "mirror_dirs \"\$1\" && find tree -type f | sort | xargs $awk_bin -v lo=3 -v hi=10 -v dest=\"\$1\" '$awk_lines'"
+  "mirror_dirs \"\$1\" && find tree -type f | sort | xargs -s 2000000 $awk_bin -v lo=3 -v hi=10 -v dest=\"\$1\" '$awk_lines'"
 row "lines 3-10 of every file into a mirror tree" "$ma" "$mb" 0.8 "one $awk_bin"
 fi
 
 if want last; then
 pair last_rs last_awk "\"$cli\" run tree \"\$1\" --levels 3 --masks '*' --interval -1 $q" \
-  "mirror_dirs \"\$1\" && find tree -type f | sort | xargs $awk_bin -v dest=\"\$1\" '$awk_last'"
+  "mirror_dirs \"\$1\" && find tree -type f | sort | xargs -s 2000000 $awk_bin -v dest=\"\$1\" '$awk_last'"
 r_awk=$ma p_awk=$mb
 pair last_rs2 last_perl "\"$cli\" run tree \"\$1\" --levels 3 --masks '*' --interval -1 $q" \
-  "mirror_dirs \"\$1\" && find tree -type f | sort | DEST=\"\$1\" xargs perl -e '$perl_last'"
+  "mirror_dirs \"\$1\" && find tree -type f | sort | DEST=\"\$1\" xargs -s 2000000 perl -e '$perl_last'"
 if [ "$p_awk" -le "$mb" ]; then row "last line of each file into a mirror tree" "$r_awk" "$p_awk" 0.8 "one $awk_bin";
 else row "last line of each file into a mirror tree" "$ma" "$mb" 0.8 "one perl"; fi
 fi
@@ -136,16 +148,27 @@ pair scan_rs scan_find "\"$cli\" list scan --levels 3 --masks '*.txt' --columns 
 row "scan 100,000 files, mask *.txt, depth 3 (facts)" "$ma" "$mb" 2.0 "find"
 fi
 
+mkdir -p "$work/bigsrc"
+ln -f big.txt "$work/bigsrc/big.txt" 2>/dev/null || cp big.txt "$work/bigsrc/big.txt"
+
+if want progress && command -v script >/dev/null 2>&1; then
+# The same rewrite with the terminal progress line on (script gives it a terminal for stderr) and
+# with stderr piped (no view); the ratio is the cost of the progress machinery.
+pair prog_term prog_pipe \
+  "script -q -c \"'$cli' run '$work/bigsrc' \\\"\$1\\\" --masks '*' --interval 1- >/dev/null\" /dev/null >/dev/null" \
+  "\"$cli\" run \"$work/bigsrc\" \"\$1\" --masks '*' --interval 1- 2>&1 | cat >/dev/null"
+row "progress view on a 200 MB rewrite (vs piped)" "$ma" "$mb" 1.02 "piped, no view"
+fi
+
 if want memory && [ -x /usr/bin/time ]; then
   big_mb=$(($(stat -c %s big.txt) / 1048576))
   limit=$((big_mb * 3 / 2 + 50))
   peak() { /usr/bin/time -v "$@" 2>&1 >/dev/null | awk '/Maximum resident/ { print int($NF / 1024) }'; }
   mem_row() { awk -v n="$1" -v m="$2" -v l="$3" 'BEGIN { printf "peak memory, %-47s %5d MB   limit %4d MB (%s)\n", n, m, l, m <= l ? "ok" : "MISSED" }'; }
   mem_row "upper-case rewrite of the $big_mb MB file" "$(peak "$cli" expand --template '{{line|caseupper}}{{crlf}}' big.txt)" "$limit"
-  mkdir -p "$work/bigsrc"
-  ln -f big.txt "$work/bigsrc/big.txt" 2>/dev/null || cp big.txt "$work/bigsrc/big.txt"
   mem_row "run --interval 1- over it (streamed)" "$(peak "$cli" run "$work/bigsrc" "$work/bigout1" --masks '*' --interval 1- --quiet)" "$limit"
   mem_row "run --interval -1 over it (line buffer)" "$(peak "$cli" run "$work/bigsrc" "$work/bigout2" --masks '*' --interval -1 --quiet)" "$limit"
   mem_row "list of the 100,000-file tree" "$(peak "$cli" list scan --levels 3 --masks '*')" 150
 fi
 rm -rf "$work"
+date +%s > "$data/deleted.at"

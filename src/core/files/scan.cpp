@@ -144,9 +144,11 @@ void FillNameCells(tables::ArrayOfFiles& table, tables::DataRecT& row, std::stri
     table.SetCellOf(row, tables::kCodeFilenameName, base);
     table.SetCellOf(row, tables::kCodeFilenameExt, ext);
     table.SetCellOf(row, tables::kCodeSeparator, ".");
-    table.SetCellOf(row, tables::kCodeFilenameLower, text::LowerCase(name));
-    table.SetCellOf(row, tables::kCodeNameLower, text::LowerCase(base));
-    table.SetCellOf(row, tables::kCodeExtLower, text::LowerCase(ext));
+    // Case tables map byte by byte, so the lower-case name holds the lower-case parts at the same places.
+    const std::string lower = text::LowerCase(name);
+    table.SetCellOf(row, tables::kCodeFilenameLower, lower);
+    table.SetCellOf(row, tables::kCodeNameLower, std::string_view(lower).substr(0, base.size()));
+    table.SetCellOf(row, tables::kCodeExtLower, std::string_view(lower).substr(name.size() - ext.size()));
 }
 
 namespace {
@@ -174,7 +176,11 @@ struct Populator {
     double share = 100;
     int entry_index = 0;  // 0-based
 
+    // With nothing to show and nobody listening, the progress texts are not built at all.
+    bool Silent() const { return !gauge.views && !table.ProgressCallback; }
+
     void Report(std::string_view folder, std::string_view name, double within) {
+        if (Silent()) return;
         // Building the full path costs little next to the folder listing; the record decides whether to show it.
         std::string full(folder);
         if (!full.empty() && full.back() != '/') full += '/';
@@ -183,6 +189,7 @@ struct Populator {
     }
 
     void Report(std::string_view full, double within) {
+        if (Silent()) return;
         const int pct = static_cast<int>(std::trunc(entry_index * share + share * within / 100.0));
         std::string caption = caption_head;
         caption += std::to_string(table.RowCount + 1);
@@ -210,7 +217,7 @@ struct Populator {
             if (got) SetFacts(row, f);
         }
         FillNameCells(table, row, folder, name);
-        Report(table.StoredText(row, tables::kCodeFullPath), within);
+        if (!Silent()) Report(table.StoredText(row, tables::kCodeFullPath), within);
         if (!list_file.empty()) table.SetCellOf(row, tables::kCodeListFile, list_file);
         if (!mask.empty()) table.SetCellOf(row, tables::kCodeMask, mask);
         const bool folder_row = row.Extra && (row.Extra->Facts.Attributes & fs::kAttrFolder);
@@ -275,7 +282,7 @@ struct Populator {
             walk.Start(folder, mask.empty() ? "*.*" : mask, depth >= 0 ? depth : table.SubfolderLevels, 63);
             while (walk.NextItem()) {
                 const FoundItem& item = walk.CurrentItem;
-                const std::string item_folder = walk.Folder;
+                const std::string& item_folder = walk.Folder;
                 if (list_file) {
                     // Only regular files are list files: a pipe or a device would block the scan.
                     const std::string path = Join(item_folder, item.Name);

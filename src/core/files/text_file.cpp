@@ -137,6 +137,22 @@ bool CreateTemporaryFor(fs::File& file, const std::string& destination, uint8_t 
     return file.CreateTemporary(folder, temp);
 }
 
+// Opens the file that receives the output. A destination that is not there yet (a new file, or the
+// free name that rename mode chose) is created in place, exclusively, so that nothing can be replaced
+// and the commit needs no rename: that rename and the extra folder entry cost as much as writing a
+// small file. A failed write deletes the file again, so the destination keeps having nothing. An
+// existing file that is to be replaced, or a name taken meanwhile, goes the temporary file's way.
+bool CreateOutputFor(fs::File& file, const std::string& destination, uint8_t flags, bool replaces,
+                     std::string& path, bool& direct, uint16_t& status) {
+    direct = false;
+    if (!replaces && file.CreateNew(destination)) {
+        path = destination;
+        direct = true;
+        return true;
+    }
+    return CreateTemporaryFor(file, destination, flags, path, status);
+}
+
 }  // namespace
 
 uint16_t PrepareDestination(std::string& path, uint8_t flags) { return Prepare(path, flags, nullptr, false); }
@@ -192,7 +208,8 @@ uint16_t CopyFile(std::string_view source, std::string_view destination, uint8_t
 
     fs::File out;
     std::string temp;
-    if (!CreateTemporaryFor(out, dest, flags, temp, status)) {
+    bool direct = false;
+    if (!CreateOutputFor(out, dest, flags, (status & kStatusDeleted) != 0, temp, direct, status)) {
         if (written) *written = dest;
         return status | kStatusError;
     }
@@ -202,7 +219,7 @@ uint16_t CopyFile(std::string_view source, std::string_view destination, uint8_t
     if (ok) ok = out.SetTimes(src_facts.access_ns, src_facts.write_ns);
     ok = out.Close() && ok;
     in.Close();
-    if (ok) {
+    if (ok && !direct) {
         ok = Commit(temp, dest, flags, std::string());
         if (written) *written = dest;
     }
@@ -323,7 +340,8 @@ void TReadTextFile::Account(std::string_view line, int64_t terminator) {
     Remaining = FileSize - BytesConsumed;
     ++LinesRead;
     Percent = FileSize > 0 ? static_cast<double>(BytesConsumed) / static_cast<double>(FileSize) * 100.0 : 0;
-    Progress.Update(caption_, line.substr(0, 100), static_cast<int32_t>(Percent));
+    // A record without a view shows nothing, whatever it is fed; feeding it costs a clock read a line.
+    if (Progress.views) Progress.Update(caption_, line.substr(0, 100), static_cast<int32_t>(Percent));
 }
 
 bool TReadTextFile::ReadLineView(std::string_view& line) {
@@ -402,7 +420,8 @@ bool TWriteTextFile::OpenImpl(std::string_view path, uint8_t flags, const fs::Pa
     failed_ = false;
     flags_ = flags;
     buffer_.clear();
-    if (!CreateTemporaryFor(file_, p, flags, temp_path_, PrepareStatus)) {
+    if (!CreateOutputFor(file_, p, flags, (PrepareStatus & kStatusDeleted) != 0, temp_path_, direct_,
+                         PrepareStatus)) {
         LastIOStatus = IoStatus(file_.Error());
         temp_path_.clear();
         return false;
@@ -482,6 +501,12 @@ bool TWriteTextFile::Close() {
         if (LastIOStatus == 0) LastIOStatus = IoStatus(file_.Error() ? file_.Error() : EIO);
         Discard();
         return false;
+    }
+    if (direct_) {
+        // Written in place: it is complete now.
+        temp_path_.clear();
+        LastIOStatus = 0;
+        return true;
     }
     // The permission bits of the file being replaced carry over; a destination that did not exist when
     // the file was opened needs no look.

@@ -135,7 +135,8 @@ private:
     bool Flush();
 
     fs::File file_;
-    std::string temp_path_;
+    std::string temp_path_;  // what a discard deletes: the temporary file, or the new file written in place
+    bool direct_ = false;    // written in place (the destination did not exist)
     std::string buffer_;
     uint8_t flags_ = 0;
     bool failed_ = false;

@@ -268,7 +268,14 @@ const CharSet& TrimSet() {
 }
 
 void Trim(ModifierCall& call) {
-    call.Value() = text::TrimRightOfSet(TrimSet(), text::TrimLeftOfSet(TrimSet(), call.Value()));
+    // In place: a line that is trimmed on every row should not cost two new texts.
+    std::string& v = call.Value();
+    std::size_t end = v.size();
+    while (end > 0 && static_cast<unsigned char>(v[end - 1]) <= 32) --end;
+    std::size_t start = 0;
+    while (start < end && static_cast<unsigned char>(v[start]) <= 32) ++start;
+    v.erase(end);
+    v.erase(0, start);
 }
 
 void TrimLeft(ModifierCall& call) {

@@ -1,6 +1,7 @@
 // Modifiers for numbers and counters: arithmetic on the value, rounding and number tests, padding,
 // counters kept in variables, and counting over the rows of the context's string table.
 
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -47,6 +48,36 @@ int64_t RoundHalfEven(double x) {
     return SaturatingTrunc(r);
 }
 
+// text::ReadInt of the texts counters hold (decimal digits, perhaps after a "-"), read directly;
+// anything else takes the general reading, which goes through a floating-point conversion.
+int32_t ReadCounterInt(std::string_view s) {
+    const std::size_t first = (!s.empty() && s[0] == '-') ? 1 : 0;
+    const std::size_t digits = s.size() - first;
+    if (digits == 0 || digits > 15) return text::ReadInt(s);
+    int64_t v = 0;
+    for (std::size_t i = first; i < s.size(); ++i) {
+        const unsigned d = static_cast<unsigned char>(s[i]) - static_cast<unsigned>('0');
+        if (d > 9) return text::ReadInt(s);
+        v = v * 10 + d;
+    }
+    if (first) v = -v;
+    if (v < std::numeric_limits<int32_t>::min() || v > std::numeric_limits<int32_t>::max()) return 0;
+    return static_cast<int32_t>(v);
+}
+
+// text::LeadingZeros(n, width, "0") written into out without intermediate texts.
+void AssignLeadingZeros(std::string& out, int64_t n, int64_t width) {
+    char buf[24];
+    const auto res = std::to_chars(buf, buf + sizeof buf, n);
+    const std::size_t sign = n < 0 ? 1 : 0;
+    const std::size_t digits = static_cast<std::size_t>(res.ptr - buf) - sign;
+    const int64_t room = width - static_cast<int64_t>(sign);
+    const std::size_t zeros = room > static_cast<int64_t>(digits) ? static_cast<std::size_t>(room) - digits : 0;
+    out.assign(sign + zeros, '0');
+    if (sign) out[0] = '-';
+    out.append(buf + sign, digits);
+}
+
 // --- Counters in variables ---
 
 // "dec" adds as well: a negative step counts down.
@@ -56,7 +87,7 @@ void Increment(ModifierCall& c) {
     const std::string name = c.Text(1);
     if (name.empty() || name.front() == '|') return;
     const std::string current = ExpandTemplate(WrapInDelimiters(context, name), context, c.EvaluateNested());
-    const int64_t sum = int64_t{text::ReadInt(current)} + text::ReadInt(c.TextOr(2, "1"));
+    const int64_t sum = int64_t{ReadCounterInt(current)} + ReadCounterInt(c.TextOr(2, "1"));
     SetVariable(context, name, text::IntText(sum));
 }
 
@@ -130,7 +161,7 @@ void LeadingZero(ModifierCall& c) {
         value.clear();
         return;
     }
-    value = text::LeadingZeros(text::ReadInt(value), width, "0");
+    AssignLeadingZeros(value, ReadCounterInt(value), width);
 }
 
 void LengthOfText(ModifierCall& c) {
