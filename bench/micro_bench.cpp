@@ -107,6 +107,7 @@ void BM_ExpandTemplate(benchmark::State& state, const char* templ) {
 }
 BENCHMARK_CAPTURE(BM_ExpandTemplate, default_template, "{{originalline}}{{crlf}}");
 BENCHMARK_CAPTURE(BM_ExpandTemplate, trim_caseupper, "{{line|trim|caseupper}}{{crlf}}");
+BENCHMARK_CAPTURE(BM_ExpandTemplate, caseupper, "{{line|caseupper}}{{crlf}}");
 BENCHMARK_CAPTURE(BM_ExpandTemplate, copyuntil, "{{line|copyuntil:{{|:,}}}}{{crlf}}");
 BENCHMARK_CAPTURE(BM_ExpandTemplate, item, "{{line|item:2,;}}{{crlf}}");
 BENCHMARK_CAPTURE(BM_ExpandTemplate, replace, "{{line|replace:a,b}}{{crlf}}");

@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <functional>
+#include <streambuf>
 #include <cstdio>
 #include <sstream>
 #include <string>
@@ -46,6 +48,79 @@ CliResult Cli(std::vector<std::string> args) {
     r.err = err.str();
     return r;
 }
+
+// Standard output that calls `on_line` with every complete line as the command writes it: lets a test
+// change the tree while the run is on its way (after a file was reported, before the next one).
+class WatchedOutput : public std::streambuf {
+  public:
+    explicit WatchedOutput(std::function<void(const std::string&)> on_line) : on_line_(std::move(on_line)) {}
+    std::string text;
+
+  protected:
+    int_type overflow(int_type c) override {
+        if (c != traits_type::eof()) Put(static_cast<char>(c));
+        return traits_type::not_eof(c);
+    }
+    std::streamsize xsputn(const char* s, std::streamsize n) override {
+        for (std::streamsize i = 0; i < n; ++i) Put(s[i]);
+        return n;
+    }
+
+  private:
+    void Put(char c) {
+        text += c;
+        if (c != '\n') {
+            line_ += c;
+            return;
+        }
+        on_line_(line_);
+        line_.clear();
+    }
+    std::function<void(const std::string&)> on_line_;
+    std::string line_;
+};
+
+CliResult CliWatched(std::vector<std::string> args, std::function<void(const std::string&)> on_line) {
+    args.insert(args.begin(), "rowsmith-cli");
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    std::istringstream in;
+    WatchedOutput watched(std::move(on_line));
+    std::ostream out(&watched);
+    std::ostringstream err;
+    CliResult r;
+    r.code = Main(static_cast<int>(args.size()), argv.data(), in, out, err);
+    r.out = watched.text;
+    r.err = err.str();
+    return r;
+}
+
+// A run in a child process as an ordinary user, its result handed back whole: the exit status, and
+// stdout and stderr in `output` split by a byte no message holds.
+testing::CapturedChild CliAsOrdinaryUser(const std::vector<std::string>& args) {
+    return testing::RunCapturedInChild(
+        [&](std::string& output) {
+            const CliResult r = Cli(args);
+            output = r.out + '\x01' + r.err;
+            return r.code;
+        },
+        true);
+}
+
+CliResult Unpack(const testing::CapturedChild& child) {
+    CliResult r;
+    r.code = child.code;
+    const std::size_t cut = child.output.find('\x01');
+    r.out = child.output.substr(0, cut);
+    r.err = cut == std::string::npos ? "" : child.output.substr(cut + 1);
+    return r;
+}
+
+#define SKIP_WITHOUT_ORDINARY_USER(child)                                                         \
+    if ((child).code == testing::kCannotDropRoot)                                                \
+    GTEST_SKIP() << "the tests run as root and cannot switch to an ordinary user, so permissions " \
+                    "do not apply"
 
 std::string LastLine(const std::string& s) {
     std::string last;
@@ -315,7 +390,14 @@ TEST_F(CliFaults, TemplateBombsEndWithinASecond) {
         std::string templ;
         std::string expected;
     };
+    std::string open100k, close100k;
+    for (int i = 0; i < 100000; ++i) {
+        open100k += "{{";
+        close100k += "}}";
+    }
     const std::vector<Case> cases = {
+        // 100,000 nested tags: the name beyond the nesting bound is empty.
+        {open100k + "x" + close100k + "{{line}}{{crlf}}", "1\r\n2\r\n3\r\n"},
         {"{{|:x|multiply:999999999}}{{line}}{{crlf}}", "1\r\n2\r\n3\r\n"},
         {"{{|:{{|:x|multiply:100000}}|multiply:100000}}{{line}}{{crlf}}", "1\r\n2\r\n3\r\n"},
         {"{{|deff:x,{{x}}}}{{x}}{{line}}{{crlf}}", "1\r\n2\r\n3\r\n"},
@@ -327,10 +409,199 @@ TEST_F(CliFaults, TemplateBombsEndWithinASecond) {
             if (r.code != 0 || LastLine(r.err) != "0 copied, 1 rewritten, 0 skipped") return 1;
             return ReadFile(dst + "/three.txt") == c.expected ? 0 : 2;
         });
-        EXPECT_EQ(u.code, 0) << c.templ;
+        const std::string what = c.templ.substr(0, 60);
+        EXPECT_EQ(u.code, 0) << what;
         // Three lines, each within a second.
-        EXPECT_LT(u.cpu_seconds, 3.0 * testing::SlowBuildFactor()) << c.templ;
-        EXPECT_LT(u.max_rss_bytes, int64_t{512} << 20) << c.templ;
+        EXPECT_LT(u.cpu_seconds, 3.0 * testing::SlowBuildFactor()) << what;
+        EXPECT_LT(u.max_rss_bytes, int64_t{512} << 20) << what;
+    }
+}
+
+// ---------------------------------------------------------------- permissions, vanishing sources, links
+
+// "1 copied, 0 rewritten, 2 skipped" or "0 copied, 1 rewritten, 2 skipped", as the mode has it.
+std::string Summary(const std::vector<std::string>& mode, int done, int skipped) {
+    const std::string d = std::to_string(done);
+    return (mode.empty() ? d + " copied, 0 rewritten, " : "0 copied, " + d + " rewritten, ") +
+           std::to_string(skipped) + " skipped";
+}
+
+TEST_F(CliFaults, UnreadableSourcesAreNamed) {
+    WriteFile(src + "/a.txt", "secret\r\n");
+    WriteFile(src + "/b.txt", "b\r\n");
+    WriteFile(dst + "/a.txt", "old a");
+    ASSERT_EQ(chmod((src + "/a.txt").c_str(), 0), 0);
+    WriteFile(dir / "closed/x.txt", "x\r\n");
+    ASSERT_EQ(chmod((dir / "closed").c_str(), 0311), 0);  // may be entered, not listed
+    testing::OpenForOrdinaryUser(dir.path());
+    testing::OpenForOrdinaryUser(dst);
+    for (const auto& mode : kModes) {
+        const std::string what = mode.empty() ? "copy" : mode[0];
+        const Snapshot before = TreeSnapshot(dir.path());
+        const CliResult r = Unpack(CliAsOrdinaryUser(With({"run", src, dst}, mode)));
+        SKIP_WITHOUT_ORDINARY_USER(r);
+        EXPECT_EQ(r.code, 2) << what << "\n" << r.err;
+        EXPECT_EQ(r.out, dst + "/b.txt\n") << what;
+        EXPECT_EQ(r.err, "rowsmith-cli: skipped '" + src + "/a.txt': the source cannot be read: Permission denied\n" +
+                             Summary(mode, 1, 1) + "\n")
+            << what;
+        Snapshot expected = before;
+        expected["dst/b.txt"] = before.at("src/b.txt");
+        EXPECT_EQ(TreeSnapshot(dir.path()), expected) << what;
+        unlink((dst + "/b.txt").c_str());
+
+        // A source folder that cannot be listed is a usage error: nothing is written.
+        const CliResult closed = Unpack(CliAsOrdinaryUser(With({"run", dir / "closed", dst}, mode)));
+        EXPECT_EQ(closed.code, 1) << what;
+        EXPECT_EQ(closed.err, "rowsmith-cli: the source folder '" + dir / "closed" +
+                                  "' cannot be read: Permission denied\n")
+            << what;
+        EXPECT_EQ(closed.out, "") << what;
+        EXPECT_EQ(TreeSnapshot(dir.path()), before) << what;
+    }
+}
+
+TEST_F(CliFaults, DestinationsThatMayNotBeWritten) {
+    WriteFile(src + "/a.txt", "a\r\n");
+    WriteFile(src + "/r.txt", "r\r\n");
+    WriteFile(src + "/sub/b.txt", "b\r\n");
+    const std::string locked = dir / "locked", open = dir / "open";
+    WriteFile(locked + "/r.txt", "old r in a locked folder");
+    WriteFile(open + "/r.txt", "old read-only r");
+    testing::OpenForOrdinaryUser(dir.path());
+    testing::OpenForOrdinaryUser(open);
+    ASSERT_EQ(chmod(locked.c_str(), 0555), 0);
+    ASSERT_EQ(chmod((open + "/r.txt").c_str(), 0444), 0);
+    const Snapshot before = TreeSnapshot(dir.path());
+    const std::string replace = "the existing destination cannot be replaced (read-only, a folder, or the source itself)";
+    for (const auto& mode : kModes) {
+        const std::string what = mode.empty() ? "copy" : mode[0];
+        const std::string cannot_make =
+            mode.empty() ? "copy failed: Permission denied" : "the destination cannot be created: Permission denied";
+        const CliResult r = Unpack(CliAsOrdinaryUser(With({"run", src, locked, "--levels", "1"}, mode)));
+        SKIP_WITHOUT_ORDINARY_USER(r);
+        EXPECT_EQ(r.code, 2) << what;
+        EXPECT_EQ(r.out, "") << what;
+        EXPECT_EQ(r.err, "rowsmith-cli: skipped '" + src + "/a.txt': " + cannot_make + "\n" +
+                             "rowsmith-cli: skipped '" + src + "/r.txt': " + replace + "\n" +
+                             "rowsmith-cli: skipped '" + src +
+                             "/sub/b.txt': the destination folder cannot be created: Permission denied\n" +
+                             Summary(mode, 0, 3) + "\n")
+            << what;
+        EXPECT_EQ(TreeSnapshot(dir.path()), before) << what;
+
+        // The read-only file is kept; the other files are written beside it.
+        const CliResult ro = Unpack(CliAsOrdinaryUser(With({"run", src, open}, mode)));
+        EXPECT_EQ(ro.code, 2) << what;
+        EXPECT_EQ(ro.out, open + "/a.txt\n") << what;
+        EXPECT_EQ(ro.err, "rowsmith-cli: skipped '" + src + "/r.txt': " + replace + "\n" + Summary(mode, 1, 1) + "\n")
+            << what;
+        Snapshot expected = before;
+        expected["open/a.txt"] = before.at("src/a.txt");
+        EXPECT_EQ(TreeSnapshot(dir.path()), expected) << what;
+        unlink((open + "/a.txt").c_str());
+    }
+}
+
+TEST_F(CliFaults, SourcesThatVanishDuringTheRun) {
+    for (const char* n : {"a.txt", "b.txt", "c.txt"}) WriteFile(src + "/" + n, std::string(n) + "\r\n");
+    WriteFile(dst + "/b.txt", "old b");
+    for (const auto& mode : kModes) {
+        const std::string what = mode.empty() ? "copy" : mode[0];
+        WriteFile(src + "/b.txt", "b.txt\r\n");
+        const Snapshot before = TreeSnapshot(dir.path());
+        // b.txt goes as soon as a.txt is reported: after the list was made, before its turn.
+        const CliResult r = CliWatched(With({"run", src, dst}, mode), [&](const std::string& line) {
+            if (line == dst + "/a.txt") unlink((src + "/b.txt").c_str());
+        });
+        EXPECT_EQ(r.code, 2) << what << "\n" << r.err;
+        EXPECT_EQ(r.out, dst + "/a.txt\n" + dst + "/c.txt\n") << what;
+        EXPECT_EQ(r.err, "rowsmith-cli: skipped '" + src + "/b.txt': the source file no longer exists\n" +
+                             Summary(mode, 2, 1) + "\n")
+            << what;
+        Snapshot expected = before;
+        expected.erase("src/b.txt");
+        expected["dst/a.txt"] = before.at("src/a.txt");
+        expected["dst/c.txt"] = before.at("src/c.txt");
+        EXPECT_EQ(TreeSnapshot(dir.path()), expected) << what;
+        unlink((dst + "/a.txt").c_str());
+        unlink((dst + "/c.txt").c_str());
+    }
+}
+
+TEST_F(CliFaults, FolderLinkLoopsEndAtOnce) {
+    WriteFile(src + "/a.txt", "a\r\n");
+    WriteFile(src + "/sub/b.txt", "b\r\n");
+    ASSERT_EQ(symlink(".", (src + "/self").c_str()), 0);
+    ASSERT_EQ(symlink("..", (src + "/sub/up").c_str()), 0);
+    ASSERT_EQ(symlink("ping", (src + "/pong").c_str()), 0);
+    ASSERT_EQ(symlink("pong", (src + "/ping").c_str()), 0);
+    const Snapshot source = TreeSnapshot(src);
+    for (const auto& mode : kModes) {
+        const std::string what = mode.empty() ? "copy" : mode[0];
+        testing::RemoveTreeContentsAt(dst);
+        const ChildUsage u = RunMeasuredInChild([&] {
+            const CliResult r = Cli(With({"run", src, dst, "--levels", "255"}, mode));
+            return r.code == 0 && r.err == Summary(mode, 2, 0) + "\n" ? 0 : 1;
+        });
+        EXPECT_EQ(u.code, 0) << what;
+        EXPECT_LT(u.cpu_seconds, 1.0 * testing::SlowBuildFactor()) << what;
+        // With "*" the links are listed: those to folders give empty folders, the loop is named.
+        testing::RemoveTreeContentsAt(dst);
+        const CliResult all = Cli(With({"run", src, dst, "--levels", "255", "--masks", "*"}, mode));
+        EXPECT_EQ(all.code, 2) << what;
+        EXPECT_EQ(all.out, dst + "/a.txt\n" + dst + "/sub/b.txt\n") << what;
+        EXPECT_EQ(all.err, "rowsmith-cli: skipped '" + src + "/ping': the source is not a readable file\n" +
+                               "rowsmith-cli: skipped '" + src + "/pong': the source is not a readable file\n" +
+                               Summary(mode, 2, 2) + ", 3 folders\n")
+            << what;
+        EXPECT_EQ(TreeSnapshot(dst), (Snapshot{{"a.txt", source.at("a.txt")},
+                                               {"self", "dir"},
+                                               {"sub", "dir"},
+                                               {"sub/b.txt", source.at("sub/b.txt")},
+                                               {"sub/up", "dir"}}))
+            << what;
+        EXPECT_EQ(TreeSnapshot(src), source) << what;
+    }
+}
+
+TEST_F(CliFaults, ADestinationLinkToTheSourceIsSkipped) {
+    WriteFile(src + "/a.txt", "a\r\n");
+    WriteFile(dir / "outside.txt", "outside");
+    ASSERT_EQ(mkdir(dst.c_str(), 0755), 0);
+    ASSERT_EQ(symlink((src + "/a.txt").c_str(), (dst + "/a.txt").c_str()), 0);
+    const Snapshot before = TreeSnapshot(dir.path());
+    for (const auto& mode : kModes) {
+        for (const char* how : {"--rename", "--quiet"}) {
+            const CliResult r = Cli(With({"run", src, dst, how}, mode));
+            const std::string what = (mode.empty() ? "copy " : mode[0] + " ") + how;
+            EXPECT_EQ(r.code, 2) << what;
+            EXPECT_EQ(r.out, "") << what;
+            EXPECT_EQ(r.err, "rowsmith-cli: skipped '" + src + "/a.txt': the destination is the source file itself\n" +
+                                 Summary(mode, 0, 1) + "\n")
+                << what;
+            EXPECT_EQ(TreeSnapshot(dir.path()), before) << what;
+        }
+    }
+}
+
+TEST_F(CliFaults, InterruptStopsAfterTheCurrentFile) {
+    for (const char* n : {"a.txt", "b.txt", "c.txt"}) WriteFile(src + "/" + n, std::string(n) + "\r\n");
+    WriteFile(dst + "/b.txt", "old b");
+    for (const auto& mode : kModes) {
+        const std::string what = mode.empty() ? "copy" : mode[0];
+        const Snapshot before = TreeSnapshot(dir.path());
+        // Ctrl+C as a.txt is reported.
+        const CliResult r = CliWatched(With({"run", src, dst}, mode), [&](const std::string& line) {
+            if (line == dst + "/a.txt") std::raise(SIGINT);
+        });
+        EXPECT_EQ(r.code, 2) << what << "\n" << r.err;
+        EXPECT_EQ(r.out, dst + "/a.txt\n") << what;
+        EXPECT_EQ(r.err, Summary(mode, 1, 0) + " (cancelled)\n") << what;
+        Snapshot expected = before;
+        expected["dst/a.txt"] = before.at("src/a.txt");
+        EXPECT_EQ(TreeSnapshot(dir.path()), expected) << what;
+        unlink((dst + "/a.txt").c_str());
     }
 }
 

@@ -54,7 +54,8 @@ std::map<std::string, std::string> TreeSnapshot(const std::string& root) {
     std::error_code ec;
     for (auto it = stdfs::recursive_directory_iterator(root, stdfs::directory_options::skip_permission_denied, ec);
          !ec && it != stdfs::recursive_directory_iterator(); it.increment(ec)) {
-        const std::string rel = stdfs::relative(it->path(), root, ec).string();
+        // Lexically: stdfs::relative resolves links, which would file a link under its target's name.
+        const std::string rel = it->path().lexically_relative(root).string();
         std::error_code ec2;
         if (it->is_symlink(ec2)) {
             out[rel] = "link:" + stdfs::read_symlink(it->path(), ec2).string();

@@ -1,6 +1,10 @@
 #include "run/processing_run.h"
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <stop_token>
+#include <thread>
 #include <cstring>
 #include <ctime>
 #include <unordered_set>
@@ -22,16 +26,33 @@ bool IsFolderRow(const tables::ArrayOfFiles& list, int32_t row) {
     return r && r->Extra && (r->Extra->Facts.Attributes & files::fs::kAttrFolder);
 }
 
+int64_t CoarseNowMs() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC_COARSE, &ts);
+    return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
 // The progress records read the clock at every update, which is once a line; their refresh interval
-// is a quarter of a second, so the coarse monotonic clock (a few milliseconds of resolution, no
-// hardware read) serves them at a fraction of the cost.
-class CoarseClock final : public text::GaugeClock {
+// is a quarter of a second. With a view, a helper thread reads the coarse monotonic clock every
+// 2 ms and the records read its last reading (one memory load a line instead of a clock call); the
+// readings lag by at most that step, less than the coarse clock's own resolution. Without a view
+// nothing reads the clock and no thread is started.
+class TickingClock final : public text::GaugeClock {
 public:
-    int64_t NowMs() override {
-        timespec ts{};
-        clock_gettime(CLOCK_MONOTONIC_COARSE, &ts);
-        return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+    explicit TickingClock(bool run) : now_(CoarseNowMs()) {
+        if (run)
+            ticker_ = std::jthread([this](std::stop_token stop) {
+                while (!stop.stop_requested()) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                    now_.store(CoarseNowMs(), std::memory_order_relaxed);
+                }
+            });
     }
+    int64_t NowMs() override { return ticker_.joinable() ? now_.load(std::memory_order_relaxed) : CoarseNowMs(); }
+
+private:
+    std::atomic<int64_t> now_;
+    std::jthread ticker_;
 };
 
 bool StopsTheRun(int error) { return error == ENOSPC || error == EDQUOT; }
@@ -89,7 +110,7 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
     };
     auto cancelled = [&] { return hooks.ShouldCancel && hooks.ShouldCancel(); };
 
-    CoarseClock coarse_clock;
+    TickingClock coarse_clock(hooks.Views != nullptr);
     text::TFormGauge copy_gauge;
     copy_gauge.views = hooks.Views;
     copy_gauge.clock = &coarse_clock;
@@ -110,24 +131,40 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
     files::TWriteTextFile writer;
     const bool copy_mode = CopiesFiles(settings);
     const bool use_template = settings.TemplateActive && !settings.TemplateText.empty();
-    const char* line_end = settings.UnixLineEnds ? "\n" : "\r\n";
+    const std::string_view line_end = settings.UnixLineEnds ? "\n" : "\r\n";  // no strlen a line
     std::string output, last_written;
     // One reader for every file, so that its buffer is made once.
     files::TReadTextFile reader;
     reader.UnixLineEnds = settings.UnixLineEnds;
     reader.Progress.views = hooks.Views;
     reader.Progress.clock = &coarse_clock;
-    // Lines stream from the reader to the writer when the interval needs no look-back and nothing shows
-    // progress (the writing gauge counts against the file's line count, known only once it is loaded).
-    // Otherwise the file's lines are kept, compactly: the texts one after another and where each
-    // starts (8 bytes a line instead of a 32-byte table row), which is also what the writing gauge
-    // needs. Only a line buffer that filters its lines takes them as table rows.
+    // Lines stream from the reader to the writer when the interval needs no look-back. The writing
+    // gauge counts against the file's line count: with a view, a first reading pass (the one the
+    // reading gauge shows, as when the file is loaded) counts the lines, and the second one streams;
+    // reading the file twice from the page cache is cheaper than keeping it. Otherwise the file's
+    // lines are kept, compactly: the texts one after another and where each starts (8 bytes a line
+    // instead of a 32-byte table row). Only a line buffer that filters its lines takes them as rows.
     std::vector<StreamPiece> plan;
     const bool lean = KeepsEveryLine(line_buffer);
-    const bool streaming = lean && !hooks.Views &&
-                           (settings.IntervalActive ? PlanStreamingInterval(settings.IntervalText, plan)
-                                                    : (plan.assign(1, StreamPiece{1, 0, true}), true));
+    const bool streaming = lean && (settings.IntervalActive ? PlanStreamingInterval(settings.IntervalText, plan)
+                                                            : (plan.assign(1, StreamPiece{1, 0, true}), true));
     const bool compact = lean && !streaming;
+    int32_t streamed_count = 0;
+    auto open_streaming = [&](const std::string& path, const files::fs::PathFacts& facts) {
+        if (hooks.Views) {
+            if (!reader.Open(path, facts)) return false;
+            std::string_view line;
+            while (reader.ReadLineView(line)) {
+            }
+            streamed_count = reader.LinesRead;
+            if (!reader.Close()) return false;
+        }
+        // The reading gauge has shown its pass; the streaming pass feeds the writing gauge only.
+        reader.Progress.views = nullptr;
+        const bool opened = reader.Open(path, facts);
+        reader.Progress.views = hooks.Views;
+        return opened;
+    };
     std::string kept_text;
     std::vector<uint64_t> kept_starts;
     auto load_compact = [&](const std::string& path, const files::fs::PathFacts& facts) {
@@ -242,7 +279,7 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
 
         // Rewrite mode.
         line_buffer.Clear();
-        if (streaming  ? !reader.Open(rep.Source, src_facts)
+        if (streaming  ? !open_streaming(rep.Source, src_facts)
             : compact ? !load_compact(rep.Source, src_facts)
                       : !files::LoadTextFile(line_buffer, reader, rep.Source, src_facts, tables::kCodeData)) {
             // An unreadable source leaves its destination as it was.
@@ -287,12 +324,20 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
             return true;
         };
         if (streaming) {
+            const int32_t count = streamed_count;
+            std::string caption;
+            if (hooks.Views) {
+                text::ApplyGaugeSettings(write_gauge, text::GaugeUse::Writing, count);
+                write_gauge.SetBaseColour(kWriteBaseColour);
+                caption = "Writing:" + writer.FileName;
+            }
             std::string_view line;
             std::size_t piece = 0;
             int64_t number = 0;
             while (piece < plan.size() && reader.ReadLineView(line)) {
                 ++number;
                 if (number < plan[piece].Start) continue;
+                if (hooks.Views && number <= count) write_gauge.UpdateFractionSwap(caption, last_written, number, count);
                 if (!put(line)) break;
                 if (!plan[piece].OpenEnd && number >= plan[piece].End) ++piece;
             }
@@ -311,7 +356,7 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
             text::InitLoop(loop, settings.IntervalActive ? settings.IntervalText : std::string(), 1, count);
             while (text::NextInLoop(loop)) {
                 if (loop.Current < 1 || loop.Current > count) continue;
-                if (hooks.Views) write_gauge.UpdateFraction(caption, last_written, loop.Current, count);
+                if (hooks.Views) write_gauge.UpdateFractionSwap(caption, last_written, loop.Current, count);
                 const std::size_t k = static_cast<std::size_t>(loop.Current - 1);
                 const uint64_t at = kept_starts[k];
                 const uint64_t end = k + 1 < held ? kept_starts[k + 1] : kept_text.size();
@@ -330,7 +375,7 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
             line_buffer.StartLineLoop();
             while (text::NextInLoop(line_buffer.LineIterator)) {
                 const int32_t k = line_buffer.LineIterator.Current;
-                if (hooks.Views) write_gauge.UpdateFraction(caption, last_written, k, count);
+                if (hooks.Views) write_gauge.UpdateFractionSwap(caption, last_written, k, count);
                 if (!put(line_buffer.LineView(k))) break;
             }
         }

@@ -44,9 +44,33 @@ std::string ExpandSlot(const ArgumentSlot& s, TemplateContext& c, int nested) {
 
 }  // namespace
 
+namespace {
+
+// Plain digit texts (counters, widths, steps) read directly: the general reading gives the same
+// value for them, exactly, through a floating-point conversion.
+bool ReadPlainDigits(std::string_view text, CommandOptionsRecT& r) {
+    if (text.empty() || text.size() > 15) return false;
+    int64_t v = 0;
+    for (char ch : text) {
+        const unsigned d = static_cast<unsigned char>(ch) - static_cast<unsigned>('0');
+        if (d > 9) return false;
+        v = v * 10 + d;
+    }
+    r.IsNumber = 1;
+    r.Float = static_cast<double>(v);
+    r.Integer = v <= 2147483647 ? static_cast<int32_t>(v) : -1;
+    return true;
+}
+
+}  // namespace
+
 CommandOptionsRecT MakeOptionsRec(std::string text, bool present) {
     CommandOptionsRecT r;
     r.Present = present ? 1 : 0;
+    if (ReadPlainDigits(text, r)) {
+        r.Text = std::move(text);
+        return r;
+    }
     r.IsNumber = text::IsANumber(text) ? 1 : 0;
     if (!text.empty()) {
         const double x = text::ReadNumber(text, std::numeric_limits<double>::quiet_NaN());
@@ -159,14 +183,32 @@ CommandOptionsRecT FetchArgument(const ArgumentTable& t, int n, bool expanded, T
     }
     if (n < 1 || n > t.Count) return MakeOptionsRec(std::string(), false);
     const ArgumentSlot& s = t.Slots[static_cast<std::size_t>(n - 1)];
-    return MakeOptionsRec(expanded ? ExpandSlot(s, c, nested) : s.Text, s.Present != 0);
+    if (expanded && !s.Literal && nested != 0) return MakeOptionsRec(ExpandSlot(s, c, nested), s.Present != 0);
+    // The text as written: its reading is made once and kept in the slot.
+    if (!s.Read) {
+        const CommandOptionsRecT first = MakeOptionsRec(s.Text, false);
+        s.Float = first.Float;
+        s.Integer = first.Integer;
+        s.IsNumber = first.IsNumber;
+        s.Read = 1;
+    }
+    CommandOptionsRecT r;
+    r.Text = s.Text;
+    r.Float = s.Float;
+    r.Integer = s.Integer;
+    r.IsNumber = s.IsNumber;
+    r.Present = s.Present;
+    return r;
 }
 
 CommandOptionsRecT FetchArgumentOr(const ArgumentTable& t, int n, std::string_view default_text,
                                    TemplateContext& c, int nested) {
     if (n >= 1 && n <= t.Count && t.Slots[static_cast<std::size_t>(n - 1)].Present)
         return FetchArgument(t, n, true, c, nested);
-    std::string d = TranslateDelimiters(c, default_text);
+    // Defaults such as "1" hold no delimiter to translate.
+    std::string d = default_text.find("{{") == npos && default_text.find("}}") == npos
+                        ? std::string(default_text)
+                        : TranslateDelimiters(c, default_text);
     if (nested != 0 && ContainsTags(c, d)) d = ExpandTemplate(d, c, nested);
     return MakeOptionsRec(std::move(d), false);
 }

@@ -33,6 +33,26 @@ struct ArgumentSlot {
     std::string Text;     // as written (`""` already turned into the empty text)
     uint8_t Present = 0;  // not empty as written
     uint8_t Literal = 1;  // holds no tag and no "///": never needs expanding
+    // The number reading of Text, made on the first fetch that takes Text as it is: a parsed tag is
+    // fetched on every line, and reading "6" of "lz:6" through the general number reading each time
+    // was a tenth of a counter run. Text does not change after parsing, so neither does its reading.
+    mutable uint8_t Read = 0;
+    mutable uint8_t IsNumber = 0;
+    mutable int32_t Integer = 0;
+    mutable double Float = 0;
+};
+
+// The variable a modifier last named through its arguments ("inc:n"), valid while the context, its
+// VariableEpoch and the name are the same (see ModifierCall::NamedVariableSlot).
+struct NamedSlotCache {
+    std::string Name;
+    std::string Lower;  // Name lower-cased, as the variable store keeps names
+    std::string Open;   // the delimiters Plain was decided with
+    std::string Close;
+    bool Plain = false;  // open + Name + close is the tag of a variable and nothing else
+    int32_t Slot = 0;
+    uint64_t Epoch = 0;
+    const TemplateContext* Context = nullptr;
 };
 
 struct ArgumentTable {
@@ -41,6 +61,7 @@ struct ArgumentTable {
     std::string WholeText;  // everything after the ":" as written
     std::string Options;    // inner texts of {{[...]}} arguments joined by "|"
     bool HasColon = false;
+    mutable NamedSlotCache Named;
 };
 
 struct ParsedPiece {

@@ -28,7 +28,7 @@ class ModifierRegistry;
 // size of any expansion result or tag value, and the tags evaluated per outermost expansion.
 inline constexpr int32_t kMaxNestingDepth = 64;
 inline constexpr std::size_t kMaxTextSize = std::size_t{64} << 20;
-inline constexpr int64_t kTagBudget = 1'000'000;
+inline constexpr int64_t kTagBudget = 100'000;
 
 struct TemplateVariable {
     std::string Name;  // lower case

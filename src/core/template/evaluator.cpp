@@ -150,6 +150,9 @@ struct ParsedTag {
     mutable int32_t var_slot = 0;
     mutable uint64_t var_epoch = 0;
     mutable const TemplateContext* var_context = nullptr;
+    // Whether every modifier of the chain is Pure with literal arguments, for the registry named.
+    mutable const ModifierRegistry* pure_registry = nullptr;
+    mutable bool pure_chain = false;
     std::vector<ParsedModifier> chain;
     std::string lookup;
     std::string name_word;
@@ -563,10 +566,13 @@ struct Eval {
             const std::size_t cut = FindCut(src);
             if (cut != npos) src = src.substr(0, cut);
         }
-        if (nested != 0 && ContainsTags(c, src))
+        if (nested != 0 && ContainsTags(c, src)) {
+            // A tag in the value may read "nameoflastrepresenter": a deferred name is set first.
+            FlushLastName();
             ts.value = ExpandTemplate(src, c, nested);
-        else
+        } else {
             ts.value.assign(src);
+        }
     }
 
     std::string Counter(const ParsedTag& t, int64_t number, int64_t reference) {
@@ -744,6 +750,36 @@ struct Eval {
         }
     }
 
+    // Whether the chain reads no variable and expands nothing: its modifiers are all Pure (or no
+    // modifier at all) and their words and arguments hold no tag.
+    bool PureChain(const ParsedTag& t) {
+        const ModifierRegistry& reg = c.Modifiers ? *c.Modifiers : StandardModifiers();
+        if (t.pure_registry == &reg) return t.pure_chain;
+        bool pure = true;
+        for (const ParsedModifier& m : t.chain) {
+            if (m.dynamic || m.has_triple) {
+                pure = false;
+                break;
+            }
+            if (m.registry != &reg) {
+                m.registry = &reg;
+                m.row = reg.Find(m.lower);
+            }
+            if (m.row >= 0 && !reg.Row(m.row).Pure) {
+                pure = false;
+                break;
+            }
+            for (int32_t k = 0; k < m.args.Count; ++k)
+                if (!m.args.Slots[static_cast<std::size_t>(k)].Literal ||
+                    m.args.Slots[static_cast<std::size_t>(k)].Text.find("///") != npos)
+                    pure = false;
+            if (!pure) break;
+        }
+        t.pure_registry = &reg;
+        t.pure_chain = pure;
+        return pure;
+    }
+
     int32_t Slot(const ParsedTag& t, std::string_view lookup, bool dynamic) {
         if (dynamic) return FindVariable(c, lookup);
         const int32_t cached = t.var_slot;
@@ -815,7 +851,15 @@ struct Eval {
             }
         }
         FlushLastName();
-        if (!name.empty()) SetLastName(name);
+        // A variable's tag whose chain reads no variable ({{line|caseupper}}) leaves its name pending,
+        // like a tag that goes straight to the output: nothing can read it before the next tag, and
+        // lines that alternate two names then do not write the variable twice a line.
+        const bool defer = idx && !dynamic && !name.empty() && !t.reads_last_name && !uncut && !c.Trace &&
+                           !c.OnModifierApplied && PureChain(t);
+        if (defer)
+            st.pending_name = &t.name_word;
+        else if (!name.empty())
+            SetLastName(name);
         // The name is set before it is looked up: a tag reading the variable sees its own name.
         if (t.reads_last_name || (dynamic && lookup == "nameoflastrepresenter"))
             idx = FindVariable(c, lookup);
@@ -1207,6 +1251,97 @@ std::string ModifierCall::ExpandBuiltIn(std::string_view text_with_braces) const
 
 bool ModifierCall::ContainsTags(std::string_view text) const {
     return tmpl::ContainsTags(context_, text);
+}
+
+namespace {
+
+// Whether open delimiter + name + close delimiter is the tag of a variable and nothing else: letters,
+// digits and "_" after a letter, none of them in a delimiter (nor a caret there), and no prefix or
+// name the tag syntax gives a meaning of its own.
+bool PlainVariableName(const TemplateContext& c, std::string_view name) {
+    const std::string& open = c.OpenDelimiter;
+    const std::string& close = c.CloseDelimiter;
+    if (name.empty() || open.empty() || close.empty() || !text::IsAsciiLetter(name[0])) return false;
+    for (char d : close)
+        for (char o : open)
+            if (text::LowerChar(d) == text::LowerChar(o)) return false;
+    if (open.find('^') != npos || close.find('^') != npos) return false;
+    for (char ch : name) {
+        if (!text::IsAsciiLetter(ch) && !text::IsDigit(ch) && ch != '_') return false;
+        const char lo = text::LowerChar(ch);
+        for (char d : open)
+            if (text::LowerChar(d) == lo) return false;
+        for (char d : close)
+            if (text::LowerChar(d) == lo) return false;
+    }
+    const auto starts = [&](std::string_view prefix) {
+        return name.size() >= prefix.size() && text::EqualsIgnoreCase(name.substr(0, prefix.size()), prefix);
+    };
+    return !starts("original") && !starts("uncut") && !text::EqualsIgnoreCase(name, "nameoflastrepresenter");
+}
+
+// FindVariable (and PlainVariableName), remembered per parsed modifier while the context, its
+// epoch, its delimiters and the name stay the same.
+int32_t CachedSlot(NamedSlotCache& k, TemplateContext& c, std::string_view name, bool* plain = nullptr) {
+    const int32_t slot = k.Slot;
+    if (k.Context == &c && k.Epoch == c.VariableEpoch && SameText(k.Name, name) &&
+        SameShortText(k.Open, c.OpenDelimiter) && SameShortText(k.Close, c.CloseDelimiter)) {
+        if (plain) *plain = k.Plain;
+        // The slot must still hold the name (a store changed behind its back makes FindVariable look
+        // again as well).
+        if (slot > 0 && slot <= c.VariableCount && static_cast<std::size_t>(slot) < c.Variables.size() &&
+            SameText(c.Variables[static_cast<std::size_t>(slot)].Name, k.Lower))
+            return slot;
+    }
+    const int32_t found = FindVariable(c, name);
+    k.Name.assign(name);
+    k.Lower = text::LowerCase(name);
+    k.Open = c.OpenDelimiter;
+    k.Close = c.CloseDelimiter;
+    k.Plain = PlainVariableName(c, name);
+    k.Slot = found;
+    k.Epoch = c.VariableEpoch;
+    k.Context = &c;
+    if (plain) *plain = k.Plain;
+    return found;
+}
+
+}  // namespace
+
+std::string ModifierCall::ExpandNameTag(std::string_view name) const {
+    TemplateContext& c = context_;
+    EngineState& st = c.Engine.Get();
+    // What the expansion of the tag would do for such a variable: count one tag, set
+    // "nameoflastrepresenter" to the name and give the value. A trace must see the tag, so it takes
+    // the ordinary way, as do the bounds' edge cases.
+    if (!c.Trace && !c.OnModifierApplied && !c.Modifiers && st.depth >= 1 && st.depth < c.MaxNestingDepth &&
+        !st.exhausted && st.budget >= 1 &&
+        name.size() + c.OpenDelimiter.size() + c.CloseDelimiter.size() <= c.MaxTextSize) {
+        bool plain = false;
+        const int32_t slot = CachedSlot(args_.Named, c, name, &plain);
+        if (slot > 0 && plain) {
+            std::string value = c.Variables[static_cast<std::size_t>(slot)].Value;
+            if (value.size() <= c.MaxTextSize && !tmpl::ContainsTags(c, value) && !HasCutMarker(value)) {
+                --st.budget;
+                Eval e{c, st, nested_};
+                e.FlushLastName();
+                e.SetLastName(name);
+                return value;
+            }
+        }
+    }
+    return ExpandTemplate(WrapInDelimiters(c, name), c, nested_);
+}
+
+void ModifierCall::SetNamedVariable(std::string_view name, std::string_view value) const {
+    if (!name.empty() && name.find('|') == npos) {
+        const int32_t slot = CachedSlot(args_.Named, context_, name);
+        if (slot > 0) {
+            SetVariableAt(context_, slot, value);
+            return;
+        }
+    }
+    SetVariable(context_, name, value);
 }
 
 }  // namespace rowsmith::tmpl

@@ -9,7 +9,7 @@
 // - Size: an expansion result or a tag value larger than context.MaxTextSize (kMaxTextSize, 64 MiB)
 //   becomes the empty text, and a text larger than that is not expanded at all (it yields the empty
 //   text). Modifiers check the bound before building large results (see FitsTextBound).
-// - Work: one outermost expansion evaluates at most context.TagBudget tags (kTagBudget, one million);
+// - Work: one outermost expansion evaluates at most context.TagBudget tags (kTagBudget, 100,000);
 //   when they are used up the outermost expansion yields the empty text.
 // The parse of a text (tags, pieces, argument slots) is cached per context, keyed by the text and
 // the delimiters; everything the language evaluates still happens on every use.

@@ -374,6 +374,8 @@ void RegisterCaseModifiers(ModifierRegistry& r) {
     r.AddExact("trim", Trim, "removes blanks and control characters at both ends");
     r.AddExact("trimleft", TrimLeft, "removes blanks and control characters at the start");
     r.AddExact("trimright", TrimRight, "removes blanks and control characters at the end");
+    // Per-line chains are mostly these: they touch nothing but the value.
+    for (const char* word : {"caseupper", "caselower", "trim", "trimleft", "trimright"}) r.MarkPure(word);
     r.AddExact("scrubthe", ScrubThe, "removes a trailing \", the\", \", an\" or \", a\"");
     r.AddExact("thetofront", TheToFront, "moves a trailing \", the\", \", an\" or \", a\" to the front");
     r.AddExact("brackettofront", BracketToFront, "moves the texts inside (), [] and {} to the front");

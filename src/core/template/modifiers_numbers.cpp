@@ -83,12 +83,13 @@ void AssignLeadingZeros(std::string& out, int64_t n, int64_t width) {
 // "dec" adds as well: a negative step counts down.
 void Increment(ModifierCall& c) {
     if (!c.Present(1)) return;
-    TemplateContext& context = c.Context();
     const std::string name = c.Text(1);
     if (name.empty() || name.front() == '|') return;
-    const std::string current = ExpandTemplate(WrapInDelimiters(context, name), context, c.EvaluateNested());
+    const std::string current = c.ExpandNameTag(name);
     const int64_t sum = int64_t{ReadCounterInt(current)} + ReadCounterInt(c.TextOr(2, "1"));
-    SetVariable(context, name, text::IntText(sum));
+    char buf[24];
+    const auto end = std::to_chars(buf, buf + sizeof buf, sum).ptr;
+    c.SetNamedVariable(name, std::string_view(buf, static_cast<std::size_t>(end - buf)));
 }
 
 // --- Arithmetic ---
@@ -328,6 +329,8 @@ void RegisterNumberModifiers(ModifierRegistry& r) {
     r.AddPrefix("leadingzero", LeadingZero,
                 "the value as an integer padded with \"0\" to the width of argument 1");
     r.AddExact("lz", LeadingZero, "same as leadingzero");
+    r.MarkPure("leadingzero");  // reads argument 1 and the size bound only
+    r.MarkPure("lz");
     r.AddExact("lengthoftext", LengthOfText, "the number of characters of the value");
     r.AddExact("numberblock", NumberBlock, "the value as an integer rounded up to its block of argument 1");
     r.AddExact("numbersblock", NumberBlock, "same as numberblock");

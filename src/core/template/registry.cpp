@@ -1,5 +1,7 @@
 #include "template/registry.h"
 
+#include <stdexcept>
+
 #include "text/chars.h"
 
 namespace rowsmith::tmpl {
@@ -33,6 +35,14 @@ void ModifierRegistry::AddPattern(std::string_view name, WordTest accepts, Modif
                                   std::string_view description) {
     tested_.push_back(static_cast<int32_t>(rows_.size()));
     rows_.push_back({std::string(name), MatchKind::Pattern, handler, std::string(description), accepts});
+}
+
+void ModifierRegistry::MarkPure(std::string_view word) {
+    const std::string lower = text::LowerCase(word);
+    bool any = false;
+    for (ModifierRow& r : rows_)
+        if (r.Kind != MatchKind::Pattern && r.Word == lower) r.Pure = any = true;
+    if (!any) throw std::logic_error("MarkPure: no modifier row for the word \"" + lower + "\"");
 }
 
 int32_t ModifierRegistry::Find(std::string_view lower_word) const {

@@ -73,6 +73,14 @@ class ModifierCall {
     std::string ExpandBuiltIn(std::string_view text_with_braces) const;
     bool ContainsTags(std::string_view text) const;
 
+    // --- a variable named by an argument ("inc:n") ---
+    // The same as expanding open delimiter + name + close delimiter; a plain name (letters, digits,
+    // "_") of a variable whose value holds no tag and no "<cut" is read without parsing a tag, its
+    // slot resolved once per parsed modifier (guarded by the context's VariableEpoch).
+    std::string ExpandNameTag(std::string_view name) const;
+    // The same as SetVariable(context, name, value), through the slot resolved as above.
+    void SetNamedVariable(std::string_view name, std::string_view value) const;
+
   private:
     detail::TagState& tag_;
     const ArgumentTable& args_;
@@ -100,6 +108,9 @@ struct ModifierRow {
     ModifierHandler Handler = nullptr;
     std::string Description;
     WordTest Accepts = nullptr;  // pattern rows
+    // The handler reads only the value, its literal arguments and fixed settings: it reads and sets
+    // no variable and expands nothing, so the evaluator may defer the name it records for the tag.
+    bool Pure = false;
 };
 
 class ModifierRegistry {
@@ -108,6 +119,9 @@ class ModifierRegistry {
     void AddPrefix(std::string_view word, ModifierHandler handler, std::string_view description);
     void AddPattern(std::string_view name, WordTest accepts, ModifierHandler handler,
                     std::string_view description);
+
+    // Marks the rows of the word (exact or prefix) as Pure; a word without a row is a programming error.
+    void MarkPure(std::string_view word);
 
     // The first row (in registration order) that accepts the lower-case word; -1 when none does.
     int32_t Find(std::string_view lower_word) const;

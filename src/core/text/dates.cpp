@@ -229,9 +229,11 @@ double NowDateValue() {
 
 // ---- Decoding
 
-DateInfoT DecodeDateInfo(double value) {
+namespace {
+
+// The numeric fields of a date-time value: what both the full decoding and the fixed formats use.
+void DecodeNumbers(double& value, DateInfoT& info) {
     if (!std::isfinite(value) || std::fabs(value) > kMaxDateValue) value = 0;
-    DateInfoT info;
     const double whole = std::trunc(value);
     info.WholeDays = whole;
     info.DayFraction = value - whole;
@@ -249,6 +251,48 @@ DateInfoT DecodeDateInfo(double value) {
     info.Minute = static_cast<uint16_t>(ms / 60000 % 60);
     info.Second = static_cast<uint16_t>(ms / 1000 % 60);
     info.Millisecond = static_cast<uint16_t>(ms % 1000);
+}
+
+void PutTwoDigits(char* at, int v) {
+    at[0] = static_cast<char>('0' + v / 10 % 10);
+    at[1] = static_cast<char>('0' + v % 10);
+}
+
+}  // namespace
+
+bool FormatFixedDateTime(std::string_view format, std::string_view fill, double value, std::string& out) {
+    const bool date = format == "yyyy-mm-dd";
+    if ((!date && format != "HH:ii:ss:l") || fill != "0") return false;
+    DateInfoT info;
+    DecodeNumbers(value, info);
+    if (date) {
+        // Other years pad or cut differently (signs, more digits): the general routine has them.
+        if (info.Year < 1 || info.Year > 9999) return false;
+        char buf[10] = {0, 0, 0, 0, '-', 0, 0, '-', 0, 0};
+        PutTwoDigits(buf, info.Year / 100);
+        PutTwoDigits(buf + 2, info.Year % 100);
+        PutTwoDigits(buf + 5, info.Month);
+        PutTwoDigits(buf + 8, info.Day);
+        out.assign(buf, sizeof buf);
+        return true;
+    }
+    char buf[12] = {0, 0, ':', 0, 0, ':', 0, 0, ':'};
+    PutTwoDigits(buf, info.Hour);
+    PutTwoDigits(buf + 3, info.Minute);
+    PutTwoDigits(buf + 6, info.Second);
+    // The milliseconds are not padded ("l" is a single letter).
+    std::size_t n = 9;
+    const int ms = info.Millisecond;
+    if (ms >= 100) buf[n++] = static_cast<char>('0' + ms / 100);
+    if (ms >= 10) buf[n++] = static_cast<char>('0' + ms / 10 % 10);
+    buf[n++] = static_cast<char>('0' + ms % 10);
+    out.assign(buf, n);
+    return true;
+}
+
+DateInfoT DecodeDateInfo(double value) {
+    DateInfoT info;
+    DecodeNumbers(value, info);
 
     if (info.Year >= 1980 && info.Year <= 2107) {
         const uint32_t date = static_cast<uint32_t>((info.Year - 1980) << 9 | info.Month << 5 | info.Day);
@@ -447,6 +491,8 @@ std::string FormatDateInfo(std::string_view format, const DateInfoT& info, std::
 }
 
 std::string FormatDateTime(std::string_view format, std::string_view fill, double value) {
+    std::string out;
+    if (FormatFixedDateTime(format, fill, value, out)) return out;
     return FormatDateInfo(format, DecodeDateInfo(value), fill);
 }
 

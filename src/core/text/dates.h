@@ -71,6 +71,10 @@ DateInfoT DateInfoFromFileDate(int32_t packed);
 // D M z p c f F x X (texts, one character per occurrence). Every other character is copied.
 std::string FormatDateInfo(std::string_view format, const DateInfoT& info, std::string_view fill);
 std::string FormatDateTime(std::string_view format, std::string_view fill, double value);
+// "yyyy-mm-dd" and "HH:ii:ss:l" with the fill "0" (the file list's date and time columns), written
+// without the format machinery; false (out untouched) for any other format, fill or a year outside
+// 1..9999, which FormatDateInfo handles. The result equals FormatDateInfo's.
+bool FormatFixedDateTime(std::string_view format, std::string_view fill, double value, std::string& out);
 
 // ---- Calendar arithmetic
 

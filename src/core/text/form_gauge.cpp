@@ -144,20 +144,58 @@ void TFormGauge::Store(std::string_view caption_text, std::string_view detail_te
 
 void TFormGauge::Update(std::string_view caption_text, std::string_view detail_text, int32_t percent) {
     Store(caption_text, detail_text, percent);
+    Admit();
+}
+
+void TFormGauge::Admit() {
     const bool first = update_count == 0;
     ++update_count;
     if (first) OpenView();
     if (Due()) Repaint();
 }
 
+namespace {
+int32_t FractionPercent(int64_t numerator, int64_t denominator) {
+    if (denominator == 0) return 100;
+    const double p = std::trunc(static_cast<double>(numerator) / static_cast<double>(denominator) * 100);
+    return static_cast<int32_t>(std::clamp(p, 0.0, 100.0));
+}
+}  // namespace
+
+int32_t TFormGauge::FractionOf(int64_t numerator, int64_t denominator) {
+    if (denominator == fraction_denominator_ && numerator >= fraction_low_ && numerator < fraction_high_)
+        return fraction_percent_;
+    const int32_t p = FractionPercent(numerator, denominator);
+    fraction_denominator_ = denominator;
+    fraction_percent_ = p;
+    fraction_low_ = numerator;
+    fraction_high_ = numerator + 1;
+    // With a positive denominator the percentage never falls as the numerator grows (every step of
+    // the computation is monotonic), so it holds up to the first numerator that gives more. That one
+    // is found from the exact quotient's estimate, corrected by the computation itself. Huge
+    // denominators (where the estimate would overflow) are simply not remembered.
+    constexpr int64_t kLargest = int64_t{1} << 52;
+    if (denominator > 0 && denominator < kLargest && numerator >= 0 && numerator < kLargest && p < 100) {
+        int64_t next = std::max<int64_t>((p + 1) * denominator / 100, numerator + 1);
+        while (next - 1 > numerator && FractionPercent(next - 1, denominator) > p) --next;
+        while (FractionPercent(next, denominator) <= p) ++next;
+        fraction_high_ = next;
+    }
+    return p;
+}
+
 void TFormGauge::UpdateFraction(std::string_view caption_text, std::string_view detail_text,
                                 int64_t numerator, int64_t denominator) {
-    int32_t percent = 100;
-    if (denominator != 0) {
-        const double p = std::trunc(static_cast<double>(numerator) / static_cast<double>(denominator) * 100);
-        percent = static_cast<int32_t>(std::clamp(p, 0.0, 100.0));
-    }
-    Update(caption_text, detail_text, percent);
+    Update(caption_text, detail_text, FractionOf(numerator, denominator));
+}
+
+void TFormGauge::UpdateFractionSwap(std::string_view caption_text, std::string& detail_text, int64_t numerator,
+                                    int64_t denominator) {
+    // The caption rarely changes between items: comparing is cheaper than rewriting it.
+    if (caption != caption_text) caption.assign(caption_text);
+    detail.swap(detail_text);
+    percentage = FractionOf(numerator, denominator);
+    Admit();
 }
 
 void TFormGauge::UpdatePercentage(int32_t percent) {

@@ -137,6 +137,11 @@ class TFormGauge : public GaugeData {
     // Percentage = trunc(numerator / denominator x 100); a zero denominator shows 100.
     void UpdateFraction(std::string_view caption_text, std::string_view detail_text, int64_t numerator,
                         int64_t denominator);
+    // As UpdateFraction, for a caller that feeds a new detail text with every item: the record takes
+    // the text by swapping strings instead of copying it, and detail_text gets the previous detail
+    // back (its buffer, for the caller to overwrite). What the record shows is the same.
+    void UpdateFractionSwap(std::string_view caption_text, std::string& detail_text, int64_t numerator,
+                            int64_t denominator);
     void UpdatePercentage(int32_t percent);
     void UpdateCaption(std::string_view caption_text, int32_t percent);
     // Paints 100 % once when the view is visible, releases the view and clears the counters.
@@ -155,13 +160,23 @@ class TFormGauge : public GaugeData {
 
   private:
     void Store(std::string_view caption_text, std::string_view detail_text, int32_t percent);
+    // Counts a stored update, opens the view on the first one and repaints when due.
+    void Admit();
     void OpenView();
     void HookView();
     void ViewResized();
     void PaintView(bool process_events);
     int64_t NowMs() const;
 
+    // trunc(numerator / denominator x 100), remembered for the range of numerators that share it:
+    // a per-item caller pays the division once a percent.
+    int32_t FractionOf(int64_t numerator, int64_t denominator);
+
     std::unique_ptr<GaugeView> view_;
+    int64_t fraction_denominator_ = 0;
+    int64_t fraction_low_ = 1;  // an empty range until the first division
+    int64_t fraction_high_ = 0;
+    int32_t fraction_percent_ = 0;
 };
 
 // Shortens a path-like text to max_chars characters by replacing the characters right after its

@@ -5,6 +5,7 @@
 #include <time.h>
 
 #include <cstdlib>
+#include <limits>
 #include <string>
 
 namespace rowsmith::text {
@@ -331,6 +332,52 @@ TEST(DateDecode, UnixTimesFollowTheTimeZone) {
     else
         unsetenv("TZ");
     tzset();
+}
+
+
+// The file list's two fixed formats take a shortcut; it must write what the format language writes.
+TEST(Formatting, FixedFormatsMatchTheGeneralRoutine) {
+    const double one_ms = 1.0 / 86400000.0;
+    const double values[] = {
+        0,                                      // 30 December 1899, midnight
+        1.5,                                    // noon
+        EncodeDateValue(9, 12, 2026, 0, 19, 5, 680),
+        EncodeDateValue(1, 1, 2000, 23, 59, 59, 999),
+        EncodeDateValue(1, 1, 2000, 23, 59, 59, 999) + one_ms * 0.6,  // rounds up to the next midnight
+        EncodeDateValue(29, 2, 2024, 7, 8, 9, 5),
+        EncodeDateValue(31, 12, 1999, 12, 0, 0, 50),
+        EncodeDateValue(1, 1, 1, 1, 2, 3, 4),        // year 1: padded to four digits
+        EncodeDateValue(31, 12, 9999, 23, 59, 59, 999),
+        EncodeDateValue(1, 1, 10000),              // five digits: the general routine cuts them
+        EncodeDateValue(31, 12, -1, 6, 0, 0, 0),     // before year 1
+        -1.25,                                  // 29 December 1899, 06:00
+        -700000.75,
+        1e300,                                  // out of range: read as 0
+        std::numeric_limits<double>::quiet_NaN(),
+    };
+    for (const char* format : {"yyyy-mm-dd", "HH:ii:ss:l"}) {
+        for (const double v : values) {
+            std::string fixed;
+            const bool took = FormatFixedDateTime(format, "0", v, fixed);
+            const std::string general = FormatDateInfo(format, DecodeDateInfo(v), "0");
+            if (took) EXPECT_EQ(fixed, general) << format << " " << v;
+            EXPECT_EQ(FormatDateTime(format, "0", v), general) << format << " " << v;
+        }
+    }
+    // Every millisecond width and every hour of a day.
+    for (int ms = 0; ms < 1000; ms += 7)
+        for (int hour = 0; hour < 24; hour += 5) {
+            const double v = EncodeDateValue(15, 6, 2031, hour, ms % 60, (ms / 3) % 60, ms);
+            std::string fixed;
+            ASSERT_TRUE(FormatFixedDateTime("HH:ii:ss:l", "0", v, fixed));
+            EXPECT_EQ(fixed, FormatDateInfo("HH:ii:ss:l", DecodeDateInfo(v), "0")) << v;
+        }
+    // Other formats and fills are left to the general routine.
+    std::string untouched = "keep";
+    EXPECT_FALSE(FormatFixedDateTime("dd.mm.yyyy", "0", 1.5, untouched));
+    EXPECT_FALSE(FormatFixedDateTime("yyyy-mm-dd", " ", 1.5, untouched));
+    EXPECT_FALSE(FormatFixedDateTime("yyyy-mm-dd", "0", EncodeDateValue(1, 1, 10000), untouched));
+    EXPECT_EQ(untouched, "keep");
 }
 
 }  // namespace
