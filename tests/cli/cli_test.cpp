@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/cli_runner.h"
 #include "cli/commands.h"
 #include "cli/engine.h"
 #include "files/platform_fs.h"
@@ -21,25 +22,6 @@ using testing::ReadFile;
 using testing::TempDir;
 using testing::TreeSnapshot;
 using testing::WriteFile;
-
-struct CliResult {
-    int code = -1;
-    std::string out, err;
-};
-
-CliResult Cli(std::vector<std::string> args) {
-    args.insert(args.begin(), "rowsmith-cli");
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    std::istringstream in;
-    std::ostringstream out, err;
-    CliResult r;
-    r.code = Main(static_cast<int>(args.size()), argv.data(), in, out, err);
-    r.out = out.str();
-    r.err = err.str();
-    return r;
-}
 
 std::vector<std::string> Lines(const std::string& s) {
     std::vector<std::string> out;

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/cli_runner.h"
 #include "cli/commands.h"
 #include "support/child_process.h"
 #include "support/fault_tools.h"
@@ -29,25 +30,6 @@ using testing::TempDir;
 using testing::TreeSnapshot;
 using testing::WriteFile;
 using Snapshot = std::map<std::string, std::string>;
-
-struct CliResult {
-    int code = -1;
-    std::string out, err;
-};
-
-CliResult Cli(std::vector<std::string> args) {
-    args.insert(args.begin(), "rowsmith-cli");
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    std::istringstream in;
-    std::ostringstream out, err;
-    CliResult r;
-    r.code = Main(static_cast<int>(args.size()), argv.data(), in, out, err);
-    r.out = out.str();
-    r.err = err.str();
-    return r;
-}
 
 // Standard output that calls `on_line` with every complete line as the command writes it: lets a test
 // change the tree while the run is on its way (after a file was reported, before the next one).

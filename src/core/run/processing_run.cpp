@@ -152,6 +152,7 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
     int32_t streamed_count = 0;
     auto open_streaming = [&](const std::string& path, const files::fs::PathFacts& facts) {
         if (hooks.Views) {
+            reader.Progress.views = hooks.Views;
             if (!reader.Open(path, facts)) return false;
             std::string_view line;
             while (reader.ReadLineView(line)) {
@@ -159,11 +160,10 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
             streamed_count = reader.LinesRead;
             if (!reader.Close()) return false;
         }
-        // The reading gauge has shown its pass; the streaming pass feeds the writing gauge only.
+        // The reading gauge has shown its pass; the streaming pass (up to the next file's first
+        // pass) feeds the writing gauge only.
         reader.Progress.views = nullptr;
-        const bool opened = reader.Open(path, facts);
-        reader.Progress.views = hooks.Views;
-        return opened;
+        return reader.Open(path, facts);
     };
     std::string kept_text;
     std::vector<uint64_t> kept_starts;

@@ -15,17 +15,7 @@ namespace {
 using Case = testing::TemplateCase;
 
 // Every row runs against a fresh context with the standard modifiers.
-class CaseModifiers : public ::testing::Test {
-  protected:
-    static std::string Run(std::string_view tmpl, std::string_view line) {
-        TemplateRecordT record;
-        SetVariable(record.Context, "line", line);
-        return ExpandTemplate(tmpl, record.Context, 1);
-    }
-    static void Check(const std::vector<Case>& cases) {
-        testing::CheckTemplateCases([&](const std::string& t, const std::string& l) { return Run(t, l); }, cases);
-    }
-};
+class CaseModifiers : public testing::FreshTemplateTest {};
 
 TEST_F(CaseModifiers, CaseConversions) {
     Check({

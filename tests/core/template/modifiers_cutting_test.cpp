@@ -13,17 +13,7 @@ namespace {
 using Case = testing::TemplateCase;
 
 // Every row runs against a fresh context with the standard modifiers.
-class CuttingModifiers : public ::testing::Test {
-  protected:
-    static std::string Run(std::string_view tmpl, std::string_view line) {
-        TemplateRecordT record;
-        SetVariable(record.Context, "line", line);
-        return ExpandTemplate(tmpl, record.Context, 1);
-    }
-    static void Check(const std::vector<Case>& cases) {
-        testing::CheckTemplateCases([&](const std::string& t, const std::string& l) { return Run(t, l); }, cases);
-    }
-};
+class CuttingModifiers : public testing::FreshTemplateTest {};
 
 TEST_F(CuttingModifiers, AroundTheValue) {
     Check({

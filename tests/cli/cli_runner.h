@@ -1,0 +1,32 @@
+#pragma once
+// Runs the command line in-process, as a shell would start it, and keeps its exit status and
+// both output streams.
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/commands.h"
+
+namespace rowsmith::cli {
+
+struct CliResult {
+    int code = -1;
+    std::string out, err;
+};
+
+inline CliResult Cli(std::vector<std::string> args) {
+    args.insert(args.begin(), "rowsmith-cli");
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    std::istringstream in;
+    std::ostringstream out, err;
+    CliResult r;
+    r.code = Main(static_cast<int>(args.size()), argv.data(), in, out, err);
+    r.out = out.str();
+    r.err = err.str();
+    return r;
+}
+
+}  // namespace rowsmith::cli
