@@ -1,3 +1,4 @@
+#include "gui_files.h"
 #include "gui/gauge_window.h"
 
 #include <gtest/gtest.h>
@@ -161,19 +162,6 @@ TEST(GaugeWindowFactory, GivesItsCancelToTheWindowsItMakes) {
     EXPECT_FALSE(w->CancelButton()->isHidden());
     w->RequestCancel();
     EXPECT_EQ(asked, 1);
-}
-
-void WriteAll(const QString& path, const std::string& bytes) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes.data(), static_cast<qint64>(bytes.size()));
-}
-
-std::string ReadAll(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return "<missing>";
-    return f.readAll().toStdString();
 }
 
 TEST(TGaugeWindow, CancelInTheRunsWindowStopsTheRunAndLeavesNoPartialFile) {

@@ -1,3 +1,4 @@
+#include "gui_files.h"
 #include "gui/main_window.h"
 
 #include <gtest/gtest.h>
@@ -35,19 +36,6 @@ namespace {
 
 void Settle() {
     QApplication::processEvents();
-}
-
-std::string ReadAll(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return "<missing>";
-    return f.readAll().toStdString();
-}
-
-void WriteAll(const QString& path, const std::string& bytes) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes.data(), static_cast<qint64>(bytes.size()));
 }
 
 // A progress view that shows nothing, and a factory that lets a test look at the window whenever a

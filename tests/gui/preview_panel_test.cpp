@@ -1,3 +1,4 @@
+#include "gui_files.h"
 #include "gui/preview_panel.h"
 
 #include <gtest/gtest.h>
@@ -24,19 +25,6 @@
 
 namespace rowsmith::gui {
 namespace {
-
-void WriteAll(const QString& path, const std::string& bytes) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes.data(), static_cast<qint64>(bytes.size()));
-}
-
-std::string ReadAll(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return "<missing>";
-    return f.readAll().toStdString();
-}
 
 class SilentView final : public text::GaugeView {
   public:
