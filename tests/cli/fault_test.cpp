@@ -444,16 +444,10 @@ TEST_F(CliFaults, UnreadableSourcesAreNamed) {
 }
 
 TEST_F(CliFaults, DestinationsThatMayNotBeWritten) {
-    WriteFile(src + "/a.txt", "a\r\n");
-    WriteFile(src + "/r.txt", "r\r\n");
-    WriteFile(src + "/sub/b.txt", "b\r\n");
-    const std::string locked = dir / "locked", open = dir / "open";
-    WriteFile(locked + "/r.txt", "old r in a locked folder");
-    WriteFile(open + "/r.txt", "old read-only r");
-    testing::OpenForOrdinaryUser(dir.path());
-    testing::OpenForOrdinaryUser(open);
-    ASSERT_EQ(chmod(locked.c_str(), 0555), 0);
-    ASSERT_EQ(chmod((open + "/r.txt").c_str(), 0444), 0);
+    const testing::LockedDestinations made = testing::MakeLockedDestinations(dir.path(), src);
+    const std::string& locked = made.locked;
+    const std::string& open = made.open;
+    ASSERT_FALSE(HasFailure());
     const Snapshot before = TreeSnapshot(dir.path());
     const std::string replace = "the existing destination cannot be replaced (read-only, a folder, or the source itself)";
     for (const auto& mode : kModes) {

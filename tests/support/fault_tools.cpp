@@ -15,6 +15,11 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include "support/child_process.h"
+#include "support/temp_dir.h"
+
 namespace rowsmith::testing {
 
 namespace {
@@ -251,6 +256,20 @@ bool SameFileBytes(const std::string& a, const std::string& b) {
         if (na == 0) return true;
         if (std::memcmp(ba.data(), bb.data(), static_cast<std::size_t>(na)) != 0) return false;
     }
+}
+
+LockedDestinations MakeLockedDestinations(const std::string& root, const std::string& source) {
+    WriteFile(source + "/a.txt", "a\r\n");
+    WriteFile(source + "/r.txt", "r\r\n");
+    WriteFile(source + "/sub/b.txt", "b\r\n");
+    LockedDestinations d{root + "/locked", root + "/open"};
+    WriteFile(d.locked + "/r.txt", "old r in a locked folder");
+    WriteFile(d.open + "/r.txt", "old read-only r");
+    OpenForOrdinaryUser(root);
+    OpenForOrdinaryUser(d.open);
+    EXPECT_EQ(chmod(d.locked.c_str(), 0555), 0);
+    EXPECT_EQ(chmod((d.open + "/r.txt").c_str(), 0444), 0);
+    return d;
 }
 
 }  // namespace rowsmith::testing

@@ -43,6 +43,14 @@ std::map<std::string, std::string> TreeSnapshotAt(const std::string& root);
 void RemoveTreeContentsAt(const std::string& root);
 
 // Whether two files hold the same bytes, read in blocks (for files too big to hold twice).
+// Sources a.txt, r.txt and sub/b.txt under `source`; beside them, in `root`, a folder "locked"
+// (mode 0555) holding r.txt and a folder "open" holding a read-only r.txt, both readable by the
+// ordinary user the permission cases run as. Returns the two folders.
+struct LockedDestinations {
+    std::string locked, open;
+};
+LockedDestinations MakeLockedDestinations(const std::string& root, const std::string& source);
+
 bool SameFileBytes(const std::string& a, const std::string& b);
 
 }  // namespace rowsmith::testing
