@@ -268,6 +268,7 @@ bool TReadTextFile::Open(std::string_view path, const fs::PathFacts& facts) {
     CurrentLine.clear();
     pending_.clear();
     pending_pos_ = 0;
+    progress_batch_.Restart();
     EndReached = 0;
     Opened = 0;
     read_failed_ = false;
@@ -340,8 +341,14 @@ void TReadTextFile::Account(std::string_view line, int64_t terminator) {
     Remaining = FileSize - BytesConsumed;
     ++LinesRead;
     Percent = FileSize > 0 ? static_cast<double>(BytesConsumed) / static_cast<double>(FileSize) * 100.0 : 0;
-    // A record without a view shows nothing, whatever it is fed; feeding it costs a clock read a line.
-    if (Progress.views) Progress.Update(caption_, line.substr(0, 100), static_cast<int32_t>(Percent));
+    // A record without a view shows nothing, whatever it is fed. With one, it is fed in batches
+    // (text::GaugeBatch) and at the file's last line.
+    if (Progress.views && (progress_batch_.Count() || BytesConsumed >= FileSize)) FeedProgress(line);
+}
+
+void TReadTextFile::FeedProgress(std::string_view line) {
+    Progress.UpdateCounted(caption_, line.substr(0, 100), static_cast<int32_t>(Percent), progress_batch_.Pending());
+    progress_batch_.Fed(Progress);
 }
 
 bool TReadTextFile::ReadLineView(std::string_view& line) {
@@ -374,6 +381,23 @@ bool TReadTextFile::ReadLineView(std::string_view& line) {
     return true;
 }
 
+int64_t TReadTextFile::EstimateLineCount() const {
+    int64_t lines = LinesRead;
+    const char* p = pending_.data() + pending_pos_;
+    const char* const end = pending_.data() + pending_.size();
+    while (p < end) {
+        const char* lf = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+        if (!lf) {
+            ++lines;  // text after the last terminator counts as a line
+            break;
+        }
+        if (UnixLineEnds || (lf > pending_.data() + pending_pos_ && lf[-1] == '\r')) ++lines;
+        p = lf + 1;
+    }
+    if (EndReached || file_read_ >= FileSize || file_read_ <= 0) return lines;
+    return static_cast<int64_t>(static_cast<double>(lines) * static_cast<double>(FileSize) / static_cast<double>(file_read_));
+}
+
 bool TReadTextFile::ReadLine() {
     std::string_view v;
     if (!ReadLineView(v)) return false;
@@ -391,6 +415,11 @@ bool TReadTextFile::Close() {
     bool ok = true;
     if (file_.IsOpen()) ok = file_.Close();
     if (!ok) LastIOStatus = IoStatus(file_.Error());
+    // Lines not yet counted (the file grew after it was opened) keep the last detail shown.
+    if (progress_batch_.Pending() > 0) {
+        const std::string last = Progress.detail;
+        FeedProgress(last);
+    }
     Progress.Finish();
     Opened = 0;
     return ok && !read_failed_;

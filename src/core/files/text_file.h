@@ -82,17 +82,22 @@ public:
     bool ReadLineView(std::string_view& line);
     bool ReadNonEmptyLine();
     bool Close();
+    // The file's line count: exact once the whole file has been read into the buffer, otherwise
+    // extrapolated from the lines of the bytes read so far. For a count rate, not for line numbers.
+    int64_t EstimateLineCount() const;
     // A read failed after the file was opened (the lines read so far are incomplete).
     bool ReadFailed() const { return read_failed_; }
 
 private:
     bool FillUntilLineEnd();
     void Account(std::string_view line, int64_t terminator);
+    void FeedProgress(std::string_view line);
 
     fs::File file_;
     std::string pending_;
     std::size_t pending_pos_ = 0;
     std::string caption_;
+    text::GaugeBatch progress_batch_;  // lines read since the record was last fed
     bool read_failed_ = false;
     int64_t file_read_ = 0;  // bytes taken from the file so far
 };

@@ -1,10 +1,7 @@
 #include "run/processing_run.h"
 
-#include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <stop_token>
-#include <thread>
 #include <cstring>
 #include <ctime>
 #include <unordered_set>
@@ -32,27 +29,36 @@ int64_t CoarseNowMs() {
     return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
 
-// The progress records read the clock at every update, which is once a line; their refresh interval
-// is a quarter of a second. With a view, a helper thread reads the coarse monotonic clock every
-// 2 ms and the records read its last reading (one memory load a line instead of a clock call); the
-// readings lag by at most that step, less than the coarse clock's own resolution. Without a view
-// nothing reads the clock and no thread is started.
-class TickingClock final : public text::GaugeClock {
+// The progress records are fed once every few hundred lines, so the coarse monotonic clock (a few
+// nanoseconds, no system call) is precise enough for their quarter-second refresh rule.
+class CoarseClock final : public text::GaugeClock {
 public:
-    explicit TickingClock(bool run) : now_(CoarseNowMs()) {
-        if (run)
-            ticker_ = std::jthread([this](std::stop_token stop) {
-                while (!stop.stop_requested()) {
-                    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-                    now_.store(CoarseNowMs(), std::memory_order_relaxed);
-                }
-            });
+    int64_t NowMs() override { return CoarseNowMs(); }
+};
+
+// Feeds the writing gauge in batches (text::GaugeBatch) and after the file's last line, standing
+// for the lines since; the detail is the line written last, taken by swapping.
+class WriteFeed {
+public:
+    WriteFeed(text::TFormGauge& gauge, std::string& last_written) : gauge_(gauge), last_(last_written) {}
+    void Start(std::string caption) {
+        caption_ = std::move(caption);
+        batch_.Restart();
     }
-    int64_t NowMs() override { return ticker_.joinable() ? now_.load(std::memory_order_relaxed) : CoarseNowMs(); }
+    // Counts a written line; true when the gauge is to be fed now.
+    bool Counted() { return batch_.Count(); }
+    bool Pending() const { return batch_.Pending() > 0; }
+    void Feed(int64_t numerator, int64_t denominator) {
+        if (batch_.Pending() == 0) return;
+        gauge_.UpdateFractionSwap(caption_, last_, numerator, denominator, batch_.Pending());
+        batch_.Fed(gauge_);
+    }
 
 private:
-    std::atomic<int64_t> now_;
-    std::jthread ticker_;
+    text::TFormGauge& gauge_;
+    std::string& last_;
+    std::string caption_;
+    text::GaugeBatch batch_;
 };
 
 bool StopsTheRun(int error) { return error == ENOSPC || error == EDQUOT; }
@@ -110,7 +116,7 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
     };
     auto cancelled = [&] { return hooks.ShouldCancel && hooks.ShouldCancel(); };
 
-    TickingClock coarse_clock(hooks.Views != nullptr);
+    CoarseClock coarse_clock;
     text::TFormGauge copy_gauge;
     copy_gauge.views = hooks.Views;
     copy_gauge.clock = &coarse_clock;
@@ -138,36 +144,26 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
     reader.UnixLineEnds = settings.UnixLineEnds;
     reader.Progress.views = hooks.Views;
     reader.Progress.clock = &coarse_clock;
-    // Lines stream from the reader to the writer when the interval needs no look-back. The writing
-    // gauge counts against the file's line count: with a view, a first reading pass (the one the
-    // reading gauge shows, as when the file is loaded) counts the lines, and the second one streams;
-    // reading the file twice from the page cache is cheaper than keeping it. Otherwise the file's
-    // lines are kept, compactly: the texts one after another and where each starts (8 bytes a line
-    // instead of a 32-byte table row). Only a line buffer that filters its lines takes them as rows.
+    // Lines stream from the reader to the writer when the interval needs no look-back. The line count
+    // is then known only at the file's end, so the writing gauge shows the share of the source's bytes
+    // consumed (the share of lines for lines of even length) and takes its count rate from the count
+    // estimated after its first lines. Otherwise the file's lines are kept, compactly: the texts one
+    // after another and where each starts (8 bytes a line instead of a 32-byte table row). Only a line
+    // buffer that filters its lines takes them as rows.
     std::vector<StreamPiece> plan;
     const bool lean = KeepsEveryLine(line_buffer);
     const bool streaming = lean && (settings.IntervalActive ? PlanStreamingInterval(settings.IntervalText, plan)
                                                             : (plan.assign(1, StreamPiece{1, 0, true}), true));
     const bool compact = lean && !streaming;
-    int32_t streamed_count = 0;
+    // The streaming pass feeds the writing gauge only.
     auto open_streaming = [&](const std::string& path, const files::fs::PathFacts& facts) {
-        if (hooks.Views) {
-            reader.Progress.views = hooks.Views;
-            if (!reader.Open(path, facts)) return false;
-            std::string_view line;
-            while (reader.ReadLineView(line)) {
-            }
-            streamed_count = reader.LinesRead;
-            if (!reader.Close()) return false;
-        }
-        // The reading gauge has shown its pass; the streaming pass (up to the next file's first
-        // pass) feeds the writing gauge only.
         reader.Progress.views = nullptr;
         return reader.Open(path, facts);
     };
     std::string kept_text;
     std::vector<uint64_t> kept_starts;
     auto load_compact = [&](const std::string& path, const files::fs::PathFacts& facts) {
+        reader.Progress.views = hooks.Views;
         kept_text.clear();
         kept_starts.clear();
         if (!reader.Open(path, facts)) return false;
@@ -323,24 +319,29 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
             }
             return true;
         };
+        WriteFeed feed(write_gauge, last_written);
+        if (hooks.Views) feed.Start("Writing:" + writer.FileName);
         if (streaming) {
-            const int32_t count = streamed_count;
-            std::string caption;
-            if (hooks.Views) {
-                text::ApplyGaugeSettings(write_gauge, text::GaugeUse::Writing, count);
-                write_gauge.SetBaseColour(kWriteBaseColour);
-                caption = "Writing:" + writer.FileName;
-            }
+            bool gauge_set = false;
+            auto feed_streamed = [&] {
+                if (!gauge_set) {
+                    text::ApplyGaugeSettings(write_gauge, text::GaugeUse::Writing, reader.EstimateLineCount());
+                    write_gauge.SetBaseColour(kWriteBaseColour);
+                    gauge_set = true;
+                }
+                feed.Feed(reader.BytesConsumed, reader.FileSize);
+            };
             std::string_view line;
             std::size_t piece = 0;
             int64_t number = 0;
             while (piece < plan.size() && reader.ReadLineView(line)) {
                 ++number;
                 if (number < plan[piece].Start) continue;
-                if (hooks.Views && number <= count) write_gauge.UpdateFractionSwap(caption, last_written, number, count);
                 if (!put(line)) break;
+                if (hooks.Views && feed.Counted()) feed_streamed();
                 if (!plan[piece].OpenEnd && number >= plan[piece].End) ++piece;
             }
+            if (hooks.Views && feed.Pending()) feed_streamed();
             // The rest is read too: a source that cannot be read to its end is skipped, as when loaded.
             if (!write_failed && !stop)
                 while (reader.ReadLineView(line)) {
@@ -351,17 +352,19 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
             const int32_t count = static_cast<int32_t>(std::min<std::size_t>(held, 2147483647));
             text::ApplyGaugeSettings(write_gauge, text::GaugeUse::Writing, count);
             write_gauge.SetBaseColour(kWriteBaseColour);
-            const std::string caption = hooks.Views ? "Writing:" + writer.FileName : std::string();
             text::LoopT loop;
             text::InitLoop(loop, settings.IntervalActive ? settings.IntervalText : std::string(), 1, count);
+            int32_t done = 0;  // the line written last
             while (text::NextInLoop(loop)) {
                 if (loop.Current < 1 || loop.Current > count) continue;
-                if (hooks.Views) write_gauge.UpdateFractionSwap(caption, last_written, loop.Current, count);
+                done = loop.Current;
                 const std::size_t k = static_cast<std::size_t>(loop.Current - 1);
                 const uint64_t at = kept_starts[k];
                 const uint64_t end = k + 1 < held ? kept_starts[k + 1] : kept_text.size();
                 if (!put(std::string_view(kept_text).substr(at, end - at))) break;
+                if (hooks.Views && feed.Counted()) feed.Feed(done, count);
             }
+            if (hooks.Views) feed.Feed(done, count);
             // A large file gives its memory back; small ones keep it for the next file.
             if (kept_text.capacity() > (64u << 20)) {
                 std::string().swap(kept_text);
@@ -371,13 +374,15 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
             const int32_t count = line_buffer.RowCount;
             text::ApplyGaugeSettings(write_gauge, text::GaugeUse::Writing, count);
             write_gauge.SetBaseColour(kWriteBaseColour);
-            const std::string caption = hooks.Views ? "Writing:" + writer.FileName : std::string();
             line_buffer.StartLineLoop();
+            int32_t done = 0;
             while (text::NextInLoop(line_buffer.LineIterator)) {
                 const int32_t k = line_buffer.LineIterator.Current;
-                if (hooks.Views) write_gauge.UpdateFractionSwap(caption, last_written, k, count);
                 if (!put(line_buffer.LineView(k))) break;
+                done = k;
+                if (hooks.Views && feed.Counted()) feed.Feed(k, count);
             }
+            if (hooks.Views) feed.Feed(done, count);
         }
         if (read_failed) {
             writer.Discard();

@@ -147,11 +147,17 @@ void TFormGauge::Update(std::string_view caption_text, std::string_view detail_t
     Admit();
 }
 
-void TFormGauge::Admit() {
+void TFormGauge::UpdateCounted(std::string_view caption_text, std::string_view detail_text, int32_t percent,
+                               int32_t updates) {
+    Store(caption_text, detail_text, percent);
+    Admit(updates);
+}
+
+void TFormGauge::Admit(int32_t updates) {
     const bool first = update_count == 0;
-    ++update_count;
+    update_count += std::max(updates, 1);
     if (first) OpenView();
-    if (Due()) Repaint();
+    if (Due(updates)) Repaint();
 }
 
 namespace {
@@ -190,12 +196,12 @@ void TFormGauge::UpdateFraction(std::string_view caption_text, std::string_view 
 }
 
 void TFormGauge::UpdateFractionSwap(std::string_view caption_text, std::string& detail_text, int64_t numerator,
-                                    int64_t denominator) {
+                                    int64_t denominator, int32_t updates) {
     // The caption rarely changes between items: comparing is cheaper than rewriting it.
     if (caption != caption_text) caption.assign(caption_text);
     detail.swap(detail_text);
     percentage = FractionOf(numerator, denominator);
-    Admit();
+    Admit(updates);
 }
 
 void TFormGauge::UpdatePercentage(int32_t percent) {
@@ -232,7 +238,7 @@ int64_t TFormGauge::ElapsedMs() const {
     return timing_started ? NowMs() - start_ms : 0;
 }
 
-bool TFormGauge::Due() {
+bool TFormGauge::Due(int32_t updates) {
     if (!timing_started && (refresh_interval != 0 || first_show_delay != 0)) {
         timing_started = true;
         start_ms = NowMs();
@@ -245,7 +251,7 @@ bool TFormGauge::Due() {
     }
     if (refresh_every == 0 && refresh_interval == 0) return true;
 
-    ++updates_since_refresh;
+    updates_since_refresh += std::max(updates, 1);
     const bool waiting_for_first_show = first_show_delay != 0 && !time_refreshed;
     if (refresh_every != 0 && updates_since_refresh >= refresh_every && !waiting_for_first_show) return true;
     if (refresh_interval == 0 && !waiting_for_first_show) return false;

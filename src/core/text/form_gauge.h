@@ -3,6 +3,8 @@
 // by itself when an update is worth showing. It computes every repaint as a GaugePaint and hands it
 // to a GaugeView (the Qt window, the terminal line, a recording fake), so the rules need no toolkit.
 
+#include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -140,15 +142,21 @@ class TFormGauge : public GaugeData {
     // As UpdateFraction, for a caller that feeds a new detail text with every item: the record takes
     // the text by swapping strings instead of copying it, and detail_text gets the previous detail
     // back (its buffer, for the caller to overwrite). What the record shows is the same.
+    // `updates` > 1 stands for that many updates of which this is the last: a caller that feeds one
+    // item at a time may feed every k-th item with k, and the counts, the count rate and what is
+    // shown stay those of feeding each item (only a repaint may come up to k - 1 items late).
     void UpdateFractionSwap(std::string_view caption_text, std::string& detail_text, int64_t numerator,
-                            int64_t denominator);
+                            int64_t denominator, int32_t updates = 1);
+    // Update, standing for `updates` updates as above.
+    void UpdateCounted(std::string_view caption_text, std::string_view detail_text, int32_t percent,
+                       int32_t updates);
     void UpdatePercentage(int32_t percent);
     void UpdateCaption(std::string_view caption_text, int32_t percent);
     // Paints 100 % once when the view is visible, releases the view and clears the counters.
     void Finish();
 
-    // The refresh rules; counts the update and may finish the record (close at 100).
-    bool Due();
+    // The refresh rules; counts the update (or `updates` of them) and may finish the record (close at 100).
+    bool Due(int32_t updates = 1);
     // Paints the current state on the view (if any), lets events run and marks the record dirty.
     void Repaint();
     // The repaint for a view of these measures; label_width defaults to 7 pixels a character.
@@ -156,12 +164,18 @@ class TFormGauge : public GaugeData {
                             const std::function<int(std::string_view)>& label_width = {}) const;
 
     GaugeView* View() const { return view_.get(); }
+    // How many more updates the count rule needs before it makes one due (at least 1); without a
+    // count rate, a number larger than any batch.
+    int64_t UpdatesUntilCountDue() const {
+        if (refresh_every <= 0) return INT32_MAX;
+        return std::max<int64_t>(1, static_cast<int64_t>(refresh_every) - updates_since_refresh);
+    }
     int64_t ElapsedMs() const;
 
   private:
     void Store(std::string_view caption_text, std::string_view detail_text, int32_t percent);
     // Counts a stored update, opens the view on the first one and repaints when due.
-    void Admit();
+    void Admit(int32_t updates = 1);
     void OpenView();
     void HookView();
     void ViewResized();
@@ -177,6 +191,35 @@ class TFormGauge : public GaugeData {
     int64_t fraction_low_ = 1;  // an empty range until the first division
     int64_t fraction_high_ = 0;
     int32_t fraction_percent_ = 0;
+};
+
+// Callers that would feed a record once an item (a line read or written) feed it at most every this
+// many items, with the count of items since (see UpdateCounted): a few nanoseconds an item become a
+// fraction of one.
+constexpr int32_t kProgressBatch = 256;
+
+// Counts the items of such a caller and says when to feed: at the first item and at every item on
+// which the count rule falls, as feeding each would, and otherwise once every kProgressBatch items
+// (a repaint by time comes at most that many items late).
+class GaugeBatch {
+  public:
+    // Counts an item; true when the record is to be fed now, with Pending() updates.
+    bool Count() { return ++pending_ >= limit_; }
+    int32_t Pending() const { return pending_; }
+    // After feeding: the next feed falls on the count rule's next repaint or a batch later.
+    void Fed(const TFormGauge& gauge) {
+        pending_ = 0;
+        const int64_t until = gauge.UpdatesUntilCountDue();
+        limit_ = static_cast<int32_t>(std::min<int64_t>(kProgressBatch, until));
+    }
+    void Restart() {
+        pending_ = 0;
+        limit_ = 1;
+    }
+
+  private:
+    int32_t pending_ = 0;
+    int32_t limit_ = 1;
 };
 
 // Shortens a path-like text to max_chars characters by replacing the characters right after its

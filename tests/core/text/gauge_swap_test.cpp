@@ -71,6 +71,60 @@ TEST(GaugeSwap, ShowsWhatTheCopyingUpdateShows) {
     }
 }
 
+// Feeding through a GaugeBatch stands for feeding each item: with the clock still (the count rule
+// alone), the paints are the very same; with the clock moving, every paint shows the item it was
+// fed at and its share, and time paints come at most a batch late.
+TEST(GaugeSwap, BatchedFeedingShowsWhatFeedingEachItemShows) {
+    const struct {
+        GaugeUse use;
+        int64_t count;
+        int ms_per_item;
+    } cases[] = {
+        {GaugeUse::Writing, 10000, 0},  // count rule every 500: the batch must stop exactly there
+        {GaugeUse::Writing, 60000, 0},  // count rule every 1,800
+        {GaugeUse::Writing, 700, 0},    // fewer items than a batch beyond the first repaint
+        {GaugeUse::Reading, 5000, 1},   // first-show delay and time rule only
+        {GaugeUse::Writing, 3000, 1},   // both rules
+    };
+    for (const auto& c : cases) {
+        Fed each(c.use, c.count), batched(c.use, c.count);
+        GaugeBatch batch;
+        std::string detail_each, detail_batched;
+        for (int64_t k = 1; k <= c.count; ++k) {
+            each.clock.now = batched.clock.now = k * c.ms_per_item;
+            const std::string line = "/line/" + std::to_string(k);
+            each.gauge.UpdateFraction("Writing:x", line, k, c.count);
+            if (batch.Count() || k == c.count) {
+                detail_batched = line;
+                batched.gauge.UpdateFractionSwap("Writing:x", detail_batched, k, c.count, batch.Pending());
+                batch.Fed(batched.gauge);
+            }
+        }
+        EXPECT_EQ(batched.gauge.update_count, each.gauge.update_count);
+        each.gauge.Finish();
+        batched.gauge.Finish();
+        const auto& a = each.factory.log.paints;
+        const auto& b = batched.factory.log.paints;
+        ASSERT_FALSE(b.empty());
+        if (c.ms_per_item == 0) {
+            ASSERT_EQ(a.size(), b.size()) << c.count;
+            for (std::size_t i = 0; i < a.size(); ++i) {
+                EXPECT_EQ(a[i].update_count, b[i].update_count) << c.count << " paint " << i;
+                EXPECT_EQ(a[i].detail, b[i].detail) << c.count << " paint " << i;
+                EXPECT_EQ(a[i].percentage, b[i].percentage) << c.count << " paint " << i;
+            }
+            continue;
+        }
+        for (std::size_t i = 0; i + 1 < b.size(); ++i) {
+            const int64_t k = b[i].update_count;
+            EXPECT_EQ(b[i].detail, "/line/" + std::to_string(k)) << i;
+            EXPECT_EQ(b[i].percentage, static_cast<int>(k * 100 / c.count)) << i;
+        }
+        // The first time paint of the batched record is at most a batch after the first one of the other.
+        ASSERT_GE(a.size(), 2u);
+        EXPECT_LT(b.front().update_count, a.front().update_count + kProgressBatch);
+    }
+}
 
 // The record remembers a percentage for the numerators that share it; every order of feeding must
 // still give trunc(numerator / denominator x 100), clamped to 0..100.
