@@ -1,9 +1,12 @@
 #include "run/expand_lines.h"
 
+#include <condition_variable>
 #include <cstring>
 #include <istream>
 #include <limits>
+#include <mutex>
 #include <ostream>
+#include <thread>
 
 #include "files/platform_fs.h"
 #include "template/evaluator.h"
@@ -125,6 +128,10 @@ class FileLines : public BlockLines {
     files::fs::File& file_;
 };
 
+// Collects the expanded text and writes it in large pieces. Once the output has grown past one
+// piece, a helper thread does the writing while the next piece is expanded: the kernel's copy into
+// the page cache (a third of an identity rewrite) then runs on another core. Small outputs are
+// written by the calling thread alone, and the stream is only ever used by one thread at a time.
 class Output {
   public:
     Output(std::ostream& out, ExpandLinesResult& result) : out_(out), result_(result) {}
@@ -136,10 +143,20 @@ class Output {
     // Direct access for expanders that append themselves; Written() after each addition.
     std::string& Buffer() { return buf_; }
     void Written() {
-        if (buf_.size() >= kFlushAt) Flush();
+        if (buf_.size() >= kFlushAt) Hand();
     }
+    // Writes everything collected and waits for the helper to end.
     void Flush() {
-        if (!buf_.empty()) {
+        if (writer_.joinable()) {
+            Hand();
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                idle_.wait(lock, [this] { return !has_piece_; });
+                done_ = true;
+            }
+            wake_.notify_one();
+            writer_.join();
+        } else if (!buf_.empty()) {
             out_.write(buf_.data(), static_cast<std::streamsize>(buf_.size()));
             buf_.clear();
         }
@@ -147,9 +164,47 @@ class Output {
     }
 
   private:
+    // Gives the collected piece to the helper (started on the first piece), waiting while it still
+    // writes the previous one; buf_ gets that one's buffer back, emptied.
+    void Hand() {
+        if (buf_.empty()) return;
+        if (!writer_.joinable()) {
+            done_ = false;
+            writer_ = std::thread([this] { WriteLoop(); });
+        }
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            idle_.wait(lock, [this] { return !has_piece_; });
+            piece_.swap(buf_);
+            has_piece_ = true;
+        }
+        wake_.notify_one();
+        buf_.clear();
+    }
+    void WriteLoop() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [this] { return has_piece_ || done_; });
+            if (!has_piece_) return;
+            lock.unlock();
+            // A failed stream writes nothing more; Flush reports it.
+            if (out_) out_.write(piece_.data(), static_cast<std::streamsize>(piece_.size()));
+            piece_.clear();
+            lock.lock();
+            has_piece_ = false;
+            idle_.notify_one();
+        }
+    }
+
     std::ostream& out_;
     ExpandLinesResult& result_;
     std::string buf_;
+    std::string piece_;  // the helper's, while has_piece_
+    std::thread writer_;
+    std::mutex mutex_;
+    std::condition_variable wake_, idle_;
+    bool has_piece_ = false;
+    bool done_ = false;
 };
 
 void Run(LineSource& source, std::ostream& out, const ExpandLinesOptions& o, LineExpander& expander,

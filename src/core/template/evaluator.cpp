@@ -106,6 +106,16 @@ bool HasCutMarker(std::string_view text) {
     return false;
 }
 
+// True when the text certainly holds neither a tag nor a cut marker: none of its bytes is '<', the
+// open delimiter's first byte or, with triple-slash shortcuts, '/'. One pass over the text instead
+// of a search for each; a text with such a byte gets the exact searches. A delimiter that starts
+// with a letter (matched in either case) is left to them too.
+bool PlainText(std::string_view open, bool triple_slash, std::string_view text) {
+    if (!open.empty() && text::Letters().Has(static_cast<unsigned char>(open[0]))) return false;
+    const char first = open.empty() ? '<' : open[0];
+    return !text::HasAnyByte(text, '<', first, triple_slash ? '/' : '<');
+}
+
 bool HasOpen(std::string_view open, std::string_view text) {
     if (open.empty() || text.size() < open.size()) return false;
     if (text.size() <= 32) {
@@ -562,6 +572,10 @@ struct Eval {
             return;
         }
         std::string_view src = ts.raw;
+        if (PlainText(c.OpenDelimiter, c.TripleSlashShortcuts, src)) {
+            ts.value.assign(src);
+            return;
+        }
         if (HasCutMarker(src)) {
             const std::size_t cut = FindCut(src);
             if (cut != npos) src = src.substr(0, cut);
@@ -844,7 +858,8 @@ struct Eval {
             // them take the ordinary way, so that it shows the same steps with or without modifiers.
             if (t.chain.empty() && !uncut && !c.OnModifierApplied && !c.Modifiers && !c.Trace &&
                 v.Value.size() <= c.MaxTextSize &&
-                (original || (!ContainsTags(c, v.Value) && !HasCutMarker(v.Value)))) {
+                (original || PlainText(c.OpenDelimiter, c.TripleSlashShortcuts, v.Value) ||
+                 (!ContainsTags(c, v.Value) && !HasCutMarker(v.Value)))) {
                 st.pending_name = &t.name_word;
                 out += v.Value;
                 return;
@@ -1142,7 +1157,9 @@ bool ExpandSimple(TemplateContext& c, EngineState& st, const ParsedTemplate& p, 
         // A tag that reads the variable its own name was just written to is left to the evaluator.
         if (slot == 0 || t.reads_last_name) return false;
         const std::string& v = c.Variables[static_cast<std::size_t>(slot)].Value;
-        if (!t.original && (ContainsTags(c, v) || HasCutMarker(v))) return false;
+        if (!t.original && !PlainText(c.OpenDelimiter, c.TripleSlashShortcuts, v) &&
+            (ContainsTags(c, v) || HasCutMarker(v)))
+            return false;
         total += v.size();
         slots.push_back(slot);
     }
@@ -1321,7 +1338,8 @@ std::string ModifierCall::ExpandNameTag(std::string_view name) const {
         const int32_t slot = CachedSlot(args_.Named, c, name, &plain);
         if (slot > 0 && plain) {
             std::string value = c.Variables[static_cast<std::size_t>(slot)].Value;
-            if (value.size() <= c.MaxTextSize && !tmpl::ContainsTags(c, value) && !HasCutMarker(value)) {
+            if (value.size() <= c.MaxTextSize && (PlainText(c.OpenDelimiter, c.TripleSlashShortcuts, value) ||
+                                                  (!tmpl::ContainsTags(c, value) && !HasCutMarker(value)))) {
                 --st.budget;
                 Eval e{c, st, nested_};
                 e.FlushLastName();

@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <clocale>
+#include <cstring>
 
 namespace rowsmith::text {
 
@@ -41,7 +42,39 @@ CaseTables MakeTables(unsigned char (*to_lower)(unsigned char), unsigned char (*
     }
     t.letters = t.upper_letters | t.lower_letters;
     t.others = ~(t.letters | CharSet::Range('0', '9'));
+    t.ascii_only = true;
+    for (unsigned c = 0; c < 256; ++c) {
+        const bool big = c >= 'A' && c <= 'Z', small = c >= 'a' && c <= 'z';
+        if (t.upper[c] != (small ? c - 32 : c) || t.lower[c] != (big ? c + 32 : c)) t.ascii_only = false;
+    }
     return t;
+}
+
+// Adds `delta` to every byte in first..last, 16 bytes at a time (vector code without intrinsics;
+// the compiler picks the instructions). Texts under 16 bytes go byte by byte; longer ones end with
+// one block overlapping the previous, which is harmless as the change maps its results to themselves.
+void ShiftAsciiRange(std::string& text, unsigned char first, unsigned char last, signed char delta) {
+    typedef unsigned char Block __attribute__((vector_size(16)));
+    char* p = text.data();
+    const std::size_t n = text.size();
+    const unsigned char span = static_cast<unsigned char>(last - first);
+    auto block_at = [&](std::size_t at) {
+        Block b;
+        std::memcpy(&b, p + at, 16);
+        const Block in_range = (b - first) <= span;  // all ones where the byte is in first..last
+        b += in_range & static_cast<unsigned char>(delta);
+        std::memcpy(p + at, &b, 16);
+    };
+    if (n < 16) {
+        for (std::size_t i = 0; i < n; ++i) {
+            const unsigned char c = static_cast<unsigned char>(p[i]);
+            if (static_cast<unsigned char>(c - first) <= span) p[i] = static_cast<char>(c + delta);
+        }
+        return;
+    }
+    std::size_t i = 0;
+    for (; i + 16 <= n; i += 16) block_at(i);
+    if (i < n) block_at(n - 16);
 }
 
 unsigned char AsciiLower(unsigned char c) { return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c; }
@@ -115,11 +148,13 @@ std::string UpperCase(std::string_view text) {
 }
 
 void LowerCaseInPlace(std::string& text) {
+    if (Tables().ascii_only) return ShiftAsciiRange(text, 'A', 'Z', 32);
     const auto& lower = Tables().lower;
     for (char& c : text) c = static_cast<char>(lower[static_cast<unsigned char>(c)]);
 }
 
 void UpperCaseInPlace(std::string& text) {
+    if (Tables().ascii_only) return ShiftAsciiRange(text, 'a', 'z', -32);
     const auto& upper = Tables().upper;
     for (char& c : text) c = static_cast<char>(upper[static_cast<unsigned char>(c)]);
 }

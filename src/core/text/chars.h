@@ -57,6 +57,7 @@ struct CaseTables {
     CharSet lower_letters;                   // the lower-case forms of the upper-case letters
     CharSet letters;                         // both together
     CharSet others;                          // neither a digit nor a letter
+    bool ascii_only = false;                 // upper and lower map exactly A-Z and a-z, nothing else
 };
 
 // Builds the tables. `codepage` "" (or "locale") takes the C library's single-byte mapping in the

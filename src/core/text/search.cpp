@@ -1,5 +1,8 @@
 #include "text/search.h"
 
+#include <cstdint>
+#include <cstring>
+
 #include "text/spans.h"
 
 namespace rowsmith::text {
@@ -385,6 +388,25 @@ std::vector<std::string_view> SeparatorAlternatives(std::string_view separators,
         pos = next + marker.size();
     }
     return alts;
+}
+
+bool HasAnyByte(std::string_view text, char a, char b, char c) {
+    typedef char Block __attribute__((vector_size(16)));
+    typedef uint64_t Halves __attribute__((vector_size(16)));
+    const char* p = text.data();
+    const std::size_t n = text.size();
+    std::size_t i = 0;
+    for (; i + 16 <= n; i += 16) {
+        Block v;
+        std::memcpy(&v, p + i, 16);
+        const Block hit = (v == a) | (v == b) | (v == c);
+        Halves h;
+        std::memcpy(&h, &hit, 16);
+        if (h[0] | h[1]) return true;
+    }
+    for (; i < n; ++i)
+        if (p[i] == a || p[i] == b || p[i] == c) return true;
+    return false;
 }
 
 }  // namespace rowsmith::text

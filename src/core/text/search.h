@@ -117,5 +117,8 @@ int32_t EntryIndex(std::string_view entry, std::string_view list, std::string_vi
 std::vector<std::string_view> SeparatorAlternatives(std::string_view separators, std::string_view marker);
 // 0-based byte search from `from`; npos when absent or when search is empty.
 std::size_t FindBytes(std::string_view search, std::string_view text, std::size_t from, bool case_sensitive);
+// Whether any byte of the text is a, b or c: one pass, 16 bytes at a time, for the prefilters that
+// would otherwise search a text once for each byte.
+bool HasAnyByte(std::string_view text, char a, char b, char c);
 
 }  // namespace rowsmith::text

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <string>
 
 namespace rowsmith::text {
 namespace {
@@ -53,6 +54,29 @@ TEST_F(CaseTablesTest, Utf8LocaleNeverTouchesHighBytes) {
     }
     EXPECT_EQ(UpperCase("gr\xC3\xBC\xC3\x9F"), "GR\xC3\xBC\xC3\x9F");
     EXPECT_EQ(UpperChar('q'), 'Q');
+}
+
+// Whole-text case changes take a block-wise path under ASCII tables and the table path otherwise;
+// every length (below, at and past the block size, with a partial last block) and every byte value
+// at every position must come out as the per-byte tables say.
+TEST_F(CaseTablesTest, WholeTextChangesEqualTheTablesUnderEveryTable) {
+    for (const char* page : {"ascii", "cp1252"}) {
+        ASSERT_TRUE(BuildCharacterTables(page));
+        for (std::size_t n = 0; n <= 70; ++n) {
+            for (unsigned start = 0; start < 256; start += 7) {
+                std::string text(n, '\0');
+                for (std::size_t i = 0; i < n; ++i) text[i] = static_cast<char>((start + i * 37) & 0xFF);
+                std::string up = text, low = text;
+                UpperCaseInPlace(up);
+                LowerCaseInPlace(low);
+                for (std::size_t i = 0; i < n; ++i) {
+                    const auto c = static_cast<unsigned char>(text[i]);
+                    ASSERT_EQ(static_cast<unsigned char>(up[i]), UpperChar(c)) << page << " n=" << n << " i=" << i;
+                    ASSERT_EQ(static_cast<unsigned char>(low[i]), LowerChar(c)) << page << " n=" << n << " i=" << i;
+                }
+            }
+        }
+    }
 }
 
 }  // namespace

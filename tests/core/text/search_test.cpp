@@ -190,5 +190,24 @@ TEST(SeparatorAlternatives, MarkerRules) {
     EXPECT_EQ(SeparatorAlternatives("", "|"), V{});
 }
 
+// The block-wise byte test against a plain loop: every length around the block size, each wanted
+// byte at every position, and texts full of near misses.
+TEST(HasAnyByte, AgreesWithAPlainLoop) {
+    const char wanted[] = {'<', '{', '/'};
+    for (std::size_t n = 0; n <= 50; ++n) {
+        std::string text(n, 'a');
+        for (std::size_t i = 0; i < n; ++i) text[i] = static_cast<char>("=;?[|.0zZ\x7F\x80\xFF"[i % 12]);
+        EXPECT_FALSE(HasAnyByte(text, '<', '{', '/')) << n;
+        for (std::size_t at = 0; at < n; ++at)
+            for (char w : wanted) {
+                std::string t = text;
+                t[at] = w;
+                EXPECT_TRUE(HasAnyByte(t, '<', '{', '/')) << n << " at " << at << " " << w;
+                EXPECT_FALSE(HasAnyByte(t, 'x', 'y', 'q')) << n << " at " << at;
+            }
+    }
+    EXPECT_TRUE(HasAnyByte(std::string(40, '\0'), 'x', '\0', 'y'));
+}
+
 }  // namespace
 }  // namespace rowsmith::text
