@@ -395,18 +395,25 @@ bool HasAnyByte(std::string_view text, char a, char b, char c) {
     typedef uint64_t Halves __attribute__((vector_size(16)));
     const char* p = text.data();
     const std::size_t n = text.size();
-    std::size_t i = 0;
-    for (; i + 16 <= n; i += 16) {
+    if (n < 16) {
+        for (std::size_t i = 0; i < n; ++i)
+            if (p[i] == a || p[i] == b || p[i] == c) return true;
+        return false;
+    }
+    const Block va = Block{} + a, vb = Block{} + b, vc = Block{} + c;
+    auto hit_at = [&](std::size_t at) {
         Block v;
-        std::memcpy(&v, p + i, 16);
-        const Block hit = (v == a) | (v == b) | (v == c);
+        std::memcpy(&v, p + at, 16);
+        const Block hit = (v == va) | (v == vb) | (v == vc);
         Halves h;
         std::memcpy(&h, &hit, 16);
-        if (h[0] | h[1]) return true;
-    }
-    for (; i < n; ++i)
-        if (p[i] == a || p[i] == b || p[i] == c) return true;
-    return false;
+        return (h[0] | h[1]) != 0;
+    };
+    std::size_t i = 0;
+    for (; i + 16 <= n; i += 16)
+        if (hit_at(i)) return true;
+    // The last bytes as one block that overlaps the previous one.
+    return i < n && hit_at(n - 16);
 }
 
 }  // namespace rowsmith::text
