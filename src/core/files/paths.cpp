@@ -138,7 +138,28 @@ std::string Join(std::string_view left, std::string_view right, std::string_view
 
 std::string ProgramFolder(PathStyle style) { return Win(style) ? std::string("c:\\") : fs::CurrentFolder(); }
 
+namespace {
+
+// An absolute slash path that normalising leaves as it is: no empty component (doubled or trailing
+// slash) and no component of dots only. Most paths of a run are such, and checking costs less than
+// taking them apart.
+bool AlreadyNormal(std::string_view p) {
+    if (p.empty() || p[0] != '/') return false;
+    if (p.size() == 1) return true;
+    std::size_t start = 1;
+    for (;;) {
+        const std::size_t slash = p.find('/', start);
+        const std::string_view c = p.substr(start, slash == std::string_view::npos ? std::string_view::npos : slash - start);
+        if (c.empty() || AllDots(c)) return false;
+        if (slash == std::string_view::npos) return true;
+        start = slash + 1;
+    }
+}
+
+}  // namespace
+
 std::string Normalise(std::string_view path_in, PathStyle style) {
+    if (!Win(style) && AlreadyNormal(path_in)) return std::string(path_in);
     std::string path(path_in);
     if (!IsAbsolute(path, style)) path = Join(ProgramFolder(style), path, kFirstSeparatorMode, style);
     if (Win(style)) path = ToBackslashes(path);

@@ -193,10 +193,17 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
 
     // Overwriting a file that is another row's source would destroy it (a flat destination inside
     // the source tree maps sub/a.txt onto a.txt): such rows are skipped.
+    // Only a destination that exists can be a source, so the set is made when the first one does.
     std::unordered_set<std::string> sources;
-    if (flags & files::kOverwrite)
-        for (int32_t row = 1; row <= n; ++row)
-            if (!IsFolderRow(file_list, row)) sources.insert(file_list.GetCell(row, tables::kCodeFullPath));
+    bool sources_known = false;
+    auto is_a_source = [&](const std::string& path) {
+        if (!sources_known) {
+            for (int32_t row = 1; row <= n; ++row)
+                if (!IsFolderRow(file_list, row)) sources.insert(file_list.GetCell(row, tables::kCodeFullPath));
+            sources_known = true;
+        }
+        return sources.count(path) != 0;
+    };
 
     for (int32_t row = 1; row <= n; ++row) {
         RowReport rep;
@@ -235,7 +242,7 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
             report(rep);
             continue;
         }
-        if (sources.count(rep.Destination)) {
+        if ((flags & files::kOverwrite) && have_dst && is_a_source(rep.Destination)) {
             rep.Reason = "the destination is another source file of this run";
             report(rep);
             continue;

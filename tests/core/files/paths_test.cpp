@@ -79,6 +79,15 @@ TEST(Paths, NormaliseDots) {
         {"/..", P, "/"},
         {"/a//b/", P, "/a/b"},
         {"/", P, "/"},
+        // Paths that are already normal come back as they are; near misses do not.
+        {"/a/b.txt", P, "/a/b.txt"},
+        {"/.hidden/x..y/.z.", P, "/.hidden/x..y/.z."},
+        {"/a/...", P, "/"},
+        {"/a/b/.", P, "/a/b"},
+        {"/a/", P, "/a"},
+        {"//a", P, "/a"},
+        {"/a/b//", P, "/a/b"},
+        {"/x/y:/z", P, "/x/y:/z"},
     };
     for (const auto& c : cases) EXPECT_EQ(Normalise(c.path, c.style), c.expected) << c.path;
 }
