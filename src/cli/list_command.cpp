@@ -1,6 +1,8 @@
 // rowsmith-cli list: the file list that a run would process, as TSV, CSV or an HTML table.
 
 #include <ostream>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "cli/file_list_setup.h"
@@ -13,49 +15,86 @@ namespace rowsmith::cli {
 
 namespace {
 
-std::string TsvField(const std::string& s) {
-    // Tabs and line breaks inside a cell (legal in Linux file names) are written as escapes.
-    std::string r;
-    for (char c : s) {
-        switch (c) {
-            case '\t': r += "\\t"; break;
-            case '\n': r += "\\n"; break;
-            case '\r': r += "\\r"; break;
-            case '\\': r += "\\\\"; break;
-            default: r += c;
+// The whole listing is gathered in one text and handed to the stream in large pieces: one stream
+// call per cell costs more than building the cell.
+class ListWriter {
+public:
+    ListWriter(std::ostream& out, const std::string& format)
+        : out_(out), html_(format == "html"), csv_(format == "csv") {
+        buffer_.reserve(kChunk + kChunk / 4);
+    }
+    ~ListWriter() { Flush(); }
+
+    void Text(std::string_view s) { buffer_.append(s); }
+
+    void Row(const std::vector<std::string>& cells, bool title) {
+        if (html_) {
+            buffer_ += "<tr>";
+            for (const auto& c : cells) {
+                buffer_ += title ? "<th>" : "<td>";
+                AppendHtml(c);
+                buffer_ += title ? "</th>" : "</td>";
+            }
+            buffer_ += "</tr>\n";
+        } else {
+            for (std::size_t i = 0; i < cells.size(); ++i) {
+                if (i) buffer_ += csv_ ? ',' : '\t';
+                if (csv_)
+                    buffer_ += CsvField(cells[i]);
+                else
+                    AppendTsv(cells[i]);
+            }
+            buffer_ += csv_ ? "\r\n" : "\n";
+        }
+        if (buffer_.size() >= kChunk) Flush();
+    }
+
+    void Flush() {
+        if (buffer_.empty()) return;
+        out_.write(buffer_.data(), static_cast<std::streamsize>(buffer_.size()));
+        buffer_.clear();
+    }
+
+private:
+    static constexpr std::size_t kChunk = 256 << 10;
+
+    void AppendTsv(const std::string& s) {
+        // Tabs and line breaks inside a cell (legal in Linux file names) are written as escapes.
+        std::size_t done = 0;
+        for (std::size_t i = 0; i < s.size(); ++i) {
+            const char* escape = nullptr;
+            switch (s[i]) {
+                case '\t': escape = "\\t"; break;
+                case '\n': escape = "\\n"; break;
+                case '\r': escape = "\\r"; break;
+                case '\\': escape = "\\\\"; break;
+                default: continue;
+            }
+            buffer_.append(s, done, i - done);
+            buffer_ += escape;
+            done = i + 1;
+        }
+        buffer_.append(s, done, std::string::npos);
+    }
+
+    void AppendHtml(const std::string& s) {
+        for (char c : s) {
+            switch (c) {
+                case '<': buffer_ += "&lt;"; break;
+                case '>': buffer_ += "&gt;"; break;
+                case '&': buffer_ += "&amp;"; break;
+                case '"': buffer_ += "&quot;"; break;
+                case '\'': buffer_ += "&#39;"; break;
+                default: buffer_ += c;
+            }
         }
     }
-    return r;
-}
 
-std::string HtmlEscape(const std::string& s) {
-    std::string r;
-    for (char c : s) {
-        switch (c) {
-            case '<': r += "&lt;"; break;
-            case '>': r += "&gt;"; break;
-            case '&': r += "&amp;"; break;
-            case '"': r += "&quot;"; break;
-            case '\'': r += "&#39;"; break;
-            default: r += c;
-        }
-    }
-    return r;
-}
-
-void WriteRow(std::ostream& out, const std::vector<std::string>& cells, const std::string& format, bool title) {
-    if (format == "html") {
-        out << "<tr>";
-        for (const auto& c : cells) out << (title ? "<th>" : "<td>") << HtmlEscape(c) << (title ? "</th>" : "</td>");
-        out << "</tr>\n";
-        return;
-    }
-    for (std::size_t i = 0; i < cells.size(); ++i) {
-        if (i) out << (format == "csv" ? ',' : '\t');
-        out << (format == "csv" ? CsvField(cells[i]) : TsvField(cells[i]));
-    }
-    out << (format == "csv" ? "\r\n" : "\n");
-}
+    std::ostream& out_;
+    bool html_;
+    bool csv_;
+    std::string buffer_;
+};
 
 }  // namespace
 
@@ -103,23 +142,25 @@ int ListCommand(const ListOptions& o, Io& io) {
         }
     }
 
+    ListWriter writer(io.out, o.format);
     if (o.format == "html")
-        io.out << "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>File list</title></head><body>\n<table>\n";
+        writer.Text("<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>File list</title></head><body>\n<table>\n");
     std::vector<std::string> cells;
     for (int code : codes) cells.push_back(list.ColumnName(code));
-    WriteRow(io.out, cells, o.format, true);
+    writer.Row(cells, true);
+    cells.resize(codes.size());
     for (int32_t row = 1; row <= list.RowCount; ++row) {
-        cells.clear();
-        for (int code : codes) {
+        for (std::size_t i = 0; i < codes.size(); ++i) {
             // Without a destination the final destination column has nothing to show.
-            if (code == tables::kCodeFinalDestination && o.destination.empty())
-                cells.emplace_back();
+            if (codes[i] == tables::kCodeFinalDestination && o.destination.empty())
+                cells[i].clear();
             else
-                cells.push_back(list.GetCell(row, code, true));
+                cells[i] = list.GetCell(row, codes[i], true);
         }
-        WriteRow(io.out, cells, o.format, false);
+        writer.Row(cells, false);
     }
-    if (o.format == "html") io.out << "</table>\n</body></html>\n";
+    if (o.format == "html") writer.Text("</table>\n</body></html>\n");
+    writer.Flush();
     return kExitOk;
 }
 

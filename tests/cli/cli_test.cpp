@@ -2,6 +2,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <sstream>
 #include <string>
@@ -229,6 +230,48 @@ TEST_F(CliTree, ListPrintsATitleRowAndTheRows) {
     const CliResult sorted = Cli({"list", src, "--sort", "-filesize", "--columns", "Filename"});
     EXPECT_EQ(Lines(sorted.out), (std::vector<std::string>{"Filename", "a.txt", "b.csv", "empty.txt"}));
     EXPECT_FALSE(Exists(dst));
+}
+
+TEST(CliList, EachFormatEscapesItsOwnSpecialCharacters) {
+    TempDir dir;
+    const std::string src = dir / "src";
+    for (const char* n : {"back\\slash.txt", "a<b>&\"c'.txt", "comma,\"q\".txt"}) WriteFile(src + "/" + n, "x");
+    struct Case {
+        const char* format;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"tsv", "Filename\na<b>&\"c'.txt\nback\\\\slash.txt\ncomma,\"q\".txt\n"},
+        {"csv", "Filename\r\n\"a<b>&\"\"c'.txt\"\r\nback\\slash.txt\r\n\"comma,\"\"q\"\".txt\"\r\n"},
+        {"html",
+         "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>File list</title></head><body>\n<table>\n"
+         "<tr><th>Filename</th></tr>\n<tr><td>a&lt;b&gt;&amp;&quot;c&#39;.txt</td></tr>\n"
+         "<tr><td>back\\slash.txt</td></tr>\n<tr><td>comma,&quot;q&quot;.txt</td></tr>\n</table>\n</body></html>\n"},
+    };
+    for (const Case& c : cases) {
+        const CliResult r = Cli({"list", src, "--columns", "Filename", "--format", c.format});
+        EXPECT_EQ(r.code, 0) << r.err;
+        EXPECT_EQ(r.out, c.expected) << c.format;
+    }
+}
+
+TEST(CliList, ALongListingComesOutWholeAndInOrder) {
+    // Long names make the listing several times larger than the writer's piece of output.
+    TempDir dir;
+    const std::string src = dir / "src";
+    const std::string filler(200, 'n');
+    std::string expected = "Filename\tFull path\n";
+    for (int i = 0; i < 1500; ++i) {
+        char number[8];
+        std::snprintf(number, sizeof number, "%04d", i);
+        const std::string name = std::string(number) + filler + ".txt";
+        WriteFile(src + "/" + name, "");
+        expected += name + "\t" + src + "/" + name + "\n";
+    }
+    const CliResult r = Cli({"list", src, "--masks", "*.txt", "--columns", "Filename,Full path"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    ASSERT_GT(r.out.size(), 2u << 18);
+    EXPECT_EQ(r.out, expected);
 }
 
 TEST(CliInterval, PrintsTheSelectedNumbers) {

@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 
@@ -181,18 +182,71 @@ bool ListFolder(std::string_view folder, std::vector<FolderItem>& items, OpenFol
         items.push_back(std::move(item));
     }
     closedir(dir);
-    std::sort(items.begin(), items.end(), [](const FolderItem& x, const FolderItem& y) {
-        const std::size_t n = std::min(x.name.size(), y.name.size());
-        for (std::size_t i = 0; i < n; ++i) {
-            unsigned char a = static_cast<unsigned char>(x.name[i]);
-            unsigned char b = static_cast<unsigned char>(y.name[i]);
-            if (a >= 'A' && a <= 'Z') a = static_cast<unsigned char>(a + 32);
-            if (b >= 'A' && b <= 'Z') b = static_cast<unsigned char>(b + 32);
-            if (a != b) return a < b;
+    // The lower-case keys are made once per item rather than once per comparison, and the sort moves
+    // small index records instead of the items. The first eight key bytes, read as one big-endian
+    // number, decide most comparisons alone: names hold no NUL byte, so the zero padding of a short
+    // key sorts it before the longer keys it begins.
+    struct Key {
+        uint64_t head;
+        uint32_t offset;
+        uint32_t length;
+        uint32_t index;
+    };
+    std::size_t total = 0;
+    for (const FolderItem& it : items) total += it.name.size();
+    // A folder's names together stay far below 4 GiB; offsets past that would not fit the keys.
+    if (items.size() >= UINT32_MAX || total > UINT32_MAX) {
+        errno = EOVERFLOW;
+        Fail();
+        items.clear();
+        if (keep) keep->Close();
+        return false;
+    }
+    static thread_local std::string lowered_buffer;
+    static thread_local std::vector<Key> key_buffer;
+    std::string& lowered = lowered_buffer;
+    std::vector<Key>& keys = key_buffer;
+    lowered.resize(total);
+    keys.resize(items.size());
+    char* out = lowered.data();
+    uint32_t offset = 0;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const std::string& n = items[i].name;
+        const uint32_t length = static_cast<uint32_t>(n.size());
+        for (uint32_t j = 0; j < length; ++j) {
+            const char c = n[j];
+            out[offset + j] = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
         }
-        if (x.name.size() != y.name.size()) return x.name.size() < y.name.size();
-        return x.name < y.name;
+        uint64_t head = 0;
+        for (uint32_t j = 0; j < 8 && j < length; ++j)
+            head |= static_cast<uint64_t>(static_cast<unsigned char>(out[offset + j])) << (56 - 8 * j);
+        keys[i] = Key{head, offset, length, static_cast<uint32_t>(i)};
+        offset += length;
+    }
+    const std::string_view all(lowered);
+    std::sort(keys.begin(), keys.end(), [&](const Key& x, const Key& y) {
+        if (x.head != y.head) return x.head < y.head;
+        // Bytes compare unsigned and a prefix sorts first, as std::string_view does.
+        const int c = all.substr(x.offset, x.length).compare(all.substr(y.offset, y.length));
+        if (c != 0) return c < 0;
+        return items[x.index].name < items[y.index].name;
     });
+    // Put the items in key order by following the permutation's cycles.
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        if (keys[i].index == UINT32_MAX) continue;
+        std::size_t at = i;
+        FolderItem held = std::move(items[i]);
+        for (;;) {
+            const std::size_t from = keys[at].index;
+            keys[at].index = UINT32_MAX;
+            if (from == i) {
+                items[at] = std::move(held);
+                break;
+            }
+            items[at] = std::move(items[from]);
+            at = from;
+        }
+    }
     return true;
 }
 
@@ -307,14 +361,14 @@ bool File::OpenRead(std::string_view path) {
     return true;
 }
 
-bool File::CreateNew(std::string_view path) {
+bool File::CreateNew(std::string_view path, uint32_t mode) {
     std::string p;
     if (fd_ >= 0) Close();
     if (!ToCPath(path, p) || p.empty()) {
         error_ = EINVAL;
         return false;
     }
-    fd_ = ::open(p.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    fd_ = ::open(p.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, static_cast<mode_t>(mode & 0777));
     if (fd_ < 0) {
         error_ = Fail();
         return false;
@@ -399,6 +453,34 @@ bool File::SetTimes(int64_t access_ns, int64_t write_ns) {
         return false;
     }
     return true;
+}
+
+namespace {
+
+// The process's umask, read once without changing it (the kernel reports it in the status file);
+// unknown means every created file gets its bits set explicitly.
+int ProcessUmask() {
+    static const int mask = [] {
+        std::FILE* f = std::fopen("/proc/self/status", "re");
+        if (!f) return -1;
+        char line[256];
+        int found = -1;
+        while (std::fgets(line, sizeof line, f))
+            if (std::strncmp(line, "Umask:", 6) == 0) {
+                found = static_cast<int>(std::strtol(line + 6, nullptr, 8));
+                break;
+            }
+        std::fclose(f);
+        return found;
+    }();
+    return mask;
+}
+
+}  // namespace
+
+bool File::CreatedWithMode(uint32_t mode) {
+    const int mask = ProcessUmask();
+    return mask >= 0 && (mode & 07000) == 0 && (mode & 0777 & static_cast<uint32_t>(mask)) == 0;
 }
 
 bool File::SetMode(uint32_t mode) {

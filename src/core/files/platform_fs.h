@@ -96,7 +96,8 @@ public:
 
     bool OpenRead(std::string_view path);
     // Creates a new file; fails when it exists.
-    bool CreateNew(std::string_view path);
+    // `mode`: the permission bits to create it with (the umask applies).
+    bool CreateNew(std::string_view path, uint32_t mode = 0666);
     // Creates a uniquely named hidden temporary file in `folder` and returns its path.
     bool CreateTemporary(std::string_view folder, std::string& path_out);
     bool IsOpen() const { return fd_ >= 0; }
@@ -108,6 +109,9 @@ public:
     // Times and permission bits of the open file itself, without looking its path up again.
     bool SetTimes(int64_t access_ns, int64_t write_ns);
     bool SetMode(uint32_t mode);
+    // Whether a file created with these permission bits already has them: no set-id or sticky bit,
+    // and none that the process's umask takes away.
+    static bool CreatedWithMode(uint32_t mode);
     bool Close();
     int64_t Size() const;
     int Error() const { return error_; }

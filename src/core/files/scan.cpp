@@ -35,8 +35,11 @@ bool TFindAnyFile::NextItem() {
     while (next_ < items_.size()) {
         fs::FolderItem& it = items_[next_++];
         if (!WalkerMaskMatches(it.name, Mask)) continue;
-        SearchRecord = FoundItem{};
-        SearchRecord.Name = it.name;
+        // Reset field by field: the name keeps its buffer from item to item.
+        SearchRecord.Name.assign(it.name);
+        SearchRecord.IsFolder = false;
+        SearchRecord.Facts = fs::PathFacts{};
+        SearchRecord.HasFacts = false;
         if (WantFacts) {
             SearchRecord.HasFacts = open_.IsOpen() ? fs::GetItemFacts(open_, SearchRecord.Name, SearchRecord.Facts)
                                                    : fs::GetItemFacts(Folder, SearchRecord.Name, SearchRecord.Facts);
@@ -127,14 +130,63 @@ bool TFindAnyFileWithSubDirs::NextItem() {
 // ---------------------------------------------------------------- populate
 
 std::function<bool(const tables::DataRecT&, std::string_view)> MakeMaskFilter(std::string masks) {
-    return [masks = std::move(masks)](const tables::DataRecT&, std::string_view name) {
-        return text::MatchesMaskList(name, masks, '|');
+    // The list is split once here rather than for every candidate; the parts are the ones
+    // text::MatchesMaskList tries (blanks around a mask dropped, empty masks skipped).
+    struct Part {
+        std::string mask;
+        // "*" and a plain tail ("*.txt"): a match is a name ending in the tail, compared as the mask
+        // test compares characters, without the general matcher's backtracking.
+        bool star_tail = false;
+    };
+    std::vector<Part> parts;
+    std::size_t pos = 0;
+    while (pos <= masks.size()) {
+        std::size_t next = masks.find('|', pos);
+        if (next == std::string::npos) next = masks.size();
+        std::string_view mask = std::string_view(masks).substr(pos, next - pos);
+        while (!mask.empty() && mask.front() == ' ') mask.remove_prefix(1);
+        while (!mask.empty() && mask.back() == ' ') mask.remove_suffix(1);
+        if (!mask.empty()) {
+            const bool star_tail = mask.front() == '*' && mask.find_first_of("*?[", 1) == std::string_view::npos;
+            parts.push_back({std::string(star_tail ? mask.substr(1) : mask), star_tail});
+        }
+        pos = next + 1;
+    }
+    return [parts = std::move(parts)](const tables::DataRecT&, std::string_view name) {
+        for (const Part& part : parts) {
+            if (!part.star_tail) {
+                if (text::MatchesMask(name, part.mask)) return true;
+                continue;
+            }
+            const std::string& tail = part.mask;
+            if (tail.size() > name.size()) continue;
+            const auto& lower = text::Tables().lower;
+            const std::size_t start = name.size() - tail.size();
+            std::size_t i = 0;
+            while (i < tail.size() && lower[static_cast<unsigned char>(name[start + i])] ==
+                                          lower[static_cast<unsigned char>(tail[i])])
+                ++i;
+            if (i == tail.size()) return true;
+        }
+        return false;
     };
 }
 
 void FillNameCells(tables::ArrayOfFiles& table, tables::DataRecT& row, std::string_view folder, std::string_view name) {
-    std::string folder_text(folder);
-    if (!folder_text.empty() && folder_text.back() != '/') folder_text += '/';
+    // A walk's folder already ends with its separator, so it is used as it is.
+    std::string added;
+    std::string_view folder_text = folder;
+    if (!folder.empty() && folder.back() != '/') {
+        added.reserve(folder.size() + 1);
+        added.append(folder).push_back('/');
+        folder_text = added;
+    }
+    // Case tables map byte by byte, so the lower-case name holds the lower-case parts at the same places.
+    if (folder_text.empty() || name.empty() || !IsSeparator(name.front())) {
+        // The full path is the folder and the name side by side: the table keeps the cells as one piece.
+        table.SetNameCellsOf(row, folder_text, name, text::LowerCase(name));
+        return;
+    }
     table.SetCellOf(row, tables::kCodeFullPath, Join(folder_text, name));
     table.SetCellOf(row, tables::kCodePath, folder_text);
     table.SetCellOf(row, tables::kCodeFilename, name);
@@ -144,7 +196,6 @@ void FillNameCells(tables::ArrayOfFiles& table, tables::DataRecT& row, std::stri
     table.SetCellOf(row, tables::kCodeFilenameName, base);
     table.SetCellOf(row, tables::kCodeFilenameExt, ext);
     table.SetCellOf(row, tables::kCodeSeparator, ".");
-    // Case tables map byte by byte, so the lower-case name holds the lower-case parts at the same places.
     const std::string lower = text::LowerCase(name);
     table.SetCellOf(row, tables::kCodeFilenameLower, lower);
     table.SetCellOf(row, tables::kCodeNameLower, std::string_view(lower).substr(0, base.size()));

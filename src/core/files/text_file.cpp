@@ -143,9 +143,9 @@ bool CreateTemporaryFor(fs::File& file, const std::string& destination, uint8_t 
 // small file. A failed write deletes the file again, so the destination keeps having nothing. An
 // existing file that is to be replaced, or a name taken meanwhile, goes the temporary file's way.
 bool CreateOutputFor(fs::File& file, const std::string& destination, uint8_t flags, bool replaces,
-                     std::string& path, bool& direct, uint16_t& status) {
+                     std::string& path, bool& direct, uint16_t& status, uint32_t mode = 0666) {
     direct = false;
-    if (!replaces && file.CreateNew(destination)) {
+    if (!replaces && file.CreateNew(destination, mode)) {
         path = destination;
         direct = true;
         return true;
@@ -209,13 +209,15 @@ uint16_t CopyFile(std::string_view source, std::string_view destination, uint8_t
     fs::File out;
     std::string temp;
     bool direct = false;
-    if (!CreateOutputFor(out, dest, flags, (status & kStatusDeleted) != 0, temp, direct, status)) {
+    if (!CreateOutputFor(out, dest, flags, (status & kStatusDeleted) != 0, temp, direct, status, src_facts.mode)) {
         if (written) *written = dest;
         return status | kStatusError;
     }
     bool ok = fs::CopyContents(in, out);
     // Times and permission bits go through the open file (no path look-ups); the bits are best effort.
-    if (ok) out.SetMode(src_facts.mode);
+    // A file created under its own name with the source's bits has them already, unless the umask
+    // took some away.
+    if (ok && !(direct && fs::File::CreatedWithMode(src_facts.mode))) out.SetMode(src_facts.mode);
     if (ok) ok = out.SetTimes(src_facts.access_ns, src_facts.write_ns);
     ok = out.Close() && ok;
     in.Close();

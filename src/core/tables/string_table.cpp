@@ -150,6 +150,7 @@ void ArrayOfFiles::Init(int32_t initial_capacity) {
     ColumnFormatting.clear();
     arena_.clear();
     arena_waste_ = 0;
+    has_last_folder_ = false;
     if (initial_capacity > 0) Reserve(initial_capacity, true);
 }
 
@@ -165,6 +166,7 @@ void ArrayOfFiles::Clear() {
     AddedCount = 0;
     arena_.clear();
     arena_waste_ = 0;
+    has_last_folder_ = false;
     // A table that held a large file gives its memory back; small ones keep it for the next file.
     if (arena_.capacity() > (64u << 20)) std::string().swap(arena_);
     if (Rows.capacity() > (1u << 20)) {
@@ -259,6 +261,8 @@ std::string ArrayOfFiles::StoredCell(const DataRecT& r, int code) const {
         std::string length_text, offset_text;
         if (code == 0)
             length_text.assign(arena_, r.TextOffset, r.TextLength);
+        else if (PackedNameCell(r, code, length_text))
+            ;
         else if (r.Extra)
             for (const auto& [c, v] : r.Extra->Cells)
                 if (c == code) length_text = v;
@@ -277,9 +281,99 @@ std::string ArrayOfFiles::StoredCell(const DataRecT& r, int code) const {
         return PathPool[static_cast<std::size_t>(idx)];
     }
     if (!r.Extra) return {};
+    if (std::string packed; PackedNameCell(r, code, packed)) return packed;
     for (const auto& [c, v] : r.Extra->Cells)
         if (c == code) return v;
     return {};
+}
+
+bool ArrayOfFiles::PackedNameCell(const DataRecT& r, int code, std::string& out) const {
+    if (!r.Extra || !r.Extra->NamesPacked || code < kCodeFullPath || code > kCodeSeparator) return false;
+    const RowExtra& x = *r.Extra;
+    const std::string_view all(arena_);
+    const std::string_view folder = all.substr(x.FolderOffset, x.FolderLength);
+    const std::string_view name = all.substr(x.NameOffset, x.NameLength);
+    const std::string_view lower = x.NamesPacked == 2 ? all.substr(x.NameOffset + x.NameLength, x.NameLength) : name;
+    const std::size_t dot = name.rfind('.');
+    const std::size_t base = dot == std::string_view::npos ? name.size() : dot;
+    const std::size_t ext_start = dot == std::string_view::npos ? name.size() : dot + 1;
+    switch (code) {
+        case kCodeFullPath:
+            out.reserve(folder.size() + name.size());
+            out.assign(folder);
+            out.append(name);
+            break;
+        case kCodePath: out.assign(folder); break;
+        case kCodeFilename: out.assign(name); break;
+        case kCodeFilenameName: out.assign(name.substr(0, base)); break;
+        case kCodeFilenameExt: out.assign(name.substr(ext_start)); break;
+        case kCodeFilenameLower: out.assign(lower); break;
+        case kCodeNameLower: out.assign(lower.substr(0, base)); break;
+        case kCodeExtLower: out.assign(lower.substr(ext_start)); break;
+        default: out.assign("."); break;  // kCodeSeparator
+    }
+    return true;
+}
+
+void ArrayOfFiles::SetNameCellsOf(DataRecT& row, std::string_view folder, std::string_view name,
+                                  std::string_view lower_name) {
+    RowExtra& x = row.Ext();
+    const std::size_t dot = name.rfind('.');
+    const std::size_t base = dot == std::string_view::npos ? name.size() : dot;
+    const std::size_t ext_start = dot == std::string_view::npos ? name.size() : dot + 1;
+    // A pooled folder lives in the path pool, so such a table keeps ordinary cells.
+    if (PathPooling || lower_name.size() != name.size() || folder.size() > UINT32_MAX || name.size() > UINT16_MAX) {
+        std::string full(folder);
+        full.append(name);
+        StoreCell(row, kCodeFullPath, full);
+        StoreCell(row, kCodePath, folder);
+        StoreCell(row, kCodeFilename, name);
+        StoreCell(row, kCodeFilenameName, name.substr(0, base));
+        StoreCell(row, kCodeFilenameExt, name.substr(ext_start));
+        StoreCell(row, kCodeSeparator, ".");
+        StoreCell(row, kCodeFilenameLower, lower_name);
+        StoreCell(row, kCodeNameLower, lower_name.substr(0, std::min(base, lower_name.size())));
+        StoreCell(row, kCodeExtLower, lower_name.substr(std::min(ext_start, lower_name.size())));
+        return;
+    }
+    if (x.NamesPacked) arena_waste_ += static_cast<std::size_t>(x.NameLength) * x.NamesPacked;
+    // The pieces replace every name cell the row held.
+    std::erase_if(x.Cells, [](const std::pair<uint8_t, std::string>& c) {
+        return c.first >= kCodeFullPath && c.first <= kCodeSeparator;
+    });
+    if (!has_last_folder_ || std::string_view(arena_).substr(last_folder_offset_, last_folder_length_) != folder) {
+        last_folder_offset_ = arena_.size();
+        last_folder_length_ = static_cast<uint32_t>(folder.size());
+        has_last_folder_ = true;
+        arena_.append(folder);
+    }
+    x.FolderOffset = last_folder_offset_;
+    x.FolderLength = last_folder_length_;
+    x.NameOffset = arena_.size();
+    x.NameLength = static_cast<uint16_t>(name.size());
+    arena_.append(name);
+    if (lower_name == name) {
+        x.NamesPacked = 1;
+    } else {
+        x.NamesPacked = 2;
+        arena_.append(lower_name);
+    }
+}
+
+void ArrayOfFiles::UnpackNameCells(DataRecT& r) {
+    RowExtra& x = *r.Extra;
+    std::array<std::string, kCodeSeparator - kCodeFullPath + 1> texts;
+    for (int code = kCodeFullPath; code <= kCodeSeparator; ++code)
+        PackedNameCell(r, code, texts[static_cast<std::size_t>(code - kCodeFullPath)]);
+    // The folder piece may serve other rows; only the name pieces become waste.
+    arena_waste_ += static_cast<std::size_t>(x.NameLength) * x.NamesPacked;
+    x.NamesPacked = 0;
+    x.FolderOffset = 0;
+    x.NameOffset = 0;
+    x.FolderLength = 0;
+    x.NameLength = 0;
+    for (int code = kCodeFullPath; code <= kCodeSeparator; ++code)
+        PutCell(x, code, texts[static_cast<std::size_t>(code - kCodeFullPath)]);
 }
 
 void ArrayOfFiles::StoreCell(DataRecT& r, int code, std::string_view text) {
@@ -300,7 +394,12 @@ void ArrayOfFiles::StoreCell(DataRecT& r, int code, std::string_view text) {
         SetPoolPath(r, text);
         return;
     }
-    auto& cells = r.Ext().Cells;
+    if (code >= kCodeFullPath && code <= kCodeSeparator && r.Extra && r.Extra->NamesPacked) UnpackNameCells(r);
+    PutCell(r.Ext(), code, text);
+}
+
+void ArrayOfFiles::PutCell(RowExtra& x, int code, std::string_view text) {
+    auto& cells = x.Cells;
     auto it = std::lower_bound(cells.begin(), cells.end(), code,
                                [](const std::pair<uint8_t, std::string>& p, int c) { return p.first < c; });
     if (it != cells.end() && it->first == code) {

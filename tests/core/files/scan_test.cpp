@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "files/file_list.h"
+#include "files/platform_fs.h"
+#include "text/mask.h"
 #include "support/temp_dir.h"
 
 namespace rowsmith::files {
@@ -246,6 +248,75 @@ TEST(MaskFilter, EmptyMaskTextMatchesNothing) {
     EXPECT_TRUE(MakeMaskFilter("*.TXT")(row, "a.txt"));
     EXPECT_FALSE(MakeMaskFilter("*.*")(row, "README"));
     EXPECT_TRUE(MakeMaskFilter("*")(row, "README"));
+}
+
+// The filter's own reading of "*tail" masks must agree with the general mask test everywhere.
+TEST(MaskFilter, AgreesWithTheMaskListTest) {
+    const char* masks[] = {"*.txt", "*.TXT", "*", "*.", "*txt", "**.txt", "*.t?t", "*[.]txt", "*.txt | *.csv",
+                           "a*", "|*.dat|", " * ", "*.tar.gz"};
+    const char* names[] = {"a.txt", "A.TXT", "txt", ".txt", "", "a.txt.bak", "x.TxT", "ab", "b.csv",
+                           "c.tar.GZ", "a.dat", "[.]txt", "tar.gz"};
+    tables::DataRecT row;
+    for (const char* mask : masks) {
+        const auto filter = MakeMaskFilter(mask);
+        for (const char* name : names)
+            EXPECT_EQ(filter(row, name), text::MatchesMaskList(name, mask, '|')) << mask << " / " << name;
+    }
+}
+
+TEST(FolderListing, OrderIgnoresAsciiCaseThenBytesDecideTies) {
+    TempDir dir;
+    // Names sharing their first eight bytes, a prefix of another name, case-only differences and
+    // bytes above 127.
+    const std::vector<std::string> expected = {"_x",        "a",         "Ab",        "aB",       "ab",
+                                               "abcdefgh",  "ABCDEFGH0", "abcdefgh1", "abcdefghi", "B",
+                                               "b",         "sub",       "Z",         "\xC3\xA9"};
+    for (const std::string& n : expected)
+        if (n != "sub") WriteFile(dir / n, "x");
+    WriteFile(dir / "sub/inner.txt", "x");
+    std::vector<fs::FolderItem> items;
+    ASSERT_TRUE(fs::ListFolder(dir.path(), items));
+    std::vector<std::string> got;
+    for (const fs::FolderItem& it : items) {
+        got.push_back(it.name);
+        EXPECT_EQ(it.is_folder, it.name == "sub") << it.name;
+    }
+    EXPECT_EQ(got, expected);
+
+    // The same folder listed again (the buffers of the last listing are reused) gives the same order.
+    std::vector<fs::FolderItem> again;
+    ASSERT_TRUE(fs::ListFolder(dir.path(), again));
+    ASSERT_EQ(again.size(), items.size());
+    for (std::size_t i = 0; i < items.size(); ++i) EXPECT_EQ(again[i].name, items[i].name);
+    EXPECT_FALSE(fs::ListFolder(dir / "missing", again));
+    EXPECT_TRUE(again.empty());
+}
+
+TEST(NameCells, FolderFormsGiveOneFullPath) {
+    struct Case {
+        const char* folder;
+        const char* name;
+        const char* full;
+        const char* path;
+    };
+    const Case cases[] = {
+        {"/data", "a.txt", "/data/a.txt", "/data/"},
+        {"/data/", "a.txt", "/data/a.txt", "/data/"},
+        {"/", "a.txt", "/a.txt", "/"},
+        {"", "a.txt", "a.txt", ""},
+        {"/data/", "", "/data/", "/data/"},
+        {"/data/", "/a.txt", "/data/a.txt", "/data/"},  // a separator in front of the name is not doubled
+    };
+    tables::ArrayOfFiles t;
+    InitFileList(t);
+    for (const Case& c : cases) {
+        tables::DataRecT row;
+        FillNameCells(t, row, c.folder, c.name);
+        t.AppendRow(std::move(row));
+        EXPECT_EQ(t.GetCell(0, tables::kCodeFullPath), c.full) << c.folder << " + " << c.name;
+        EXPECT_EQ(t.GetCell(0, tables::kCodePath), c.path) << c.folder << " + " << c.name;
+        EXPECT_EQ(t.GetCell(0, tables::kCodeFilename), c.name) << c.folder << " + " << c.name;
+    }
 }
 
 }  // namespace

@@ -454,6 +454,32 @@ TEST(CopyFile, KeepsBytesAndModificationTime) {
     EXPECT_EQ(ReadFile(dir / "dst/empty"), "");
 }
 
+// A copy has the source's permission bits whether it was created under its own name (where the
+// bits are given at creation, and set again only when the umask took some away) or replaced an
+// existing file, in overwrite and in rename mode.
+TEST(CopyFile, KeepsPermissionBitsWhateverTheUmaskTakes) {
+    const mode_t mask = umask(0);
+    umask(mask);
+    const mode_t modes[] = {0600, 0640, 0644, 0755, 0700, 0400, 0666, 0777, 0664, 0707, 04755, 02750, 01777};
+    for (const mode_t mode : modes) {
+        for (const uint8_t flags : {kOverwrite, kRename}) {
+            TempDir dir;
+            WriteFile(dir / "src.txt", "x");
+            ASSERT_EQ(chmod((dir / "src.txt").c_str(), mode), 0);
+            WriteFile(dir / "old.txt", "old");  // a destination that exists
+            for (const char* dest : {"new.txt", "old.txt"}) {
+                std::string written;
+                const uint16_t st = CopyFile(dir / "src.txt", dir / dest, flags, &written);
+                ASSERT_TRUE(st & kStatusCopied) << std::oct << mode << " " << dest;
+                struct stat sb {};
+                ASSERT_EQ(stat(written.c_str(), &sb), 0);
+                EXPECT_EQ(sb.st_mode & 07777, mode)
+                    << std::oct << "mode " << mode << " umask " << mask << " to " << written;
+            }
+        }
+    }
+}
+
 TEST(CopyFile, StatusForExistingMissingAndSelf) {
     TempDir dir;
     WriteFile(dir / "a.txt", "source");

@@ -330,5 +330,115 @@ TEST(StringTable, DressingAppliesGroupingAndSuffix) {
     EXPECT_EQ(t.GetCell(1, kCodeFilename, true), "1,234,567 B");
 }
 
+// Name cells kept as one piece must read exactly like the same texts stored cell by cell, for the
+// names whose parts are easy to get wrong.
+TEST(StringTable, PackedNameCellsReadLikeStoredOnes) {
+    struct Case {
+        const char* folder;
+        const char* name;
+        const char* lower;
+        const char* base;
+        const char* ext;
+    };
+    const Case cases[] = {
+        {"/data/", "report.txt", "report.txt", "report", "txt"},
+        {"/data/", "README", "readme", "README", ""},
+        {"/data/", ".bashrc", ".bashrc", "", "bashrc"},
+        {"/data/", "archive.tar.GZ", "archive.tar.gz", "archive.tar", "GZ"},
+        {"/data/", "trailing.", "trailing.", "trailing", ""},
+        {"/data/", "two words .Doc", "two words .doc", "two words ", "Doc"},
+        {"/data/", "img007.JPG", "img007.jpg", "img007", "JPG"},
+        {"/", "At Root", "at root", "At Root", ""},
+        {"/a/b/c/d/e/f/g/h/i/j/k/l/m/n/o/p/q/r/s/t/u/v/w/x/y/z/", "deep.x", "deep.x", "deep", "x"},
+        {"", "no folder.md", "no folder.md", "no folder", "md"},
+        {"/data/", "", "", "", ""},
+    };
+    ArrayOfFiles packed, stored;
+    for (const Case& c : cases) {
+        DataRecT p;
+        packed.SetNameCellsOf(p, c.folder, c.name, c.lower);
+        packed.AppendRow(std::move(p));
+        DataRecT s;
+        const std::string full = std::string(c.folder) + c.name;
+        stored.SetCellOf(s, kCodeFullPath, full);
+        stored.SetCellOf(s, kCodePath, c.folder);
+        stored.SetCellOf(s, kCodeFilename, c.name);
+        stored.SetCellOf(s, kCodeFilenameName, c.base);
+        stored.SetCellOf(s, kCodeFilenameExt, c.ext);
+        stored.SetCellOf(s, kCodeSeparator, ".");
+        stored.SetCellOf(s, kCodeFilenameLower, c.lower);
+        stored.SetCellOf(s, kCodeNameLower, std::string(c.lower).substr(0, std::string(c.base).size()));
+        stored.SetCellOf(s, kCodeExtLower, std::string(c.lower).substr(std::string(c.name).size() - std::string(c.ext).size()));
+        stored.AppendRow(std::move(s));
+    }
+    // The name cells and every computed code read from them.
+    const int codes[] = {kCodeFullPath, kCodePath, kCodeFilename, kCodeFilenameName, kCodeFilenameExt,
+                         kCodeFilenameLower, kCodeNameLower, kCodeExtLower, kCodeSeparator, kCodeDisplayName,
+                         kCodeReversedName, kCodeLengthName, kCodeLengthExt, kCodeLengthSeparator,
+                         kCodeLengthFilename, kCodeReversedExt, kCodeNameDigits, kCodeExtDigits, kCodeSmallestChar,
+                         kCodeNameShape, kCodeNameNumber, kCodeDisplayFolder, kCodeDisplayFullPath,
+                         kCodeNameChange, kCodeFolderChange, kCodeSectionOrder};
+    for (int32_t row = 1; row <= stored.RowCount; ++row)
+        for (int code : codes)
+            EXPECT_EQ(packed.GetCell(row, code), stored.GetCell(row, code))
+                << "name '" << cases[row - 1].name << "' code " << code;
+    EXPECT_EQ(packed.GetCell(2, kCodeFullPath), "/data/README");
+    EXPECT_EQ(packed.GetCell(3, kCodeFilenameExt), "bashrc");
+    EXPECT_EQ(packed.GetCell(4, kCodeExtLower), "gz");
+    EXPECT_EQ(packed.GetCell(8, kCodeNameLower), "at root");
+}
+
+TEST(StringTable, WritingOnePackedNameCellLeavesTheOthersAsTheyWere) {
+    ArrayOfFiles t;
+    t.AddRowWithText("a line before the files", kCodeData);
+    for (const auto& [name, lower] : {std::pair{"a.txt", "a.txt"}, std::pair{"B.TXT", "b.txt"}}) {
+        DataRecT row;
+        t.SetNameCellsOf(row, "/same/", name, lower);
+        t.AppendRow(std::move(row));
+    }
+    // The two rows share the folder text; a new path for one is its own.
+    t.SetCell(2, kCodePath, "/other/");
+    EXPECT_EQ(t.GetCell(2, kCodePath), "/other/");
+    EXPECT_EQ(t.GetCell(2, kCodeFullPath), "/same/a.txt");
+    EXPECT_EQ(t.GetCell(3, kCodePath), "/same/");
+
+    t.SetCell(3, kCodeFilenameExt, "md");
+    const std::vector<std::pair<int, std::string>> row3 = {
+        {kCodeFilenameExt, "md"}, {kCodeFilename, "B.TXT"}, {kCodeExtLower, "txt"},
+        {kCodeFilenameLower, "b.txt"}, {kCodeFullPath, "/same/B.TXT"}, {kCodeSeparator, "."},
+        {kCodeLengthExt, "2"}, {kCodeReversedExt, "dm"}};
+    for (const auto& [code, expected] : row3) EXPECT_EQ(t.GetCell(3, code), expected) << "code " << code;
+
+    // Setting the name cells again replaces the name cells the row held, and only those.
+    DataRecT row;
+    t.SetCellOf(row, kCodeFilename, "old.name");
+    t.SetCellOf(row, kCodeListFile, "/lists/a.lst");
+    t.SetNameCellsOf(row, "/new/", "new.txt", "new.txt");
+    t.AppendRow(std::move(row));
+    EXPECT_EQ(t.GetCell(4, kCodeFilename), "new.txt");
+    EXPECT_EQ(t.GetCell(4, kCodeListFile), "/lists/a.lst");
+
+    // After Clear the arena starts again: no row may look at the folder text of rows that went.
+    t.Clear();
+    DataRecT fresh;
+    t.SetNameCellsOf(fresh, "/same/", "c.txt", "c.txt");
+    t.AppendRow(std::move(fresh));
+    EXPECT_EQ(t.GetCell(1, kCodeFullPath), "/same/c.txt");
+}
+
+TEST(StringTable, PooledPathsKeepTheNameCellsInThePool) {
+    ArrayOfFiles t;
+    t.PathPooling = 1;
+    for (const char* name : {"a.txt", "b.txt"}) {
+        DataRecT row;
+        t.SetNameCellsOf(row, "/pooled/", name, name);
+        t.AppendRow(std::move(row));
+    }
+    EXPECT_EQ(Column(t, kCodePath), (std::vector<std::string>{"/pooled/", "/pooled/"}));
+    EXPECT_EQ(Column(t, kCodeFullPath), (std::vector<std::string>{"/pooled/a.txt", "/pooled/b.txt"}));
+    ASSERT_EQ(t.PathPool.size(), 2u);  // entry 0 stands for none
+    EXPECT_EQ(t.GetCell(2, kCodePoolIndex), "1");
+}
+
 }  // namespace
 }  // namespace rowsmith::tables
