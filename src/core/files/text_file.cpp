@@ -182,56 +182,88 @@ uint16_t CopyFile(std::string_view source, std::string_view destination, uint8_t
 
 uint16_t CopyFile(std::string_view source, std::string_view destination, uint8_t flags, std::string* written,
                   const KnownFacts& known) {
+    PendingCopy copy;
+    uint16_t status = 0;
+    const bool begun = BeginCopy(source, destination, flags, known, copy, status);
+    if (written) *written = copy.Destination;
+    if (!begun) return status;
+    status = FinishCopy(copy);
+    if (written) *written = copy.Destination;
+    return status;
+}
+
+bool BeginCopy(std::string_view source, std::string_view destination, uint8_t flags, const KnownFacts& known,
+               PendingCopy& copy, uint16_t& status) {
     std::string dest = Resolve(destination, FolderPart(source));
-    if (written) *written = dest;
+    copy.Destination = dest;
+    copy.Flags = flags;
     // Each path is looked at once; the facts serve every check below.
-    fs::PathFacts src_facts, dst_facts;
+    fs::PathFacts& src_facts = copy.SourceFacts;
+    fs::PathFacts dst_facts;
     const bool have_src = known.Source ? (src_facts = *known.Source).exists : fs::GetFacts(source, src_facts);
     const bool dest_as_given = known.Destination && dest == destination;
     const bool have_dst = dest_as_given ? (dst_facts = *known.Destination).exists : fs::GetFacts(dest, dst_facts);
     if (flags & kSkipIdentical) {
         if (have_src && src_facts.is_file && have_dst && dst_facts.is_file && NamePart(source) == NamePart(dest) &&
-            src_facts.size == dst_facts.size && src_facts.write_ns == dst_facts.write_ns)
-            return kStatusExists;
+            src_facts.size == dst_facts.size && src_facts.write_ns == dst_facts.write_ns) {
+            status = kStatusExists;
+            return false;
+        }
     }
     // Nothing may write over its own source.
     if (SamePath(source, dest) ||
-        (have_src && have_dst && src_facts.device == dst_facts.device && src_facts.inode == dst_facts.inode))
-        return kStatusError | kStatusStop;
+        (have_src && have_dst && src_facts.device == dst_facts.device && src_facts.inode == dst_facts.inode)) {
+        status = kStatusError | kStatusStop;
+        return false;
+    }
     // The source is opened first, so that an unreadable one changes nothing at the destination; only a
     // regular file is opened (opening a pipe would wait for a writer).
-    fs::File in;
-    if (!have_src || !src_facts.is_file || !in.OpenRead(source)) return kStatusError | kStatusStop;
-    uint16_t status = Prepare(dest, flags, &dst_facts, true);
-    if (written) *written = dest;
-    if (status & kStatusStop) return status;
-
-    fs::File out;
-    std::string temp;
-    bool direct = false;
-    if (!CreateOutputFor(out, dest, flags, (status & kStatusDeleted) != 0, temp, direct, status, src_facts.mode)) {
-        if (written) *written = dest;
-        return status | kStatusError;
+    if (!have_src || !src_facts.is_file || !copy.In.OpenRead(source)) {
+        status = kStatusError | kStatusStop;
+        return false;
     }
-    bool ok = fs::CopyContents(in, out);
+    status = Prepare(dest, flags, &dst_facts, true);
+    copy.Destination = dest;
+    if (status & kStatusStop) {
+        copy.In.Close();
+        return false;
+    }
+    if (!CreateOutputFor(copy.Out, dest, flags, (status & kStatusDeleted) != 0, copy.Temp, copy.Direct, status,
+                         src_facts.mode)) {
+        copy.In.Close();
+        copy.Temp.clear();
+        status |= kStatusError;
+        return false;
+    }
+    copy.Status = status;
+    return true;
+}
+
+uint16_t FinishCopy(PendingCopy& copy) {
+    const fs::PathFacts& src_facts = copy.SourceFacts;
+    bool ok = fs::CopyContents(copy.In, copy.Out);
     // Times and permission bits go through the open file (no path look-ups); the bits are best effort.
     // A file created under its own name with the source's bits has them already, unless the umask
     // took some away.
-    if (ok && !(direct && fs::File::CreatedWithMode(src_facts.mode))) out.SetMode(src_facts.mode);
-    if (ok) ok = out.SetTimes(src_facts.access_ns, src_facts.write_ns);
-    ok = out.Close() && ok;
-    in.Close();
-    if (ok && !direct) {
-        ok = Commit(temp, dest, flags, std::string());
-        if (written) *written = dest;
-    }
+    if (ok && !(copy.Direct && fs::File::CreatedWithMode(src_facts.mode))) copy.Out.SetMode(src_facts.mode);
+    if (ok) ok = copy.Out.SetTimes(src_facts.access_ns, src_facts.write_ns);
+    ok = copy.Out.Close() && ok;
+    copy.In.Close();
+    if (ok && !copy.Direct) ok = Commit(copy.Temp, copy.Destination, copy.Flags, std::string());
     if (!ok) {
         const int err = fs::LastError();
-        fs::DeleteFile(temp);
+        // The new file (written in place, or the temporary one) goes again.
+        fs::DeleteFile(copy.Temp);
         errno = err;
-        return status | kStatusError;
+        return copy.Status | kStatusError;
     }
-    return status | kStatusCopied;
+    return copy.Status | kStatusCopied;
+}
+
+void AbandonCopy(PendingCopy& copy) {
+    copy.Out.Close();
+    copy.In.Close();
+    if (!copy.Temp.empty()) fs::DeleteFile(copy.Temp);
 }
 
 std::string DestinationStatusReason(uint16_t status, int error) {

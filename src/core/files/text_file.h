@@ -51,6 +51,26 @@ struct KnownFacts {
 };
 uint16_t CopyFile(std::string_view source, std::string_view destination, uint8_t flags, std::string* written,
                   const KnownFacts& known);
+
+// CopyFile in two steps, so that the bytes of one copy can move on another thread while the next
+// destination is prepared: BeginCopy does every check, opens the source and creates the output
+// (the destination's name is taken from then on); FinishCopy moves the bytes, sets times and bits
+// and commits. AbandonCopy instead leaves the destination as it was before BeginCopy.
+struct PendingCopy {
+    fs::File In, Out;
+    fs::PathFacts SourceFacts;
+    std::string Destination;  // the path to be written (after renaming)
+    std::string Temp;         // the temporary file, when an existing file is replaced
+    bool Direct = false;      // Out is the destination itself
+    uint8_t Flags = 0;
+    uint16_t Status = 0;
+};
+// False when the copy ends here: then `status` is its final status (nothing was written).
+bool BeginCopy(std::string_view source, std::string_view destination, uint8_t flags, const KnownFacts& known,
+               PendingCopy& copy, uint16_t& status);
+// The final status; copy.Destination is the path written. errno holds the error of a failure.
+uint16_t FinishCopy(PendingCopy& copy);
+void AbandonCopy(PendingCopy& copy);
 // A short human-readable reason for a destination status that stopped or failed an operation.
 std::string DestinationStatusReason(uint16_t status, int error = 0);
 

@@ -1,6 +1,11 @@
 #include "run/processing_run.h"
 
 #include <cerrno>
+#include <thread>
+#include <mutex>
+#include <memory>
+#include <deque>
+#include <condition_variable>
 #include <chrono>
 #include <cstring>
 #include <ctime>
@@ -65,6 +70,93 @@ bool StopsTheRun(int error) { return error == ENOSPC || error == EDQUOT; }
 
 std::string ErrorText(int error) { return error ? std::string(std::strerror(error)) : std::string("unknown error"); }
 
+// Moves the bytes of begun copies (files::BeginCopy) on a helper thread, in the order they were
+// begun, while the run looks at and prepares the next rows; the results come back in that order.
+// A copy that fills the file system stops it: the copies begun after it are abandoned unrun, so
+// that, as in a run without the helper, nothing after the stopping row is written.
+class CopyWorker {
+public:
+    struct Job {
+        files::PendingCopy Copy;
+        RowReport Report;
+        uint16_t Status = 0;
+        int Error = 0;
+        bool Done = false;
+        bool Abandoned = false;
+    };
+    static constexpr std::size_t kMaxInFlight = 48;  // not yet run; two open files each
+
+    ~CopyWorker() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            quit_ = true;
+            abandon_ = true;
+        }
+        work_.notify_all();
+        if (thread_.joinable()) thread_.join();
+        // Whatever was never run (a run that ended early) leaves its destination as it was.
+        for (auto& job : jobs_)
+            if (!job->Done) files::AbandonCopy(job->Copy);
+    }
+    bool Idle() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return jobs_.empty();
+    }
+    void Hand(std::unique_ptr<Job> job) {
+        if (!thread_.joinable()) thread_ = std::thread([this] { Loop(); });
+        std::unique_lock<std::mutex> lock(mutex_);
+        done_.wait(lock, [this] { return jobs_.size() - next_ < kMaxInFlight; });
+        jobs_.push_back(std::move(job));
+        lock.unlock();
+        work_.notify_one();
+    }
+    // The oldest job once it is finished (waiting for it when `wait`), else null.
+    std::unique_ptr<Job> Next(bool wait) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        if (wait) done_.wait(lock, [this] { return jobs_.empty() || jobs_.front()->Done; });
+        if (jobs_.empty() || !jobs_.front()->Done) return nullptr;
+        std::unique_ptr<Job> job = std::move(jobs_.front());
+        jobs_.pop_front();
+        --next_;
+        lock.unlock();
+        done_.notify_all();
+        return job;
+    }
+
+private:
+    void Loop() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            work_.wait(lock, [this] { return quit_ || next_ < jobs_.size(); });
+            if (next_ >= jobs_.size()) return;
+            Job* job = jobs_[next_].get();  // stays put: the deque only grows at the back meanwhile
+            const bool abandon = abandon_;
+            lock.unlock();
+            if (abandon) {
+                files::AbandonCopy(job->Copy);
+                job->Abandoned = true;
+            } else {
+                errno = 0;
+                job->Status = files::FinishCopy(job->Copy);
+                job->Error = (job->Status & files::kStatusCopied) ? 0 : files::fs::LastError();
+            }
+            lock.lock();
+            if (!abandon && StopsTheRun(job->Error)) abandon_ = true;
+            job->Done = true;
+            ++next_;
+            done_.notify_all();
+        }
+    }
+
+    std::thread thread_;
+    std::mutex mutex_;
+    std::condition_variable work_, done_;
+    std::deque<std::unique_ptr<Job>> jobs_;  // begun, in row order; finished ones at the front
+    std::size_t next_ = 0;                   // the first job not yet run
+    bool quit_ = false;
+    bool abandon_ = false;
+};
+
 // The size the file list shows for a row (a computed cell: the row's facts).
 int64_t RowSize(const tables::ArrayOfFiles& list, int32_t row) {
     const tables::DataRecT* r = list.Row(row);
@@ -104,7 +196,7 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
                     const RunSettings& settings, const RunHooks& hooks) {
     RunSummary summary;
     const uint8_t flags = settings.DestinationFlags;
-    auto report = [&](RowReport r) {
+    auto report_now = [&](RowReport r) {
         switch (r.Outcome) {
             case RowOutcome::Copied: ++summary.Copied; break;
             case RowOutcome::Rewritten: ++summary.Rewritten; break;
@@ -113,6 +205,39 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
             case RowOutcome::Cancelled: break;
         }
         if (hooks.OnRow) hooks.OnRow(r);
+    };
+    // What a copy's status says, for its report.
+    auto describe_copy = [&](RowReport& rep, uint16_t status, int err) {
+        if (status & files::kStatusCopied) {
+            rep.Outcome = RowOutcome::Copied;
+            return;
+        }
+        // The copy opens its source before touching the destination: a stop may be the source's.
+        files::fs::File probe;
+        if ((status & files::kStatusStop) && !probe.OpenRead(rep.Source))
+            rep.Reason = "the source cannot be read: " + ErrorText(probe.Error());
+        else
+            rep.Reason = (status & files::kStatusStop)
+                             ? files::DestinationStatusReason(status, (status & files::kStatusFolderFailed) ? err : 0)
+                             : "copy failed: " + ErrorText(err);
+        if (StopsTheRun(err)) summary.IoStopped = true;
+    };
+    // Without a progress view, and with enough files to be worth it, the bytes of each copy move on
+    // a helper thread while the next rows are looked at and their destinations created (one core
+    // waits in the kernel for each). Reports keep the table order: a row's report waits for every
+    // copy begun before it.
+    CopyWorker worker;
+    const bool pipelined = CopiesFiles(settings) && !hooks.Views && file_list.RowCount >= 32;
+    auto settle = [&](bool wait) {
+        while (std::unique_ptr<CopyWorker::Job> job = worker.Next(wait)) {
+            if (job->Abandoned) continue;
+            describe_copy(job->Report, job->Status, job->Error);
+            report_now(std::move(job->Report));
+        }
+    };
+    auto report = [&](RowReport r) {
+        if (pipelined) settle(true);
+        report_now(std::move(r));
     };
     auto cancelled = [&] { return hooks.ShouldCancel && hooks.ShouldCancel(); };
 
@@ -253,6 +378,28 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
             continue;
         }
 
+        if (copy_mode && pipelined) {
+            auto job = std::make_unique<CopyWorker::Job>();
+            uint16_t status = 0;
+            errno = 0;
+            if (files::BeginCopy(rep.Source, rep.Destination, flags, files::KnownFacts{&src_facts, &dst_facts},
+                                 job->Copy, status)) {
+                rep.Destination = job->Copy.Destination;
+                job->Report = std::move(rep);
+                worker.Hand(std::move(job));
+                settle(false);
+                if (summary.IoStopped) break;
+                continue;
+            }
+            const int err = files::fs::LastError();
+            if (!job->Copy.Destination.empty()) rep.Destination = job->Copy.Destination;
+            settle(true);
+            if (summary.IoStopped) break;
+            describe_copy(rep, status, err);
+            report_now(rep);
+            if (summary.IoStopped) break;
+            continue;
+        }
         if (copy_mode) {
             std::string written;
             errno = 0;
@@ -260,19 +407,7 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
                 files::CopyFile(rep.Source, rep.Destination, flags, &written, files::KnownFacts{&src_facts, &dst_facts});
             const int err = files::fs::LastError();
             rep.Destination = written.empty() ? rep.Destination : written;
-            if (status & files::kStatusCopied) {
-                rep.Outcome = RowOutcome::Copied;
-            } else {
-                // The copy opens its source before touching the destination: a stop may be the source's.
-                files::fs::File probe;
-                if ((status & files::kStatusStop) && !probe.OpenRead(rep.Source))
-                    rep.Reason = "the source cannot be read: " + ErrorText(probe.Error());
-                else
-                    rep.Reason = (status & files::kStatusStop)
-                                     ? files::DestinationStatusReason(status, (status & files::kStatusFolderFailed) ? err : 0)
-                                     : "copy failed: " + ErrorText(err);
-                if (StopsTheRun(err)) summary.IoStopped = true;
-            }
+            describe_copy(rep, status, err);
             copied_size += RowSize(file_list, row);
             if (hooks.Views) copy_gauge.UpdateFraction("Copying Files...", rep.Source, copied_size, total_size);
             report(rep);
@@ -419,6 +554,8 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
         report(rep);
         if (summary.IoStopped) break;
     }
+    // Copies still moving are waited for and reported (those a stop abandoned are not).
+    if (pipelined) settle(true);
     write_gauge.Finish();
     copy_gauge.Finish();
     line_buffer.Clear();
