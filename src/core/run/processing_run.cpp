@@ -68,50 +68,25 @@ private:
 
 bool StopsTheRun(int error) { return error == ENOSPC || error == EDQUOT; }
 
-// Rewrites of files up to this size may be handed to the helper thread (they are held whole meanwhile).
-constexpr int64_t kHandedFileSize = 1 << 20;
-
 std::string ErrorText(int error) { return error ? std::string(std::strerror(error)) : std::string("unknown error"); }
 
-// The lines of a file kept whole (the texts one after another, and where each starts) that the
-// interval selects, in its order, to `put` (false from it ends the walk); returns the last one put.
-template <class Put>
-int32_t ForSelectedLines(const std::string& text, const std::vector<uint64_t>& starts, const std::string& interval,
-                         Put&& put) {
-    const std::size_t held = starts.size();
-    const int32_t count = static_cast<int32_t>(std::min<std::size_t>(held, 2147483647));
-    text::LoopT loop;
-    text::InitLoop(loop, interval, 1, count);
-    int32_t done = 0;
-    while (text::NextInLoop(loop)) {
-        if (loop.Current < 1 || loop.Current > count) continue;
-        const std::size_t k = static_cast<std::size_t>(loop.Current - 1);
-        const uint64_t at = starts[k];
-        const uint64_t end = k + 1 < held ? starts[k + 1] : text.size();
-        if (!put(std::string_view(text).substr(at, end - at), loop.Current)) break;
-        done = loop.Current;
-    }
-    return done;
-}
-
-// Runs the second half of rows on a helper thread, in the order the rows were begun, while the run
-// looks at and prepares the next rows; the results come back in that order. A row whose failure
-// fills the file system stops it: the rows begun after it are abandoned unrun, so that, as in a
-// run without the helper, nothing after the stopping row is written.
-class RowWorker {
+// Moves the bytes of begun copies (files::BeginCopy) on a helper thread, in the order they were
+// begun, while the run looks at and prepares the next rows; the results come back in that order.
+// A copy that fills the file system stops it: the copies begun after it are abandoned unrun, so
+// that, as in a run without the helper, nothing after the stopping row is written.
+class CopyWorker {
 public:
     struct Job {
-        virtual ~Job() = default;
-        virtual void Run() = 0;      // on the helper thread
-        virtual void Abandon() = 0;  // instead of Run: the destination stays as it was before the row
-        virtual int Error() const = 0;
+        files::PendingCopy Copy;
         RowReport Report;
+        uint16_t Status = 0;
+        int Error = 0;
         bool Done = false;
         bool Abandoned = false;
     };
-    static constexpr std::size_t kMaxInFlight = 48;  // not yet run; each holds open files
+    static constexpr std::size_t kMaxInFlight = 48;  // not yet run; two open files each
 
-    ~RowWorker() {
+    ~CopyWorker() {
         {
             std::lock_guard<std::mutex> lock(mutex_);
             quit_ = true;
@@ -121,7 +96,11 @@ public:
         if (thread_.joinable()) thread_.join();
         // Whatever was never run (a run that ended early) leaves its destination as it was.
         for (auto& job : jobs_)
-            if (!job->Done) job->Abandon();
+            if (!job->Done) files::AbandonCopy(job->Copy);
+    }
+    bool Idle() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return jobs_.empty();
     }
     void Hand(std::unique_ptr<Job> job) {
         if (!thread_.joinable()) thread_ = std::thread([this] { Loop(); });
@@ -154,13 +133,15 @@ private:
             const bool abandon = abandon_;
             lock.unlock();
             if (abandon) {
-                job->Abandon();
+                files::AbandonCopy(job->Copy);
                 job->Abandoned = true;
             } else {
-                job->Run();
+                errno = 0;
+                job->Status = files::FinishCopy(job->Copy);
+                job->Error = (job->Status & files::kStatusCopied) ? 0 : files::fs::LastError();
             }
             lock.lock();
-            if (!abandon && StopsTheRun(job->Error())) abandon_ = true;
+            if (!abandon && StopsTheRun(job->Error)) abandon_ = true;
             job->Done = true;
             ++next_;
             done_.notify_all();
@@ -174,51 +155,6 @@ private:
     std::size_t next_ = 0;                   // the first job not yet run
     bool quit_ = false;
     bool abandon_ = false;
-};
-
-// A copy whose destination is open (files::BeginCopy): the bytes, times and bits, and the commit.
-struct CopyJob final : RowWorker::Job {
-    files::PendingCopy Copy;
-    uint16_t Status = 0;
-    int Err = 0;
-    void Run() override {
-        errno = 0;
-        Status = files::FinishCopy(Copy);
-        Err = (Status & files::kStatusCopied) ? 0 : files::fs::LastError();
-    }
-    void Abandon() override { files::AbandonCopy(Copy); }
-    int Error() const override { return Err; }
-};
-
-// A small file read whole, its destination open: the selected lines, and the commit.
-struct RewriteJob final : RowWorker::Job {
-    files::TWriteTextFile Writer;
-    std::string Text;
-    std::vector<uint64_t> Starts;
-    std::string Interval;
-    std::string_view LineEnd;
-    std::string Line;
-    int64_t Lines = 0;
-    bool WriteFailed = false;
-    bool Closed = false;
-    int Err = 0;
-    void Run() override {
-        ForSelectedLines(Text, Starts, Interval, [&](std::string_view line, int32_t) {
-            Line.assign(line);
-            Line += LineEnd;
-            if (!Writer.WriteText(Line)) {
-                WriteFailed = true;
-                return false;
-            }
-            ++Lines;
-            return true;
-        });
-        Closed = !WriteFailed && Writer.Close();
-        if (WriteFailed) Writer.Discard();
-        Err = Closed ? 0 : Writer.LastIOStatus;
-    }
-    void Abandon() override { Writer.Discard(); }
-    int Error() const override { return Err; }
 };
 
 // The size the file list shows for a row (a computed cell: the row's facts).
@@ -290,29 +226,12 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
     // a helper thread while the next rows are looked at and their destinations created (one core
     // waits in the kernel for each). Reports keep the table order: a row's report waits for every
     // copy begun before it.
-    // Rewrites of small files without a template (whose expansions must run in turn) go the same
-    // way: the run reads the file whole and creates its destination, the helper writes the lines.
-    RowWorker worker;
-    const bool use_template_setting = settings.TemplateActive && !settings.TemplateText.empty();
-    const bool pipelined = !hooks.Views && file_list.RowCount >= 32 &&
-                           (CopiesFiles(settings) || (!use_template_setting && KeepsEveryLine(line_buffer)));
-    auto describe_rewrite = [&](RowReport& rep, bool closed, int err, int64_t lines, const std::string& written) {
-        if (closed) {
-            rep.Outcome = RowOutcome::Rewritten;
-            rep.Destination = written;
-            rep.Lines = lines;
-            return;
-        }
-        rep.Reason = "writing the destination failed: " + ErrorText(err) + "; the destination keeps what it had";
-        if (StopsTheRun(err)) summary.IoStopped = true;
-    };
+    CopyWorker worker;
+    const bool pipelined = CopiesFiles(settings) && !hooks.Views && file_list.RowCount >= 32;
     auto settle = [&](bool wait) {
-        while (std::unique_ptr<RowWorker::Job> job = worker.Next(wait)) {
+        while (std::unique_ptr<CopyWorker::Job> job = worker.Next(wait)) {
             if (job->Abandoned) continue;
-            if (auto* copy = dynamic_cast<CopyJob*>(job.get()))
-                describe_copy(copy->Report, copy->Status, copy->Err);
-            else if (auto* rw = dynamic_cast<RewriteJob*>(job.get()))
-                describe_rewrite(rw->Report, rw->Closed, rw->Err, rw->Lines, rw->Writer.FileName);
+            describe_copy(job->Report, job->Status, job->Error);
             report_now(std::move(job->Report));
         }
     };
@@ -361,7 +280,6 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
     const bool streaming = lean && (settings.IntervalActive ? PlanStreamingInterval(settings.IntervalText, plan)
                                                             : (plan.assign(1, StreamPiece{1, 0, true}), true));
     const bool compact = lean && !streaming;
-    const std::string interval_text = settings.IntervalActive ? settings.IntervalText : std::string();
     // The streaming pass feeds the writing gauge only.
     auto open_streaming = [&](const std::string& path, const files::fs::PathFacts& facts) {
         reader.Progress.views = nullptr;
@@ -461,7 +379,7 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
         }
 
         if (copy_mode && pipelined) {
-            auto job = std::make_unique<CopyJob>();
+            auto job = std::make_unique<CopyWorker::Job>();
             uint16_t status = 0;
             errno = 0;
             if (files::BeginCopy(rep.Source, rep.Destination, flags, files::KnownFacts{&src_facts, &dst_facts},
@@ -498,38 +416,6 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
         }
 
         // Rewrite mode.
-        if (pipelined && !use_template && src_facts.size <= kHandedFileSize) {
-            // Read whole before the destination is touched, as when loaded.
-            if (!load_compact(rep.Source, src_facts)) {
-                rep.Reason = "the source cannot be read: " + ErrorText(files::fs::LastError());
-                report(rep);
-                continue;
-            }
-            auto job = std::make_unique<RewriteJob>();
-            if (!job->Writer.OpenForWriting(rep.Destination, flags, dst_facts)) {
-                const uint16_t st = job->Writer.PrepareStatus;
-                const int folder_err = (st & files::kStatusFolderFailed) ? files::fs::LastError() : 0;
-                rep.Reason = (st & files::kStatusStop) ? files::DestinationStatusReason(st, folder_err)
-                                                       : "the destination cannot be created: " + ErrorText(job->Writer.LastIOStatus);
-                report(rep);
-                continue;
-            }
-            rep.Destination = job->Writer.FileName;
-            job->Text.swap(kept_text);
-            job->Starts.swap(kept_starts);
-            job->Interval = interval_text;
-            job->LineEnd = line_end;
-            job->Report = std::move(rep);
-            worker.Hand(std::move(job));
-            settle(false);
-            if (summary.IoStopped) break;
-            continue;
-        }
-        // A row done here comes after those with the helper: it is not begun after a stop among them.
-        if (pipelined) {
-            settle(true);
-            if (summary.IoStopped) break;
-        }
         line_buffer.Clear();
         if (streaming  ? !open_streaming(rep.Source, src_facts)
             : compact ? !load_compact(rep.Source, src_facts)
@@ -604,14 +490,22 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
                 }
             read_failed = !reader.Close() && !write_failed && !stop;
         } else if (compact) {
-            const int32_t count = static_cast<int32_t>(std::min<std::size_t>(kept_starts.size(), 2147483647));
+            const std::size_t held = kept_starts.size();
+            const int32_t count = static_cast<int32_t>(std::min<std::size_t>(held, 2147483647));
             text::ApplyGaugeSettings(write_gauge, text::GaugeUse::Writing, count);
             write_gauge.SetBaseColour(kWriteBaseColour);
-            const int32_t done = ForSelectedLines(kept_text, kept_starts, interval_text, [&](std::string_view line, int32_t k) {
-                if (!put(line)) return false;
-                if (hooks.Views && feed.Counted()) feed.Feed(k, count);
-                return true;
-            });
+            text::LoopT loop;
+            text::InitLoop(loop, settings.IntervalActive ? settings.IntervalText : std::string(), 1, count);
+            int32_t done = 0;  // the line written last
+            while (text::NextInLoop(loop)) {
+                if (loop.Current < 1 || loop.Current > count) continue;
+                done = loop.Current;
+                const std::size_t k = static_cast<std::size_t>(loop.Current - 1);
+                const uint64_t at = kept_starts[k];
+                const uint64_t end = k + 1 < held ? kept_starts[k + 1] : kept_text.size();
+                if (!put(std::string_view(kept_text).substr(at, end - at))) break;
+                if (hooks.Views && feed.Counted()) feed.Feed(done, count);
+            }
             if (hooks.Views) feed.Feed(done, count);
             // A large file gives its memory back; small ones keep it for the next file.
             if (kept_text.capacity() > (64u << 20)) {
@@ -648,11 +542,19 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
         }
         const bool closed = !write_failed && writer.Close();
         if (write_failed) writer.Discard();
-        describe_rewrite(rep, closed, closed ? 0 : writer.LastIOStatus, lines, writer.FileName);
+        if (closed) {
+            rep.Outcome = RowOutcome::Rewritten;
+            rep.Destination = writer.FileName;
+            rep.Lines = lines;
+        } else {
+            const int err = writer.LastIOStatus;
+            rep.Reason = "writing the destination failed: " + ErrorText(err) + "; the destination keeps what it had";
+            if (StopsTheRun(err)) summary.IoStopped = true;
+        }
         report(rep);
         if (summary.IoStopped) break;
     }
-    // Rows still with the helper are waited for and reported (those a stop abandoned are not).
+    // Copies still moving are waited for and reported (those a stop abandoned are not).
     if (pipelined) settle(true);
     write_gauge.Finish();
     copy_gauge.Finish();
