@@ -105,21 +105,29 @@ public:
     void Hand(std::unique_ptr<Job> job) {
         if (!thread_.joinable()) thread_ = std::thread([this] { Loop(); });
         std::unique_lock<std::mutex> lock(mutex_);
-        done_.wait(lock, [this] { return jobs_.size() - next_ < kMaxInFlight; });
+        if (jobs_.size() - next_ >= kMaxInFlight) {
+            ++waiting_;
+            done_.wait(lock, [this] { return jobs_.size() - next_ < kMaxInFlight; });
+            --waiting_;
+        }
         jobs_.push_back(std::move(job));
+        // Waking costs a system call: only a helper that sleeps is woken.
+        const bool wake = sleeping_;
         lock.unlock();
-        work_.notify_one();
+        if (wake) work_.notify_one();
     }
     // The oldest job once it is finished (waiting for it when `wait`), else null.
     std::unique_ptr<Job> Next(bool wait) {
         std::unique_lock<std::mutex> lock(mutex_);
-        if (wait) done_.wait(lock, [this] { return jobs_.empty() || jobs_.front()->Done; });
+        if (wait && !(jobs_.empty() || jobs_.front()->Done)) {
+            ++waiting_;
+            done_.wait(lock, [this] { return jobs_.empty() || jobs_.front()->Done; });
+            --waiting_;
+        }
         if (jobs_.empty() || !jobs_.front()->Done) return nullptr;
         std::unique_ptr<Job> job = std::move(jobs_.front());
         jobs_.pop_front();
         --next_;
-        lock.unlock();
-        done_.notify_all();
         return job;
     }
 
@@ -127,7 +135,11 @@ private:
     void Loop() {
         std::unique_lock<std::mutex> lock(mutex_);
         for (;;) {
-            work_.wait(lock, [this] { return quit_ || next_ < jobs_.size(); });
+            if (!(quit_ || next_ < jobs_.size())) {
+                sleeping_ = true;
+                work_.wait(lock, [this] { return quit_ || next_ < jobs_.size(); });
+                sleeping_ = false;
+            }
             if (next_ >= jobs_.size()) return;
             Job* job = jobs_[next_].get();  // stays put: the deque only grows at the back meanwhile
             const bool abandon = abandon_;
@@ -144,7 +156,7 @@ private:
             if (!abandon && StopsTheRun(job->Error)) abandon_ = true;
             job->Done = true;
             ++next_;
-            done_.notify_all();
+            if (waiting_ > 0) done_.notify_all();
         }
     }
 
@@ -155,6 +167,8 @@ private:
     std::size_t next_ = 0;                   // the first job not yet run
     bool quit_ = false;
     bool abandon_ = false;
+    bool sleeping_ = false;  // the helper waits for work
+    int waiting_ = 0;        // the run waits for the helper
 };
 
 // The size the file list shows for a row (a computed cell: the row's facts).
