@@ -159,7 +159,12 @@ bool AlreadyNormal(std::string_view p) {
 }  // namespace
 
 std::string Normalise(std::string_view path_in, PathStyle style) {
-    if (!Win(style) && AlreadyNormal(path_in)) return std::string(path_in);
+    if (!Win(style)) {
+        // A folder path's one trailing slash is all that normalising would change.
+        std::string_view p = path_in;
+        if (p.size() > 1 && p.back() == '/') p.remove_suffix(1);
+        if (AlreadyNormal(p)) return std::string(p);
+    }
     std::string path(path_in);
     if (!IsAbsolute(path, style)) path = Join(ProgramFolder(style), path, kFirstSeparatorMode, style);
     if (Win(style)) path = ToBackslashes(path);

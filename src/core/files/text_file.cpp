@@ -415,6 +415,32 @@ bool TReadTextFile::ReadLineView(std::string_view& line) {
     return true;
 }
 
+bool TReadTextFile::DrainToEnd() {
+    if (!Opened) return false;
+    pending_.clear();
+    pending_pos_ = 0;
+    while (!EndReached) {
+        // As in FillUntilLineEnd: what is left of a small file, and a little room to see its end.
+        int64_t want = std::max<int64_t>(BlockSize, 1);
+        const int64_t left = FileSize - file_read_;
+        if (left >= 0 && left < want - 4096) want = left + 4096;
+        pending_.resize(static_cast<std::size_t>(want));
+        const int64_t n = file_.Read(pending_.data(), static_cast<int64_t>(pending_.size()));
+        if (n <= 0) {
+            if (n < 0) {
+                read_failed_ = true;
+                LastIOStatus = IoStatus(file_.Error());
+            }
+            file_.Close();
+            EndReached = 1;
+        } else {
+            file_read_ += n;
+        }
+    }
+    pending_.clear();
+    return !read_failed_;
+}
+
 int64_t TReadTextFile::EstimateLineCount() const {
     int64_t lines = LinesRead;
     const char* p = pending_.data() + pending_pos_;

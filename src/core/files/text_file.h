@@ -102,6 +102,9 @@ public:
     bool ReadLineView(std::string_view& line);
     bool ReadNonEmptyLine();
     bool Close();
+    // Reads the rest of the file without taking it apart into lines, for a caller that needs no more
+    // lines but must know that the file reads to its end; false when a read fails.
+    bool DrainToEnd();
     // The file's line count: exact once the whole file has been read into the buffer, otherwise
     // extrapolated from the lines of the bytes read so far. For a count rate, not for line numbers.
     int64_t EstimateLineCount() const;

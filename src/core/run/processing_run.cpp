@@ -429,8 +429,8 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
             continue;
         }
 
-        // Rewrite mode.
-        line_buffer.Clear();
+        // Rewrite mode. Only the line buffer's own way fills it.
+        if (!streaming && !compact) line_buffer.Clear();
         if (streaming  ? !open_streaming(rep.Source, src_facts)
             : compact ? !load_compact(rep.Source, src_facts)
                       : !files::LoadTextFile(line_buffer, reader, rep.Source, src_facts, tables::kCodeData)) {
@@ -499,9 +499,7 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
             }
             if (hooks.Views && feed.Pending()) feed_streamed();
             // The rest is read too: a source that cannot be read to its end is skipped, as when loaded.
-            if (!write_failed && !stop)
-                while (reader.ReadLineView(line)) {
-                }
+            if (!write_failed && !stop) reader.DrainToEnd();
             read_failed = !reader.Close() && !write_failed && !stop;
         } else if (compact) {
             const std::size_t held = kept_starts.size();

@@ -118,6 +118,44 @@ TEST(TextReader, MissingFileAndBlankLineSkipping) {
     r.Close();
 }
 
+// Draining reads the rest without lines: after any number of lines, with any block size, it ends
+// at the file's end; the next file read with the same reader starts clean; a read that fails (a
+// folder opened as a file) is reported, as a line read would be.
+TEST(TextReader, DrainToEndReadsTheRestAndReportsFailure) {
+    TempDir dir;
+    std::string text;
+    for (int i = 0; i < 500; ++i) text += "line " + std::to_string(i) + "\r\n";
+    WriteFile(dir / "f", text);
+    WriteFile(dir / "g", "a\r\nb");
+    for (const int64_t block : {int64_t{7}, int64_t{4096}, int64_t{1} << 20})
+        for (const int lines_first : {0, 1, 499, 500, 600}) {
+            TReadTextFile r;
+            r.BlockSize = block;
+            ASSERT_TRUE(r.Open(dir / "f"));
+            std::string_view line;
+            for (int i = 0; i < lines_first && r.ReadLineView(line); ++i) {
+            }
+            EXPECT_TRUE(r.DrainToEnd()) << block << " " << lines_first;
+            EXPECT_FALSE(r.ReadLineView(line)) << block << " " << lines_first;
+            EXPECT_TRUE(r.Close());
+            ASSERT_TRUE(r.Open(dir / "g"));
+            ASSERT_TRUE(r.ReadLine());
+            EXPECT_EQ(r.CurrentLine, "a");
+            ASSERT_TRUE(r.ReadLine());
+            EXPECT_EQ(r.CurrentLine, "b");
+            r.Close();
+        }
+    fs::PathFacts folder;
+    ASSERT_TRUE(fs::GetFacts(dir.path(), folder));
+    folder.is_file = true;  // the reader is told it is a file: reading it fails
+    TReadTextFile r;
+    if (r.Open(dir.path(), folder)) {
+        EXPECT_FALSE(r.DrainToEnd());
+        EXPECT_NE(r.LastIOStatus, 0);
+        EXPECT_FALSE(r.Close());
+    }
+}
+
 // ---------------------------------------------------------------- load text file
 
 TEST(LoadTextFile, OneRowPerLineAndClearsFirst) {
