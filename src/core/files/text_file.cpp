@@ -495,8 +495,14 @@ bool TWriteTextFile::OpenForWriting(std::string_view path, uint8_t flags, const 
     return OpenImpl(path, flags, &known);
 }
 
-bool TWriteTextFile::OpenImpl(std::string_view path, uint8_t flags, const fs::PathFacts* known) {
+bool TWriteTextFile::OpenIfNew(std::string_view path, uint8_t flags) {
+    const fs::PathFacts absent;
+    return OpenImpl(path, flags, &absent, true);
+}
+
+bool TWriteTextFile::OpenImpl(std::string_view path, uint8_t flags, const fs::PathFacts* known, bool new_only) {
     Discard();
+    Existed = false;
     std::string p(path);
     PrepareStatus = Prepare(p, flags, known, true);
     if (PrepareStatus & kStatusStop) return false;
@@ -509,6 +515,17 @@ bool TWriteTextFile::OpenImpl(std::string_view path, uint8_t flags, const fs::Pa
     failed_ = false;
     flags_ = flags;
     buffer_.clear();
+    if (new_only) {
+        direct_ = file_.CreateNew(p);
+        if (!direct_) {
+            Existed = file_.Error() == EEXIST;
+            LastIOStatus = IoStatus(file_.Error());
+            return false;
+        }
+        temp_path_ = p;
+        LastIOStatus = 0;
+        return true;
+    }
     if (!CreateOutputFor(file_, p, flags, (PrepareStatus & kStatusDeleted) != 0, temp_path_, direct_,
                          PrepareStatus)) {
         LastIOStatus = IoStatus(file_.Error());

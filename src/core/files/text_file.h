@@ -146,6 +146,11 @@ public:
     bool OpenForWriting(std::string_view path, uint8_t flags);
     // The same with the destination's facts already looked up (fs::GetFacts of this path).
     bool OpenForWriting(std::string_view path, uint8_t flags, const fs::PathFacts& known);
+    // Opens a destination that does not exist yet, by creating it exclusively (folders as the flags
+    // allow), without looking at it first. False when that fails; then nothing was created and
+    // Existed tells whether the path was taken (look at it and use OpenForWriting).
+    bool OpenIfNew(std::string_view path, uint8_t flags);
+    bool Existed = false;
     bool WriteText(std::string_view text);
     bool WriteLine(std::string_view text);
     bool WriteItem(std::string_view text);
@@ -158,7 +163,7 @@ public:
     bool Failed() const { return failed_; }
 
 private:
-    bool OpenImpl(std::string_view path, uint8_t flags, const fs::PathFacts* known);
+    bool OpenImpl(std::string_view path, uint8_t flags, const fs::PathFacts* known, bool new_only = false);
     bool Put(std::string_view text);
     bool Flush();
 

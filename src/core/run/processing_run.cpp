@@ -371,20 +371,33 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
             report(rep);
             continue;
         }
-        // Each path is looked at once here; the copy and the writer take these facts.
+        // Each path is looked at once here; the copy and the writer take these facts. A rewrite's
+        // destination is looked at only when it exists: creating it exclusively shows whether it
+        // does, and one that did not exist can be neither the source nor another row's source.
         files::fs::PathFacts src_facts, dst_facts;
         const bool have_src = files::fs::GetFacts(rep.Source, src_facts);
-        const bool have_dst = files::fs::GetFacts(rep.Destination, dst_facts);
-        if (files::SamePath(rep.Source, rep.Destination) ||
-            (have_src && have_dst && src_facts.device == dst_facts.device && src_facts.inode == dst_facts.inode)) {
+        const bool look_later = !copy_mode;
+        bool have_dst = false;
+        // Why the destination may not be written, once it has been looked at; empty when it may.
+        auto refusal = [&]() -> const char* {
+            if (have_src && have_dst && src_facts.device == dst_facts.device && src_facts.inode == dst_facts.inode)
+                return "the destination is the source file itself";
+            if ((flags & files::kOverwrite) && have_dst && is_a_source(rep.Destination))
+                return "the destination is another source file of this run";
+            return "";
+        };
+        if (files::SamePath(rep.Source, rep.Destination)) {
             rep.Reason = "the destination is the source file itself";
             report(rep);
             continue;
         }
-        if ((flags & files::kOverwrite) && have_dst && is_a_source(rep.Destination)) {
-            rep.Reason = "the destination is another source file of this run";
-            report(rep);
-            continue;
+        if (!look_later) {
+            have_dst = files::fs::GetFacts(rep.Destination, dst_facts);
+            if (const char* why = refusal(); *why) {
+                rep.Reason = why;
+                report(rep);
+                continue;
+            }
         }
         if (!have_src || !src_facts.is_file) {
             rep.Reason = src_facts.present ? "the source is not a readable file" : "the source file no longer exists";
@@ -446,7 +459,18 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
             continue;
         }
         if (settings.IntervalActive) line_buffer.SetIntervalText(settings.IntervalText);
-        if (!writer.OpenForWriting(rep.Destination, flags, dst_facts)) {
+        bool opened = look_later && writer.OpenIfNew(rep.Destination, flags);
+        if (look_later && !opened) {
+            // Taken (or not creatable): now it is looked at, and the ordinary way decides.
+            have_dst = files::fs::GetFacts(rep.Destination, dst_facts);
+            if (const char* why = refusal(); *why) {
+                if (streaming) reader.Close();
+                rep.Reason = why;
+                report(rep);
+                continue;
+            }
+        }
+        if (!opened && !writer.OpenForWriting(rep.Destination, flags, dst_facts)) {
             if (streaming) reader.Close();
             const uint16_t st = writer.PrepareStatus;
             const int folder_err = (st & files::kStatusFolderFailed) ? files::fs::LastError() : 0;
