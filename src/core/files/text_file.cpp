@@ -201,8 +201,11 @@ bool BeginCopy(std::string_view source, std::string_view destination, uint8_t fl
     fs::PathFacts& src_facts = copy.SourceFacts;
     fs::PathFacts dst_facts;
     const bool have_src = known.Source ? (src_facts = *known.Source).exists : fs::GetFacts(source, src_facts);
+    const bool fresh = known.DestinationNew && !(flags & kSkipIdentical);
     const bool dest_as_given = known.Destination && dest == destination;
-    const bool have_dst = dest_as_given ? (dst_facts = *known.Destination).exists : fs::GetFacts(dest, dst_facts);
+    const bool have_dst = fresh            ? false
+                          : dest_as_given ? (dst_facts = *known.Destination).exists
+                                          : fs::GetFacts(dest, dst_facts);
     if (flags & kSkipIdentical) {
         if (have_src && src_facts.is_file && have_dst && dst_facts.is_file && NamePart(source) == NamePart(dest) &&
             src_facts.size == dst_facts.size && src_facts.write_ns == dst_facts.write_ns) {
@@ -227,6 +230,18 @@ bool BeginCopy(std::string_view source, std::string_view destination, uint8_t fl
     if (status & kStatusStop) {
         copy.In.Close();
         return false;
+    }
+    if (fresh) {
+        if (!copy.Out.CreateNew(dest, src_facts.mode)) {
+            copy.Existed = copy.Out.Error() == EEXIST;
+            copy.In.Close();
+            status |= kStatusError;
+            return false;
+        }
+        copy.Temp = dest;
+        copy.Direct = true;
+        copy.Status = status;
+        return true;
     }
     if (!CreateOutputFor(copy.Out, dest, flags, (status & kStatusDeleted) != 0, copy.Temp, copy.Direct, status,
                          src_facts.mode)) {

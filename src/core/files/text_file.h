@@ -48,6 +48,9 @@ uint16_t CopyFile(std::string_view source, std::string_view destination, uint8_t
 struct KnownFacts {
     const fs::PathFacts* Source = nullptr;
     const fs::PathFacts* Destination = nullptr;
+    // BeginCopy only: the destination is not looked at but created exclusively; when it is taken,
+    // the copy ends with PendingCopy::Existed set and nothing changed (look at it and begin again).
+    bool DestinationNew = false;
 };
 uint16_t CopyFile(std::string_view source, std::string_view destination, uint8_t flags, std::string* written,
                   const KnownFacts& known);
@@ -62,6 +65,7 @@ struct PendingCopy {
     std::string Destination;  // the path to be written (after renaming)
     std::string Temp;         // the temporary file, when an existing file is replaced
     bool Direct = false;      // Out is the destination itself
+    bool Existed = false;     // DestinationNew found the destination taken
     uint8_t Flags = 0;
     uint16_t Status = 0;
 };

@@ -376,7 +376,7 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
         // does, and one that did not exist can be neither the source nor another row's source.
         files::fs::PathFacts src_facts, dst_facts;
         const bool have_src = files::fs::GetFacts(rep.Source, src_facts);
-        const bool look_later = !copy_mode;
+        const bool look_later = !copy_mode || !(flags & files::kSkipIdentical);
         bool have_dst = false;
         // Why the destination may not be written, once it has been looked at; empty when it may.
         auto refusal = [&]() -> const char* {
@@ -405,12 +405,33 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
             continue;
         }
 
+        // 1: the copy is begun; 0: it ended (status says why); -1: refused (rep.Reason says why).
+        auto begin_copy = [&](files::PendingCopy& copy, uint16_t& status) {
+            errno = 0;
+            if (look_later) {
+                if (files::BeginCopy(rep.Source, rep.Destination, flags, files::KnownFacts{&src_facts, nullptr, true},
+                                     copy, status))
+                    return 1;
+                if (!copy.Existed) return 0;
+                have_dst = files::fs::GetFacts(rep.Destination, dst_facts);
+                if (const char* why = refusal(); *why) {
+                    rep.Reason = why;
+                    return -1;
+                }
+                copy = files::PendingCopy{};
+                status = 0;
+                errno = 0;
+            }
+            return files::BeginCopy(rep.Source, rep.Destination, flags, files::KnownFacts{&src_facts, &dst_facts},
+                                    copy, status)
+                       ? 1
+                       : 0;
+        };
         if (copy_mode && pipelined) {
             auto job = std::make_unique<CopyWorker::Job>();
             uint16_t status = 0;
-            errno = 0;
-            if (files::BeginCopy(rep.Source, rep.Destination, flags, files::KnownFacts{&src_facts, &dst_facts},
-                                 job->Copy, status)) {
+            const int begun = begin_copy(job->Copy, status);
+            if (begun > 0) {
                 rep.Destination = job->Copy.Destination;
                 job->Report = std::move(rep);
                 worker.Hand(std::move(job));
@@ -419,22 +440,24 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
                 continue;
             }
             const int err = files::fs::LastError();
-            if (!job->Copy.Destination.empty()) rep.Destination = job->Copy.Destination;
+            if (begun == 0 && !job->Copy.Destination.empty()) rep.Destination = job->Copy.Destination;
             settle(true);
             if (summary.IoStopped) break;
-            describe_copy(rep, status, err);
+            if (begun == 0) describe_copy(rep, status, err);
             report_now(rep);
             if (summary.IoStopped) break;
             continue;
         }
         if (copy_mode) {
-            std::string written;
-            errno = 0;
-            const uint16_t status =
-                files::CopyFile(rep.Source, rep.Destination, flags, &written, files::KnownFacts{&src_facts, &dst_facts});
+            files::PendingCopy copy;
+            uint16_t status = 0;
+            const int begun = begin_copy(copy, status);
+            if (begun > 0) status = files::FinishCopy(copy);
             const int err = files::fs::LastError();
-            rep.Destination = written.empty() ? rep.Destination : written;
-            describe_copy(rep, status, err);
+            if (begun >= 0) {
+                if (!copy.Destination.empty()) rep.Destination = copy.Destination;
+                describe_copy(rep, status, err);
+            }
             copied_size += RowSize(file_list, row);
             if (hooks.Views) copy_gauge.UpdateFraction("Copying Files...", rep.Source, copied_size, total_size);
             report(rep);
