@@ -106,20 +106,20 @@ public:
         if (!thread_.joinable()) thread_ = std::thread([this] { Loop(); });
         std::unique_lock<std::mutex> lock(mutex_);
         if (jobs_.size() - next_ >= kMaxInFlight) {
+            WakeHelper(lock);
             ++waiting_;
             done_.wait(lock, [this] { return jobs_.size() - next_ < kMaxInFlight; });
             --waiting_;
         }
         jobs_.push_back(std::move(job));
-        // Waking costs a system call: only a helper that sleeps is woken.
-        const bool wake = sleeping_;
-        lock.unlock();
-        if (wake) work_.notify_one();
+        // Waking costs a system call and a switch: a sleeping helper is woken once a few jobs wait.
+        if (jobs_.size() - next_ >= kWakeBatch) WakeHelper(lock);
     }
     // The oldest job once it is finished (waiting for it when `wait`), else null.
     std::unique_ptr<Job> Next(bool wait) {
         std::unique_lock<std::mutex> lock(mutex_);
         if (wait && !(jobs_.empty() || jobs_.front()->Done)) {
+            WakeHelper(lock);
             ++waiting_;
             done_.wait(lock, [this] { return jobs_.empty() || jobs_.front()->Done; });
             --waiting_;
@@ -132,6 +132,16 @@ public:
     }
 
 private:
+    static constexpr std::size_t kWakeBatch = 8;
+
+    void WakeHelper(std::unique_lock<std::mutex>& lock) {
+        if (!sleeping_ || next_ >= jobs_.size()) return;
+        sleeping_ = false;  // one wake-up is enough
+        lock.unlock();
+        work_.notify_one();
+        lock.lock();
+    }
+
     void Loop() {
         std::unique_lock<std::mutex> lock(mutex_);
         for (;;) {
