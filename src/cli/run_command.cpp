@@ -123,8 +123,10 @@ int RunCommand(const RunOptions& o, Io& io) {
     const run::RunSummary summary = run::RunFiles(list, line_buffer, expander.get(), settings, hooks);
     if (show_progress) views.ClearLine();
     io.out.flush();
-    if (!report.Close(io)) return kExitIoError;
+    // A report that fails is named, and the summary still says what happened to the files.
+    const bool reported = report.Close(io);
     io.err << run::SummaryLine(summary) << '\n';
+    if (!reported) return kExitIoError;
     if (summary.IoStopped) {
         io.err << "rowsmith-cli: the run stopped: the destination has no room left\n";
         return kExitIoError;

@@ -635,5 +635,24 @@ TEST_F(CliFaults, FilesBeyondTheSizeLimitAreEachNamed) {
     }
 }
 
+// A report that cannot be written to its end fails the run with exit 4 and a message, even though
+// every file was written, and leaves no partial report behind.
+TEST_F(CliFaults, AReportThatCannotBeWrittenFailsTheRun) {
+    for (int i = 0; i < 40; ++i) WriteFile(src + "/f" + std::to_string(i) + ".txt", "small\r\n");
+    const std::string report = dir / "report.csv";
+    const int code = testing::RunInChild([&] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const struct rlimit lim { 1000, 1000 };  // the files fit, the report of 40 rows does not
+        if (setrlimit(RLIMIT_FSIZE, &lim) != 0) return 10;
+        const CliResult r = Cli({"run", src, dst, "--report", report});
+        if (r.code != 4) return 1;
+        if (!Holds(r.err, "rowsmith-cli: writing the report '" + report + "' failed")) return 2;
+        if (!Holds(r.err, "40 copied, 0 rewritten, 0 skipped")) return 3;
+        return testing::Exists(report) ? 4 : 0;
+    });
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(TreeSnapshot(dst), TreeSnapshot(src));
+}
+
 }  // namespace
 }  // namespace rowsmith::cli
