@@ -341,6 +341,13 @@ bool TReadTextFile::Open(std::string_view path, const fs::PathFacts& facts) {
     return true;
 }
 
+bool TReadTextFile::AtEndAfterShortRead(int64_t got, int64_t asked) const {
+    // A file that gave less than was asked and at least the size it had when it was opened is at its
+    // end: the read that would return nothing is saved. Files that report no size (pseudo-files) and
+    // reads cut short before the known size go on to the read that returns nothing.
+    return got < asked && FileSize > 0 && file_read_ >= FileSize;
+}
+
 bool TReadTextFile::FillUntilLineEnd() {
     // Searches only the bytes not yet searched, so a long line is scanned once however many blocks it spans.
     std::size_t searched = pending_pos_;
@@ -381,6 +388,10 @@ bool TReadTextFile::FillUntilLineEnd() {
         }
         pending_.resize(old + static_cast<std::size_t>(n));
         file_read_ += n;
+        if (AtEndAfterShortRead(n, want)) {
+            file_.Close();
+            EndReached = 1;
+        }
     }
 }
 
@@ -450,6 +461,10 @@ bool TReadTextFile::DrainToEnd() {
             EndReached = 1;
         } else {
             file_read_ += n;
+            if (AtEndAfterShortRead(n, want)) {
+                file_.Close();
+                EndReached = 1;
+            }
         }
     }
     pending_.clear();

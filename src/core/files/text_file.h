@@ -117,6 +117,7 @@ public:
 
 private:
     bool FillUntilLineEnd();
+    bool AtEndAfterShortRead(int64_t got, int64_t asked) const;
     void Account(std::string_view line, int64_t terminator);
     void FeedProgress(std::string_view line);
 

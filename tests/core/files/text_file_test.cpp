@@ -156,6 +156,38 @@ TEST(TextReader, DrainToEndReadsTheRestAndReportsFailure) {
     }
 }
 
+// The reader stops at a short read once it has the size the file had when looked at; a file that
+// grew since (facts older than the file) is still read to its real end, by a little or by a lot.
+TEST(TextReader, ReadsToTheRealEndWhenTheFileGrewSinceItWasLookedAt) {
+    TempDir dir;
+    for (const std::size_t growth : {std::size_t{1}, std::size_t{100}, std::size_t{5000}, std::size_t{3} << 20}) {
+        std::string text;
+        for (int i = 0; text.size() < 3000; ++i) text += "line " + std::to_string(i) + "\r\n";
+        WriteFile(dir / "f", text);
+        fs::PathFacts old_facts;
+        ASSERT_TRUE(fs::GetFacts(dir / "f", old_facts));
+        text += std::string(growth, 'g') + "\r\nlast";
+        WriteFile(dir / "f", text);
+        for (const int64_t block : {int64_t{512}, int64_t{1} << 20}) {
+            TReadTextFile r;
+            r.BlockSize = block;
+            ASSERT_TRUE(r.Open(dir / "f", old_facts));
+            std::string all;
+            std::string_view line;
+            while (r.ReadLineView(line)) {
+                all.append(line);
+                all += "\n";
+            }
+            EXPECT_TRUE(r.Close());
+            EXPECT_EQ(r.BytesConsumed, static_cast<int64_t>(text.size())) << growth << " " << block;
+            EXPECT_EQ(all.substr(all.size() - 5), "last\n") << growth << " " << block;
+            ASSERT_TRUE(r.Open(dir / "f", old_facts));
+            EXPECT_TRUE(r.DrainToEnd());
+            r.Close();
+        }
+    }
+}
+
 // ---------------------------------------------------------------- load text file
 
 TEST(LoadTextFile, OneRowPerLineAndClearsFirst) {
