@@ -122,7 +122,14 @@ bool BuildFileList(const ListRequest& req, Io& io, tables::ArrayOfFiles& list, t
     list.DestinationMode = req.flat ? files::kDestinationFlat : 0;
     list.SubfolderLevels = req.levels;
     list.ScanFilter = files::MakeMaskFilter(req.masks);
+    // Files in a subfolder that cannot be read are missed: the user is told which folder.
+    list.UnlistedFolderCallback = [&io](const std::string& folder, int error) {
+        const std::string_view shown =
+            folder.size() > 1 && folder.back() == '/' ? std::string_view(folder).substr(0, folder.size() - 1) : folder;
+        io.err << "rowsmith-cli: cannot list the folder '" << shown << "': " << std::strerror(error) << "\n";
+    };
     files::Populate(list, source, views);
+    list.UnlistedFolderCallback = nullptr;
     if (!req.sort.empty()) {
         list.SortText = req.sort;
         // Cell keys ("filename|caseupper") are expanded by a template context of their own; it is

@@ -443,6 +443,25 @@ TEST_F(CliFaults, UnreadableSourcesAreNamed) {
     }
 }
 
+// A subfolder that cannot be listed is passed over, and named: its files are missing from the run.
+TEST_F(CliFaults, SubfoldersThatCannotBeListedAreNamed) {
+    WriteFile(src + "/b.txt", "b\r\n");
+    WriteFile(src + "/shut/x.txt", "x\r\n");
+    WriteFile(src + "/open/y.txt", "y\r\n");
+    ASSERT_EQ(chmod((src + "/shut").c_str(), 0311), 0);  // may be entered, not listed
+    testing::OpenForOrdinaryUser(dir.path());
+    testing::OpenForOrdinaryUser(dst);
+    for (const char* command : {"run", "list"}) {
+        const CliResult r = Unpack(CliAsOrdinaryUser({command, src, dst, "--levels", "1"}));
+        SKIP_WITHOUT_ORDINARY_USER(r);
+        EXPECT_EQ(r.code, 0) << command << "\n" << r.err;
+        EXPECT_TRUE(Holds(r.err, "rowsmith-cli: cannot list the folder '" + src + "/shut': Permission denied\n"))
+            << command << "\n" << r.err;
+        EXPECT_TRUE(Holds(r.out, "y.txt")) << command << "\n" << r.out;
+    }
+    chmod((src + "/shut").c_str(), 0755);
+}
+
 TEST_F(CliFaults, DestinationsThatMayNotBeWritten) {
     const testing::LockedDestinations made = testing::MakeLockedDestinations(dir.path(), src);
     const std::string& locked = made.locked;

@@ -28,8 +28,11 @@ void TFindAnyFile::Start(std::string_view folder, std::string_view mask) {
 bool TFindAnyFile::NextItem() {
     if (FirstCall) {
         FirstCall = 0;
-        // A folder that cannot be listed is passed over.
-        if (!fs::ListFolder(Folder, items_, &open_)) items_.clear();
+        // A folder that cannot be listed is passed over, and said so to whoever asked.
+        if (!fs::ListFolder(Folder, items_, &open_)) {
+            items_.clear();
+            if (OnUnlisted) OnUnlisted(Folder, fs::LastError());
+        }
         next_ = 0;
     }
     while (next_ < items_.size()) {
@@ -330,6 +333,7 @@ struct Populator {
         if (!exists) return;
         if (facts.is_folder) {
             TFindAnyFileWithSubDirs walk;
+            walk.ItemWalker.OnUnlisted = table.UnlistedFolderCallback;
             walk.Start(folder, mask.empty() ? "*.*" : mask, depth >= 0 ? depth : table.SubfolderLevels, 63);
             while (walk.NextItem()) {
                 const FoundItem& item = walk.CurrentItem;

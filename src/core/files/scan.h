@@ -4,6 +4,7 @@
 // which turns entry texts (folders, wildcard paths, single files, "text:" list files) into file rows.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,6 +35,8 @@ struct TFindAnyFile {
     uint8_t FirstCall = 1;
     // Look up each item's facts (sizes, times, attributes).
     bool WantFacts = true;
+    // Told of a folder that cannot be listed (and is passed over), with the error.
+    std::function<void(const std::string& folder, int error)> OnUnlisted;
 
     void Start(std::string_view folder, std::string_view mask);
     bool NextItem();

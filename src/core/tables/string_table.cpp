@@ -141,6 +141,7 @@ void ArrayOfFiles::Init(int32_t initial_capacity) {
     QuoteCharacter = '"';
     SubfolderLevels = 0;
     ProgressCallback = nullptr;
+    UnlistedFolderCallback = nullptr;
     ScanFilter = nullptr;
     ListEntriesUnchecked = 1;
     ListWhat = 2;

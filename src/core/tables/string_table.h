@@ -220,6 +220,8 @@ public:
     int32_t SubfolderLevels = 0;
     // Called by the folder scan with (caption, detail, percentage).
     std::function<void(std::string_view, std::string_view, int)> ProgressCallback;
+    // Told of each folder a scan cannot list (it is passed over): the folder and the error number.
+    std::function<void(const std::string& folder, int error)> UnlistedFolderCallback;
     // Called for every scan candidate; the name is the candidate's file or folder name.
     std::function<bool(const DataRecT&, std::string_view name)> ScanFilter;
     uint8_t ListEntriesUnchecked = 1;
