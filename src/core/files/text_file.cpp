@@ -142,13 +142,20 @@ bool CreateTemporaryFor(fs::File& file, const std::string& destination, uint8_t 
 // and the commit needs no rename: that rename and the extra folder entry cost as much as writing a
 // small file. A failed write deletes the file again, so the destination keeps having nothing. An
 // existing file that is to be replaced, or a name taken meanwhile, goes the temporary file's way.
+// With `existed` (a destination that was not looked at), only the exclusive create is tried: when it
+// fails, *existed tells whether the name was taken, and nothing was created.
 bool CreateOutputFor(fs::File& file, const std::string& destination, uint8_t flags, bool replaces,
-                     std::string& path, bool& direct, uint16_t& status, uint32_t mode = 0666) {
+                     std::string& path, bool& direct, uint16_t& status, uint32_t mode = 0666,
+                     bool* existed = nullptr) {
     direct = false;
     if (!replaces && file.CreateNew(destination, mode)) {
         path = destination;
         direct = true;
         return true;
+    }
+    if (existed) {
+        *existed = file.Error() == EEXIST;
+        return false;
     }
     return CreateTemporaryFor(file, destination, flags, path, status);
 }
@@ -231,20 +238,8 @@ bool BeginCopy(std::string_view source, std::string_view destination, uint8_t fl
         copy.In.Close();
         return false;
     }
-    if (fresh) {
-        if (!copy.Out.CreateNew(dest, src_facts.mode)) {
-            copy.Existed = copy.Out.Error() == EEXIST;
-            copy.In.Close();
-            status |= kStatusError;
-            return false;
-        }
-        copy.Temp = dest;
-        copy.Direct = true;
-        copy.Status = status;
-        return true;
-    }
     if (!CreateOutputFor(copy.Out, dest, flags, (status & kStatusDeleted) != 0, copy.Temp, copy.Direct, status,
-                         src_facts.mode)) {
+                         src_facts.mode, fresh ? &copy.Existed : nullptr)) {
         copy.In.Close();
         copy.Temp.clear();
         status |= kStatusError;
@@ -341,11 +336,33 @@ bool TReadTextFile::Open(std::string_view path, const fs::PathFacts& facts) {
     return true;
 }
 
-bool TReadTextFile::AtEndAfterShortRead(int64_t got, int64_t asked) const {
+bool TReadTextFile::ReadBlock() {
+    // A small file needs no block of full size (the buffer is cleared when it grows).
+    int64_t want = std::max<int64_t>(BlockSize, 1);
+    const int64_t left = FileSize - file_read_;
+    if (left >= 0 && left < want - 4096) want = left + 4096;
+    const std::size_t old = pending_.size();
+    pending_.resize(old + static_cast<std::size_t>(want));
+    const int64_t n = file_.Read(pending_.data() + old, want);
+    pending_.resize(old + static_cast<std::size_t>(std::max<int64_t>(n, 0)));
+    if (n <= 0) {
+        if (n < 0) {
+            read_failed_ = true;
+            LastIOStatus = IoStatus(file_.Error());
+        }
+        file_.Close();
+        EndReached = 1;
+        return false;
+    }
+    file_read_ += n;
     // A file that gave less than was asked and at least the size it had when it was opened is at its
     // end: the read that would return nothing is saved. Files that report no size (pseudo-files) and
     // reads cut short before the known size go on to the read that returns nothing.
-    return got < asked && FileSize > 0 && file_read_ >= FileSize;
+    if (n < want && FileSize > 0 && file_read_ >= FileSize) {
+        file_.Close();
+        EndReached = 1;
+    }
+    return true;
 }
 
 bool TReadTextFile::FillUntilLineEnd() {
@@ -369,29 +386,7 @@ bool TReadTextFile::FillUntilLineEnd() {
             searched -= pending_pos_;
             pending_pos_ = 0;
         }
-        // A small file needs no block of full size (the buffer is cleared when it grows).
-        int64_t want = std::max<int64_t>(BlockSize, 1);
-        const int64_t left = FileSize - file_read_;
-        if (left >= 0 && left < want - 4096) want = left + 4096;
-        const std::size_t old = pending_.size();
-        pending_.resize(old + static_cast<std::size_t>(want));
-        const int64_t n = file_.Read(pending_.data() + old, want);
-        if (n <= 0) {
-            pending_.resize(old);
-            if (n < 0) {
-                read_failed_ = true;
-                LastIOStatus = IoStatus(file_.Error());
-            }
-            file_.Close();
-            EndReached = 1;
-            return false;
-        }
-        pending_.resize(old + static_cast<std::size_t>(n));
-        file_read_ += n;
-        if (AtEndAfterShortRead(n, want)) {
-            file_.Close();
-            EndReached = 1;
-        }
+        if (!ReadBlock()) return false;
     }
 }
 
@@ -443,31 +438,13 @@ bool TReadTextFile::ReadLineView(std::string_view& line) {
 
 bool TReadTextFile::DrainToEnd() {
     if (!Opened) return false;
-    pending_.clear();
-    pending_pos_ = 0;
     while (!EndReached) {
-        // As in FillUntilLineEnd: what is left of a small file, and a little room to see its end.
-        int64_t want = std::max<int64_t>(BlockSize, 1);
-        const int64_t left = FileSize - file_read_;
-        if (left >= 0 && left < want - 4096) want = left + 4096;
-        pending_.resize(static_cast<std::size_t>(want));
-        const int64_t n = file_.Read(pending_.data(), static_cast<int64_t>(pending_.size()));
-        if (n <= 0) {
-            if (n < 0) {
-                read_failed_ = true;
-                LastIOStatus = IoStatus(file_.Error());
-            }
-            file_.Close();
-            EndReached = 1;
-        } else {
-            file_read_ += n;
-            if (AtEndAfterShortRead(n, want)) {
-                file_.Close();
-                EndReached = 1;
-            }
-        }
+        pending_.clear();
+        pending_pos_ = 0;
+        ReadBlock();
     }
     pending_.clear();
+    pending_pos_ = 0;
     return !read_failed_;
 }
 
@@ -545,19 +522,8 @@ bool TWriteTextFile::OpenImpl(std::string_view path, uint8_t flags, const fs::Pa
     failed_ = false;
     flags_ = flags;
     buffer_.clear();
-    if (new_only) {
-        direct_ = file_.CreateNew(p);
-        if (!direct_) {
-            Existed = file_.Error() == EEXIST;
-            LastIOStatus = IoStatus(file_.Error());
-            return false;
-        }
-        temp_path_ = p;
-        LastIOStatus = 0;
-        return true;
-    }
     if (!CreateOutputFor(file_, p, flags, (PrepareStatus & kStatusDeleted) != 0, temp_path_, direct_,
-                         PrepareStatus)) {
+                         PrepareStatus, 0666, new_only ? &Existed : nullptr)) {
         LastIOStatus = IoStatus(file_.Error());
         temp_path_.clear();
         return false;

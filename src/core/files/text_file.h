@@ -117,7 +117,9 @@ public:
 
 private:
     bool FillUntilLineEnd();
-    bool AtEndAfterShortRead(int64_t got, int64_t asked) const;
+    // Appends the next block of the file to the pending bytes; false at the end or on a failure
+    // (then EndReached is set and the file closed).
+    bool ReadBlock();
     void Account(std::string_view line, int64_t terminator);
     void FeedProgress(std::string_view line);
 

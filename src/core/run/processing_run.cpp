@@ -1,14 +1,13 @@
 #include "run/processing_run.h"
 
 #include <cerrno>
-#include <thread>
-#include <mutex>
-#include <memory>
-#include <deque>
 #include <condition_variable>
-#include <chrono>
 #include <cstring>
 #include <ctime>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <thread>
 #include <unordered_set>
 
 #include "files/paths.h"

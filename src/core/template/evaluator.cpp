@@ -110,10 +110,16 @@ bool HasCutMarker(std::string_view text) {
 // open delimiter's first byte or, with triple-slash shortcuts, '/'. One pass over the text instead
 // of a search for each; a text with such a byte gets the exact searches. A delimiter that starts
 // with a letter (matched in either case) is left to them too.
-bool PlainText(std::string_view open, bool triple_slash, std::string_view text) {
+bool PlainText(const TemplateContext& c, std::string_view text) {
+    const std::string& open = c.OpenDelimiter;
     if (!open.empty() && text::Letters().Has(static_cast<unsigned char>(open[0]))) return false;
     const char first = open.empty() ? '<' : open[0];
-    return !text::HasAnyByte(text, '<', first, triple_slash ? '/' : '<');
+    return !text::HasAnyByte(text, '<', first, c.TripleSlashShortcuts ? '/' : '<');
+}
+
+// Whether a value can be copied as it is: it holds no tag to expand and no cut marker.
+bool HoldsNoTagOrCut(const TemplateContext& c, std::string_view text) {
+    return PlainText(c, text) || (!ContainsTags(c, text) && !HasCutMarker(text));
 }
 
 bool HasOpen(std::string_view open, std::string_view text) {
@@ -572,7 +578,7 @@ struct Eval {
             return;
         }
         std::string_view src = ts.raw;
-        if (PlainText(c.OpenDelimiter, c.TripleSlashShortcuts, src)) {
+        if (PlainText(c, src)) {
             ts.value.assign(src);
             return;
         }
@@ -858,8 +864,7 @@ struct Eval {
             // them take the ordinary way, so that it shows the same steps with or without modifiers.
             if (t.chain.empty() && !uncut && !c.OnModifierApplied && !c.Modifiers && !c.Trace &&
                 v.Value.size() <= c.MaxTextSize &&
-                (original || PlainText(c.OpenDelimiter, c.TripleSlashShortcuts, v.Value) ||
-                 (!ContainsTags(c, v.Value) && !HasCutMarker(v.Value)))) {
+                (original || HoldsNoTagOrCut(c, v.Value))) {
                 st.pending_name = &t.name_word;
                 out += v.Value;
                 return;
@@ -1157,9 +1162,7 @@ bool ExpandSimple(TemplateContext& c, EngineState& st, const ParsedTemplate& p, 
         // A tag that reads the variable its own name was just written to is left to the evaluator.
         if (slot == 0 || t.reads_last_name) return false;
         const std::string& v = c.Variables[static_cast<std::size_t>(slot)].Value;
-        if (!t.original && !PlainText(c.OpenDelimiter, c.TripleSlashShortcuts, v) &&
-            (ContainsTags(c, v) || HasCutMarker(v)))
-            return false;
+        if (!t.original && !HoldsNoTagOrCut(c, v)) return false;
         total += v.size();
         slots.push_back(slot);
     }
@@ -1338,8 +1341,7 @@ std::string ModifierCall::ExpandNameTag(std::string_view name) const {
         const int32_t slot = CachedSlot(args_.Named, c, name, &plain);
         if (slot > 0 && plain) {
             std::string value = c.Variables[static_cast<std::size_t>(slot)].Value;
-            if (value.size() <= c.MaxTextSize && (PlainText(c.OpenDelimiter, c.TripleSlashShortcuts, value) ||
-                                                  (!tmpl::ContainsTags(c, value) && !HasCutMarker(value)))) {
+            if (value.size() <= c.MaxTextSize && HoldsNoTagOrCut(c, value)) {
                 --st.budget;
                 Eval e{c, st, nested_};
                 e.FlushLastName();
