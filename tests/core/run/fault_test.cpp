@@ -94,6 +94,7 @@ class FaultRun : public ::testing::Test {
             r.rows.push_back(rep);
             if (on_row) on_row(rep);
         };
+        hooks.ShouldCancel = should_cancel;
         r.summary = RunFiles(list, buffer, mode.engine ? &engine : nullptr, mode.settings, hooks);
         return r;
     }
@@ -103,6 +104,8 @@ class FaultRun : public ::testing::Test {
     // Called between listing and running, and after each row's report: to change the tree meanwhile.
     std::function<void()> after_listing;
     std::function<void(const RowReport&)> on_row;
+    // Asked by the run whether to stop (before each row and while lines are written).
+    std::function<bool()> should_cancel;
 };
 
 std::string Rel(const std::string& path, const std::string& root) {
@@ -633,20 +636,12 @@ TEST_F(FaultRun, CancelDuringAFileKeepsTheOldDestination) {
     WriteFile(dst + "/a.txt", "old a");
     const Snapshot before = TreeSnapshot(dir.path());
     for (const Mode& m : {AllModes()[1], AllModes()[2]}) {
-        tables::ArrayOfFiles list;
-        files::InitFileList(list);
-        list.SourceRoot = src;
-        list.DestinationRoot = dst;
-        files::Populate(list, src);
-        tables::ArrayOfFiles buffer;
-        StandaloneLineExpander engine;
-        std::vector<RowReport> rows;
-        RunHooks hooks;
-        hooks.OnRow = [&](const RowReport& rep) { rows.push_back(rep); };
         // The first poll comes before the first row, the next ones while its lines are written.
         int polls = 0;
-        hooks.ShouldCancel = [&] { return ++polls == 2; };
-        const RunSummary s = RunFiles(list, buffer, m.engine ? &engine : nullptr, m.settings, hooks);
+        should_cancel = [&] { return ++polls == 2; };
+        const RunResult r = Run(m, 0);
+        const RunSummary& s = r.summary;
+        const std::vector<RowReport>& rows = r.rows;
         EXPECT_TRUE(s.Cancelled) << m.name;
         ASSERT_EQ(rows.size(), 1u) << m.name;
         EXPECT_EQ(rows[0].Outcome, RowOutcome::Cancelled) << m.name;
