@@ -25,7 +25,9 @@ bool HasDotComponent(std::string_view p, PathStyle style) {
     std::size_t start = 0;
     for (std::size_t i = 0; i <= p.size(); ++i)
         if (i == p.size() || IsSeparator(p[i], style)) {
-            if (AllDots(p.substr(start, i - start))) return true;
+            const std::string_view c = p.substr(start, i - start);
+            // On Linux only "." and ".." are special; Windows style takes any run of dots.
+            if (style == PathStyle::Windows ? AllDots(c) : (c == "." || c == "..")) return true;
             start = i + 1;
         }
     return false;

@@ -52,8 +52,22 @@ class LineTracer {
     bool pending_ = false;
 };
 
+// A bound of the engine that changed a line's result is told once per input: the first line it hit
+// (how many lines in all when more), and the input's exit status becomes "not all done".
+bool ReportBoundHits(const run::ExpandLinesResult& r, std::string_view input, std::ostream& err) {
+    if (r.BoundHits == 0) return false;
+    err << "rowsmith-cli: ";
+    if (!input.empty()) err << input << ": ";
+    err << "line " << r.FirstBoundLine << ": " << r.FirstBoundReason << "; the tag yields empty text";
+    if (r.BoundHits > 1) err << " (" << r.BoundHits << " lines met a bound)";
+    err << "\n";
+    return true;
+}
+
 }  // namespace
 
+// Exit status: 0 all done; 2 an input could not be read or a bound changed a line's result (both
+// told on stderr); 4 the output could not be written.
 int ExpandCommand(const ExpandOptions& o, Io& io) {
     if (!ApplyCodepage(o.codepage, io)) return kExitUsage;
 
@@ -90,6 +104,7 @@ int ExpandCommand(const ExpandOptions& o, Io& io) {
             io.err << "rowsmith-cli: standard input: " << r.Reason << "\n";
             status = kExitSkipped;
         }
+        if (ReportBoundHits(r, {}, io.err)) status = kExitSkipped;
     } else {
         for (const std::string& file : o.files) {
             if (tracer) tracer->File(file);
@@ -103,6 +118,7 @@ int ExpandCommand(const ExpandOptions& o, Io& io) {
                 io.err << "rowsmith-cli: " << file << ": " << r.Reason << "\n";
                 status = kExitSkipped;
             }
+            if (ReportBoundHits(r, file, io.err)) status = kExitSkipped;
         }
     }
     io.out.flush();

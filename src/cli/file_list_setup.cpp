@@ -1,5 +1,10 @@
 #include "cli/file_list_setup.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstring>
 #include <ostream>
 #include <vector>
@@ -45,26 +50,71 @@ bool ApplyCodepage(const std::string& codepage, Io& io) {
 }
 
 bool ReadWholeFile(const std::string& path, std::string& out, Io& io, const char* what) {
-    files::fs::File f;
-    if (!f.OpenRead(path)) {
-        io.err << "rowsmith-cli: cannot read the " << what << " '" << path << "': " << std::strerror(f.Error()) << "\n";
+    auto fail = [&](const std::string& why) {
+        io.err << "rowsmith-cli: cannot read the " << what << " '" << path << "': " << why << "\n";
         return false;
-    }
+    };
+    if (path.empty() || path.find('\0') != std::string::npos) return fail(std::strerror(ENOENT));
+    // Without O_NONBLOCK, opening a pipe that has no writer would wait for one; the descriptor's own
+    // facts are checked, so the file cannot be swapped between the check and the read.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return fail(std::strerror(errno));
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat st {};
+    if (fstat(fd, &st) != 0) return fail(std::strerror(errno));
+    if (!S_ISREG(st.st_mode)) return fail(S_ISDIR(st.st_mode) ? "it is a folder" : "it is not a regular file");
+    if (st.st_size > kMaxWholeFileBytes) return fail("it is larger than 16 MiB");
+    const int fl = fcntl(fd, F_GETFL);
+    if (fl >= 0) fcntl(fd, F_SETFL, fl & ~O_NONBLOCK);
     out.clear();
+    out.reserve(static_cast<std::size_t>(st.st_size));
     char buf[1 << 16];
     for (;;) {
-        const int64_t n = f.Read(buf, sizeof buf);
+        const ssize_t n = ::read(fd, buf, sizeof buf);
         if (n < 0) {
-            io.err << "rowsmith-cli: cannot read the " << what << " '" << path << "': " << std::strerror(f.Error()) << "\n";
-            return false;
+            if (errno == EINTR) continue;
+            return fail(std::strerror(errno));
         }
         if (n == 0) break;
+        // A file that grows while it is read is held to the same bound.
+        if (static_cast<int64_t>(out.size()) + n > kMaxWholeFileBytes) return fail("it is larger than 16 MiB");
         out.append(buf, static_cast<std::size_t>(n));
     }
     return true;
 }
 
-bool BuildFileList(const ListRequest& req, Io& io, tables::ArrayOfFiles& list, text::GaugeViewFactory* views) {
+namespace {
+
+// The first existing path above `destination` (or `destination` itself) that is not a folder: a file
+// in the way of every row's folder. Empty when there is none.
+std::string FileInTheWay(const std::string& destination) {
+    std::size_t pos = 0;
+    while (pos < destination.size()) {
+        std::size_t next = destination.find('/', pos + 1);
+        if (next == std::string::npos) next = destination.size();
+        const std::string prefix = destination.substr(0, next);
+        pos = next;
+        if (prefix.empty() || prefix == "/") continue;
+        files::fs::PathFacts f;
+        if (!files::fs::GetFacts(prefix, f)) {
+            // A dangling link is in the way as much as a file; anything else missing ends the walk,
+            // as nothing below it can exist.
+            if (files::fs::PathExists(prefix)) return prefix;
+            return {};
+        }
+        if (!f.is_folder) return prefix;
+    }
+    return {};
+}
+
+}  // namespace
+
+bool BuildFileList(const ListRequest& req, Io& io, tables::ArrayOfFiles& list, text::GaugeViewFactory* views,
+                   int* unlisted_folders) {
+    if (unlisted_folders) *unlisted_folders = 0;
     if (!ApplyCodepage(req.codepage, io)) return false;
     if (req.levels < 0 || req.levels > files::kMaxSubfolderLevels) {
         io.err << "rowsmith-cli: --levels " << req.levels << " is outside 0..255\n";
@@ -90,8 +140,12 @@ bool BuildFileList(const ListRequest& req, Io& io, tables::ArrayOfFiles& list, t
             return false;
         }
         destination = Absolute(req.destination);
-        if (files::fs::FileExists(destination)) {
-            io.err << "rowsmith-cli: the destination '" << req.destination << "' is a file, not a folder\n";
+        if (const std::string blocker = FileInTheWay(files::Normalise(destination)); !blocker.empty()) {
+            if (files::SamePath(blocker, files::Normalise(destination)))
+                io.err << "rowsmith-cli: the destination '" << req.destination << "' is a file, not a folder\n";
+            else
+                io.err << "rowsmith-cli: the destination '" << req.destination << "' lies below the file '"
+                       << blocker << "', where no folder can be made\n";
             return false;
         }
         // The same pair check as the window's, on the resolved texts.
@@ -123,7 +177,8 @@ bool BuildFileList(const ListRequest& req, Io& io, tables::ArrayOfFiles& list, t
     list.SubfolderLevels = req.levels;
     list.ScanFilter = files::MakeMaskFilter(req.masks);
     // Files in a subfolder that cannot be read are missed: the user is told which folder.
-    list.UnlistedFolderCallback = [&io](const std::string& folder, int error) {
+    list.UnlistedFolderCallback = [&io, unlisted_folders](const std::string& folder, int error) {
+        if (unlisted_folders) ++*unlisted_folders;
         const std::string_view shown =
             folder.size() > 1 && folder.back() == '/' ? std::string_view(folder).substr(0, folder.size() - 1) : folder;
         io.err << "rowsmith-cli: cannot list the folder '" << shown << "': " << std::strerror(error) << "\n";

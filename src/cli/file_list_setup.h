@@ -25,10 +25,17 @@ bool ApplyCodepage(const std::string& codepage, Io& io);
 
 // Validates the pair (source folder exists; destination resolvable, without wildcard characters and
 // not the source itself), scans the source into the list and sorts it. Both paths are taken relative to
-// the current folder. On failure prints a message naming the input and returns false.
-bool BuildFileList(const ListRequest& req, Io& io, tables::ArrayOfFiles& list, text::GaugeViewFactory* views);
+// the current folder. On failure prints a message naming the input and returns false. Each subfolder
+// that cannot be listed is named on err and counted in `unlisted_folders`: its files are missing.
+bool BuildFileList(const ListRequest& req, Io& io, tables::ArrayOfFiles& list, text::GaugeViewFactory* views,
+                   int* unlisted_folders = nullptr);
 
-// Reads a whole file (a template file); false with a message on error.
+// The largest template file read: a template is typed by hand, and a bigger "file" is a mistake
+// (a device, a log) that would otherwise be read until memory runs out.
+constexpr int64_t kMaxWholeFileBytes = int64_t{16} << 20;
+
+// Reads a whole regular file of at most kMaxWholeFileBytes (a template file); false with a message
+// naming the file otherwise.
 bool ReadWholeFile(const std::string& path, std::string& out, Io& io, const char* what);
 
 }  // namespace rowsmith::cli

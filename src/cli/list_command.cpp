@@ -8,6 +8,7 @@
 #include "cli/file_list_setup.h"
 #include "cli/options.h"
 #include "cli/report.h"
+#include "cli/stop_signals.h"
 #include "files/file_list.h"
 #include "tables/string_table.h"
 
@@ -16,18 +17,20 @@ namespace rowsmith::cli {
 namespace {
 
 // The whole listing is gathered in one text and handed to the stream in large pieces: one stream
-// call per cell costs more than building the cell.
+// call per cell costs more than building the cell. A piece that cannot be written ends the listing.
 class ListWriter {
 public:
     ListWriter(std::ostream& out, const std::string& format)
-        : out_(out), html_(format == "html"), csv_(format == "csv") {
+        : out_(out), watch_(out), html_(format == "html"), csv_(format == "csv") {
         buffer_.reserve(kChunk + kChunk / 4);
     }
-    ~ListWriter() { Flush(); }
+
+    const OutputWatch& Watch() const { return watch_; }
 
     void Text(std::string_view s) { buffer_.append(s); }
 
-    void Row(const std::vector<std::string>& cells, bool title) {
+    // False once standard output has failed.
+    bool Row(const std::vector<std::string>& cells, bool title) {
         if (html_) {
             buffer_ += "<tr>";
             for (const auto& c : cells) {
@@ -46,13 +49,19 @@ public:
             }
             buffer_ += csv_ ? "\r\n" : "\n";
         }
-        if (buffer_.size() >= kChunk) Flush();
+        return buffer_.size() < kChunk || Flush();
     }
 
-    void Flush() {
-        if (buffer_.empty()) return;
-        out_.write(buffer_.data(), static_cast<std::streamsize>(buffer_.size()));
-        buffer_.clear();
+    // Hands the gathered text to the stream and flushes it; false once standard output has failed.
+    bool Flush() {
+        if (watch_.Failed()) return false;
+        if (!buffer_.empty()) {
+            watch_.Before();
+            out_.write(buffer_.data(), static_cast<std::streamsize>(buffer_.size()));
+            buffer_.clear();
+            if (!watch_.After()) return false;
+        }
+        return watch_.Flush();
     }
 
 private:
@@ -91,6 +100,7 @@ private:
     }
 
     std::ostream& out_;
+    OutputWatch watch_;
     bool html_;
     bool csv_;
     std::string buffer_;
@@ -109,7 +119,8 @@ int ListCommand(const ListOptions& o, Io& io) {
     req.sort = o.sort;
     req.codepage = o.codepage;
     tables::ArrayOfFiles list;
-    if (!BuildFileList(req, io, list, nullptr)) return kExitUsage;
+    int unlisted = 0;
+    if (!BuildFileList(req, io, list, nullptr, &unlisted)) return kExitUsage;
 
     std::vector<int> codes;
     if (o.columns.empty()) {
@@ -142,14 +153,15 @@ int ListCommand(const ListOptions& o, Io& io) {
         }
     }
 
+    StopSignals signals(false);
     ListWriter writer(io.out, o.format);
     if (o.format == "html")
         writer.Text("<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>File list</title></head><body>\n<table>\n");
     std::vector<std::string> cells;
     for (int code : codes) cells.push_back(list.ColumnName(code));
-    writer.Row(cells, true);
+    bool good = writer.Row(cells, true);
     cells.resize(codes.size());
-    for (int32_t row = 1; row <= list.RowCount; ++row) {
+    for (int32_t row = 1; good && row <= list.RowCount; ++row) {
         for (std::size_t i = 0; i < codes.size(); ++i) {
             // Without a destination the final destination column has nothing to show.
             if (codes[i] == tables::kCodeFinalDestination && o.destination.empty())
@@ -157,11 +169,13 @@ int ListCommand(const ListOptions& o, Io& io) {
             else
                 cells[i] = list.GetCell(row, codes[i], true);
         }
-        writer.Row(cells, false);
+        good = writer.Row(cells, false);
     }
-    if (o.format == "html") writer.Text("</table>\n</body></html>\n");
-    writer.Flush();
-    return kExitOk;
+    if (good && o.format == "html") writer.Text("</table>\n</body></html>\n");
+    if (good) writer.Flush();
+    if (writer.Watch().Failed()) return writer.Watch().ExitCode(io);
+    // The folders that could not be listed were named as the scan met them; their files are missing.
+    return unlisted > 0 ? kExitSkipped : kExitOk;
 }
 
 }  // namespace rowsmith::cli

@@ -1,13 +1,13 @@
 // rowsmith-cli run: the processing run over SOURCE into DEST, with a line per written file on stdout
 // and every skipped file, with its reason, on stderr.
 
-#include <csignal>
 #include <ostream>
 
 #include "cli/engine.h"
 #include "cli/file_list_setup.h"
 #include "cli/options.h"
 #include "cli/report.h"
+#include "cli/stop_signals.h"
 #include "cli/terminal_view.h"
 #include "files/paths.h"
 #include "run/processing_run.h"
@@ -15,31 +15,6 @@
 namespace rowsmith::cli {
 
 namespace {
-
-volatile std::sig_atomic_t g_interrupted = 0;
-
-void OnInterrupt(int) { g_interrupted = 1; }
-
-// Ctrl+C finishes the current line's file cleanly instead of killing the process mid-write.
-class InterruptGuard {
-public:
-    InterruptGuard() {
-        g_interrupted = 0;
-        struct sigaction sa {};
-        sa.sa_handler = OnInterrupt;
-        sigemptyset(&sa.sa_mask);
-        sigaction(SIGINT, &sa, &old_int_);
-        sigaction(SIGTERM, &sa, &old_term_);
-    }
-    ~InterruptGuard() {
-        sigaction(SIGINT, &old_int_, nullptr);
-        sigaction(SIGTERM, &old_term_, nullptr);
-    }
-
-private:
-    struct sigaction old_int_ {};
-    struct sigaction old_term_ {};
-};
 
 const char* ModeWord(const run::RunSettings& s, bool folder_row) {
     if (folder_row) return "folder";
@@ -84,32 +59,47 @@ int RunCommand(const RunOptions& o, Io& io) {
     req.sort = o.sort;
     req.codepage = o.codepage;
     tables::ArrayOfFiles list;
-    if (!BuildFileList(req, io, list, show_progress ? &views : nullptr)) return kExitUsage;
+    int unlisted = 0;
+    if (!BuildFileList(req, io, list, show_progress ? &views : nullptr, &unlisted)) return kExitUsage;
+    // Checked before anything is written, in a dry run too: it shows what the run would refuse.
+    if (!o.report.empty() && !CheckReportPath(o.report, list, io)) return kExitUsage;
 
     if (o.dry_run) {
+        StopSignals signals(false);
+        OutputWatch watch(io.out);
         for (int32_t row = 1; row <= list.RowCount; ++row) {
             const tables::DataRecT* r = list.Row(row);
             const bool folder_row = r && r->Extra && (r->Extra->Facts.Attributes & 16);
+            watch.Before();
             io.out << ModeWord(settings, folder_row) << '\t' << list.GetCell(row, tables::kCodeFullPath) << '\t'
                    << list.GetCell(row, tables::kCodeFinalDestination) << '\n';
+            if (!watch.After()) break;
         }
+        if (!watch.Failed()) watch.Flush();
+        if (watch.Failed()) return watch.ExitCode(io);
         io.err << list.RowCount << (list.RowCount == 1 ? " file" : " files") << " listed; nothing written (dry run)\n";
-        return kExitOk;
+        return unlisted > 0 ? kExitSkipped : kExitOk;
     }
 
     RunReportWriter report;
     if (!o.report.empty() && !report.Open(o.report, io)) return kExitUsage;
 
     tables::ArrayOfFiles line_buffer;
-    InterruptGuard guard;
+    StopSignals signals(true);
+    OutputWatch watch(io.out);
     run::RunHooks hooks;
     hooks.Views = show_progress ? &views : nullptr;
-    hooks.ShouldCancel = [] { return g_interrupted != 0; };
+    // A stop signal, or standard output gone, ends the run after the current file.
+    hooks.ShouldCancel = [&] { return StopSignals::Arrived() != 0 || watch.Failed(); };
     hooks.OnRow = [&](const run::RowReport& r) {
         if (show_progress) views.ClearLine();
         switch (r.Outcome) {
             case run::RowOutcome::Copied:
-            case run::RowOutcome::Rewritten: io.out << r.Destination << '\n'; break;
+            case run::RowOutcome::Rewritten:
+                watch.Before();
+                io.out << r.Destination << '\n';
+                watch.After();
+                break;
             case run::RowOutcome::FolderCreated: break;
             case run::RowOutcome::Skipped:
                 io.err << "rowsmith-cli: skipped '" << r.Source << "': " << r.Reason << '\n';
@@ -122,7 +112,7 @@ int RunCommand(const RunOptions& o, Io& io) {
     };
     const run::RunSummary summary = run::RunFiles(list, line_buffer, expander.get(), settings, hooks);
     if (show_progress) views.ClearLine();
-    io.out.flush();
+    watch.Flush();
     // A report that fails is named, and the summary still says what happened to the files.
     const bool reported = report.Close(io);
     io.err << run::SummaryLine(summary) << '\n';
@@ -131,8 +121,12 @@ int RunCommand(const RunOptions& o, Io& io) {
         io.err << "rowsmith-cli: the run stopped: the destination has no room left\n";
         return kExitIoError;
     }
-    if (summary.Cancelled) return kExitSkipped;
-    return summary.Skipped > 0 ? kExitSkipped : kExitOk;
+    if (watch.Failed() && !watch.CountsAsCancel()) {
+        watch.Explain(io, "the run stopped: ");
+        return kExitIoError;
+    }
+    if (summary.Cancelled || watch.Failed()) return kExitSkipped;
+    return summary.Skipped > 0 || unlisted > 0 ? kExitSkipped : kExitOk;
 }
 
 }  // namespace rowsmith::cli

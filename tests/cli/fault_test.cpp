@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstring>
 #include <functional>
 #include <streambuf>
 #include <cstdio>
@@ -140,6 +141,7 @@ TEST_F(CliFaults, AFileWhereAFolderMustGo) {
     WriteFile(src + "/a.txt", "a\r\n");
     WriteFile(src + "/sub/b.txt", "b\r\n");
     WriteFile(dir / "plain", "a plain file");
+    ASSERT_EQ(symlink("plain", (dir / "to-plain").c_str()), 0);
     struct Case {
         std::string destination;
         std::vector<std::string> extra;
@@ -149,18 +151,22 @@ TEST_F(CliFaults, AFileWhereAFolderMustGo) {
     };
     const std::vector<Case> cases = {
         {dir / "plain", {}, 1, {"the destination '" + dir / "plain" + "' is a file, not a folder"}, {}},
+        // Below a file no folder can be made: one message for the run, not one per row.
         {dir / "plain/out",
          {"--levels", "1"},
-         2,
-         {"skipped '" + src + "/a.txt': the destination folder cannot be created: ",
-          "skipped '" + src + "/sub/b.txt': the destination folder cannot be created: ", " 2 skipped\n"},
+         1,
+         {"the destination '" + dir / "plain/out" + "' lies below the file '" + dir / "plain" +
+          "', where no folder can be made\n"},
          {}},
+        {dir / "plain/out/deeper", {}, 1, {"lies below the file '" + dir / "plain" + "'"}, {}},
+        {dir / "to-plain/out", {}, 1, {"lies below the file '" + dir / "to-plain" + "'"}, {}},
         // The folder row "sub" and the file below it meet the file dst/sub.
         {dst,
          {"--levels", "1", "--masks", "*"},
          2,
-         {"skipped '" + src + "/sub': the destination folder cannot be created: File exists",
-          "skipped '" + src + "/sub/b.txt': the destination folder cannot be created: ", " 2 skipped\n"},
+         {"skipped '" + src + "/sub': the destination folder cannot be created: a file is in its way",
+          "skipped '" + src + "/sub/b.txt': the destination folder cannot be created: a file is in its way",
+          " 2 skipped\n"},
          {"a.txt"}},
     };
     for (const Case& c : cases) {
@@ -264,8 +270,12 @@ TEST_F(CliFaults, PathsLongerThanTheSystemAllows) {
     for (const auto& mode : kModes) {
         const CliResult r = Cli(With({"run", src, dst, "--levels", "255", "--masks", "*.txt"}, mode));
         const std::string what = mode.empty() ? "copy" : mode[0];
-        // What the system can name is written; what lies beyond is never reached, and nothing breaks.
-        EXPECT_EQ(r.code, 0) << what << "\n" << r.err.substr(0, 300);
+        // What the system can name is written; the first folder beyond is named, as its files are
+        // missed, and nothing breaks.
+        EXPECT_EQ(r.code, 2) << what << "\n" << r.err.substr(0, 300);
+        EXPECT_TRUE(Holds(r.err, "rowsmith-cli: cannot list the folder '" + src + "/" + std::string(200, 'd')))
+            << what;
+        EXPECT_TRUE(Holds(r.err, "': File name too long\n")) << what;
         int lines = 0;
         for (char ch : r.out) lines += ch == '\n';
         EXPECT_GE(lines, 19) << what;
@@ -371,23 +381,34 @@ TEST_F(CliFaults, TemplateBombsEndWithinASecond) {
     struct Case {
         std::string templ;
         std::string expected;
+        // A bound that would cut a result skips the row, named with the line and the bound;
+        // nothing is written then.
+        std::string skipped_because;
     };
     std::string open100k, close100k;
     for (int i = 0; i < 100000; ++i) {
         open100k += "{{";
         close100k += "}}";
     }
+    const std::string size_bound = "three.txt': line 1: a value would exceed the size bound of";
     const std::vector<Case> cases = {
-        // 100,000 nested tags: the name beyond the nesting bound is empty.
-        {open100k + "x" + close100k + "{{line}}{{crlf}}", "1\r\n2\r\n3\r\n"},
-        {"{{|:x|multiply:999999999}}{{line}}{{crlf}}", "1\r\n2\r\n3\r\n"},
-        {"{{|:{{|:x|multiply:100000}}|multiply:100000}}{{line}}{{crlf}}", "1\r\n2\r\n3\r\n"},
-        {"{{|deff:x,{{x}}}}{{x}}{{line}}{{crlf}}", "1\r\n2\r\n3\r\n"},
-        {"{{|deff:x,{{x}}{{x}}}}{{x}}{{line}}{{crlf}}", ""},
+        // 100,000 nested tags: the name beyond the nesting bound is empty, as the language defines.
+        {open100k + "x" + close100k + "{{line}}{{crlf}}", "1\r\n2\r\n3\r\n", ""},
+        {"{{|:x|multiply:999999999}}{{line}}{{crlf}}", "", size_bound},
+        {"{{|:{{|:x|multiply:100000}}|multiply:100000}}{{line}}{{crlf}}", "", size_bound},
+        {"{{|deff:x,{{x}}}}{{x}}{{line}}{{crlf}}", "1\r\n2\r\n3\r\n", ""},
+        {"{{|deff:x,{{x}}{{x}}}}{{x}}{{line}}{{crlf}}", "",
+         "three.txt': line 1: the tag budget of 100000 tags was used up"},
     };
     for (const Case& c : cases) {
+        testing::RemoveTreeContentsAt(dst);
         const ChildUsage u = RunMeasuredInChild([&] {
             const CliResult r = Cli({"run", src, dst, "--template", c.templ});
+            if (!c.skipped_because.empty())
+                return r.code == 2 && LastLine(r.err) == "0 copied, 0 rewritten, 1 skipped" &&
+                               Holds(r.err, c.skipped_because) && !testing::Exists(dst + "/three.txt")
+                           ? 0
+                           : 3;
             if (r.code != 0 || LastLine(r.err) != "0 copied, 1 rewritten, 0 skipped") return 1;
             return ReadFile(dst + "/three.txt") == c.expected ? 0 : 2;
         });
@@ -451,13 +472,17 @@ TEST_F(CliFaults, SubfoldersThatCannotBeListedAreNamed) {
     ASSERT_EQ(chmod((src + "/shut").c_str(), 0311), 0);  // may be entered, not listed
     testing::OpenForOrdinaryUser(dir.path());
     testing::OpenForOrdinaryUser(dst);
-    for (const char* command : {"run", "list"}) {
-        const CliResult r = Unpack(CliAsOrdinaryUser({command, src, dst, "--levels", "1"}));
+    // Files were missed, so none of these is a success.
+    const std::vector<std::vector<std::string>> commands = {
+        {"run", src, dst}, {"run", src, dst, "--dry-run"}, {"list", src, dst}};
+    for (const auto& command : commands) {
+        const std::string what = command[0] + (command.size() > 3 ? " " + command[3] : "");
+        const CliResult r = Unpack(CliAsOrdinaryUser(With(command, {"--levels", "1"})));
         SKIP_WITHOUT_ORDINARY_USER(r);
-        EXPECT_EQ(r.code, 0) << command << "\n" << r.err;
+        EXPECT_EQ(r.code, 2) << what << "\n" << r.err;
         EXPECT_TRUE(Holds(r.err, "rowsmith-cli: cannot list the folder '" + src + "/shut': Permission denied\n"))
-            << command << "\n" << r.err;
-        EXPECT_TRUE(Holds(r.out, "y.txt")) << command << "\n" << r.out;
+            << what << "\n" << r.err;
+        EXPECT_TRUE(Holds(r.out, "y.txt")) << what << "\n" << r.out;
     }
     chmod((src + "/shut").c_str(), 0755);
 }
@@ -468,7 +493,8 @@ TEST_F(CliFaults, DestinationsThatMayNotBeWritten) {
     const std::string& open = made.open;
     ASSERT_FALSE(HasFailure());
     const Snapshot before = TreeSnapshot(dir.path());
-    const std::string replace = "the existing destination cannot be replaced (read-only, a folder, or the source itself)";
+    const std::string replace = "this user may not write the existing destination";
+    const std::string read_only = "the existing destination is read-only";
     for (const auto& mode : kModes) {
         const std::string what = mode.empty() ? "copy" : mode[0];
         const std::string cannot_make =
@@ -489,7 +515,7 @@ TEST_F(CliFaults, DestinationsThatMayNotBeWritten) {
         const CliResult ro = Unpack(CliAsOrdinaryUser(With({"run", src, open}, mode)));
         EXPECT_EQ(ro.code, 2) << what;
         EXPECT_EQ(ro.out, open + "/a.txt\n") << what;
-        EXPECT_EQ(ro.err, "rowsmith-cli: skipped '" + src + "/r.txt': " + replace + "\n" + Summary(mode, 1, 1) + "\n")
+        EXPECT_EQ(ro.err, "rowsmith-cli: skipped '" + src + "/r.txt': " + read_only + "\n" + Summary(mode, 1, 1) + "\n")
             << what;
         Snapshot expected = before;
         expected["open/a.txt"] = before.at("src/a.txt");
@@ -546,8 +572,8 @@ TEST_F(CliFaults, FolderLinkLoopsEndAtOnce) {
         const CliResult all = Cli(With({"run", src, dst, "--levels", "255", "--masks", "*"}, mode));
         EXPECT_EQ(all.code, 2) << what;
         EXPECT_EQ(all.out, dst + "/a.txt\n" + dst + "/sub/b.txt\n") << what;
-        EXPECT_EQ(all.err, "rowsmith-cli: skipped '" + src + "/ping': the source is not a readable file\n" +
-                               "rowsmith-cli: skipped '" + src + "/pong': the source is not a readable file\n" +
+        EXPECT_EQ(all.err, "rowsmith-cli: skipped '" + src + "/ping': the source cannot be read: Too many levels of symbolic links\n" +
+                               "rowsmith-cli: skipped '" + src + "/pong': the source cannot be read: Too many levels of symbolic links\n" +
                                Summary(mode, 2, 2) + ", 3 folders\n")
             << what;
         EXPECT_EQ(TreeSnapshot(dst), (Snapshot{{"a.txt", source.at("a.txt")},
@@ -580,23 +606,31 @@ TEST_F(CliFaults, ADestinationLinkToTheSourceIsSkipped) {
     }
 }
 
-TEST_F(CliFaults, InterruptStopsAfterTheCurrentFile) {
+TEST_F(CliFaults, StopSignalsEndTheRunAfterTheCurrentFile) {
     for (const char* n : {"a.txt", "b.txt", "c.txt"}) WriteFile(src + "/" + n, std::string(n) + "\r\n");
     WriteFile(dst + "/b.txt", "old b");
-    for (const auto& mode : kModes) {
-        const std::string what = mode.empty() ? "copy" : mode[0];
-        const Snapshot before = TreeSnapshot(dir.path());
-        // Ctrl+C as a.txt is reported.
-        const CliResult r = CliWatched(With({"run", src, dst}, mode), [&](const std::string& line) {
-            if (line == dst + "/a.txt") std::raise(SIGINT);
-        });
-        EXPECT_EQ(r.code, 2) << what << "\n" << r.err;
-        EXPECT_EQ(r.out, dst + "/a.txt\n") << what;
-        EXPECT_EQ(r.err, Summary(mode, 1, 0) + " (cancelled)\n") << what;
-        Snapshot expected = before;
-        expected["dst/a.txt"] = before.at("src/a.txt");
-        EXPECT_EQ(TreeSnapshot(dir.path()), expected) << what;
-        unlink((dst + "/a.txt").c_str());
+    // Ctrl+C, kill, a closed terminal, a reader that went away.
+    for (const int sig : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
+        for (const auto& mode : kModes) {
+            const std::string what = std::string(strsignal(sig)) + (mode.empty() ? " copy" : " " + mode[0]);
+            const Snapshot before = TreeSnapshot(dir.path());
+            // The signal comes as a.txt is reported; in a child, so that a signal left uncaught ends
+            // only that.
+            const CliResult r = Unpack(testing::RunCapturedInChild([&](std::string& output) {
+                const CliResult in = CliWatched(With({"run", src, dst}, mode), [&](const std::string& line) {
+                    if (line == dst + "/a.txt") std::raise(sig);
+                });
+                output = in.out + '\x01' + in.err;
+                return in.code;
+            }));
+            EXPECT_EQ(r.code, 2) << what << "\n" << r.err;
+            EXPECT_EQ(r.out, dst + "/a.txt\n") << what;
+            EXPECT_EQ(r.err, Summary(mode, 1, 0) + " (cancelled)\n") << what;
+            Snapshot expected = before;
+            expected["dst/a.txt"] = before.at("src/a.txt");
+            EXPECT_EQ(TreeSnapshot(dir.path()), expected) << what;
+            unlink((dst + "/a.txt").c_str());
+        }
     }
 }
 
@@ -671,6 +705,84 @@ TEST_F(CliFaults, AReportThatCannotBeWrittenFailsTheRun) {
     });
     EXPECT_EQ(code, 0);
     EXPECT_EQ(TreeSnapshot(dst), TreeSnapshot(src));
+}
+
+// ---------------------------------------------------------------- inputs that are not what they claim
+
+TEST_F(CliFaults, TemplateFilesThatAreNoTemplates) {
+    WriteFile(src + "/a.txt", "a\r\n");
+    WriteFile(dir / "t/big", std::string((16 << 20) + 1, 'x'));
+    WriteFile(dir / "t/limit", std::string(16 << 20, 'x'));
+    ASSERT_EQ(mkfifo((dir / "t/pipe").c_str(), 0644), 0);
+    struct Case {
+        std::string file;
+        std::string why;  // empty: the template is taken
+    };
+    const std::vector<Case> cases = {
+        {"/dev/zero", "it is not a regular file"},
+        {dir / "t/pipe", "it is not a regular file"},  // no writer: must not wait for one
+        {dir / "t", "it is a folder"},
+        {dir / "t/big", "it is larger than 16 MiB"},
+        {dir / "t/missing", "No such file or directory"},
+        {dir / "t/limit", ""},
+    };
+    for (const Case& c : cases) {
+        const ChildUsage u = RunMeasuredInChild([&] {
+            const CliResult r = Cli({"run", src, dst, "--template-file", c.file, "--dry-run"});
+            if (c.why.empty()) return r.code == 0 ? 0 : 1;
+            if (r.code != 1) return 2;
+            return r.err == "rowsmith-cli: cannot read the template file '" + c.file + "': " + c.why + "\n" ? 0 : 3;
+        });
+        EXPECT_EQ(u.code, 0) << c.file;
+        EXPECT_LT(u.cpu_seconds, 2.0 * testing::SlowBuildFactor()) << c.file;
+        EXPECT_LT(u.max_rss_bytes, int64_t{256} << 20) << c.file;
+    }
+}
+
+// The report goes where nothing of the run is lost, and no folder is made for it.
+TEST_F(CliFaults, ReportsThatWouldTakeARunsFile) {
+    WriteFile(src + "/a.txt", "a\r\n");
+    WriteFile(src + "/sub/b.txt", "b\r\n");
+    WriteFile(dst + "/old.txt", "old");
+    WriteFile(dir / "locked.csv", "an old report");
+    ASSERT_EQ(chmod((dir / "locked.csv").c_str(), 0444), 0);
+    ASSERT_EQ(link((src + "/a.txt").c_str(), (dir / "hard.csv").c_str()), 0);
+    ASSERT_EQ(symlink((src + "/sub/b.txt").c_str(), (dir / "soft.csv").c_str()), 0);
+    ASSERT_EQ(symlink(dst.c_str(), (dir / "out-link").c_str()), 0);
+    const std::string is_source = "' is the source file '";
+    struct Case {
+        std::string report;
+        std::string message;  // after "the report '<report>"
+    };
+    const std::vector<Case> cases = {
+        {src + "/a.txt", is_source + src + "/a.txt' of this run"},
+        {dir / "hard.csv", is_source + src + "/a.txt' of this run"},
+        {dir / "soft.csv", is_source + src + "/sub/b.txt' of this run"},
+        {dst + "/a.txt", "' is where the run writes '" + src + "/a.txt'"},
+        {src + "/../dst/a.txt", "' is where the run writes '" + src + "/a.txt'"},
+        {dir / "out-link/a.txt", "' is where the run writes '" + src + "/a.txt'"},
+        {dir / "missing/deeper/r.csv", "' cannot be written: its folder '" + dir / "missing/deeper" + "' does not exist"},
+        {dst, "' is a folder"},
+        {dir / "locked.csv", "' is read-only"},
+        {"/dev/null", "' is not a regular file"},
+    };
+    const Snapshot before = TreeSnapshot(dir.path());
+    for (const Case& c : cases) {
+        for (const char* how : {"--quiet", "--dry-run"}) {
+            const CliResult r = Cli({"run", src, dst, "--levels", "1", "--report", c.report, how});
+            EXPECT_EQ(r.code, 1) << c.report << " " << how << "\n" << r.err;
+            EXPECT_EQ(r.err, "rowsmith-cli: the report '" + c.report + c.message + "\n") << how;
+            EXPECT_EQ(r.out, "") << c.report;
+            EXPECT_EQ(TreeSnapshot(dir.path()), before) << c.report;
+        }
+    }
+    // Beside the destination, or replacing an old report, it is written.
+    WriteFile(dir / "old.csv", "an old report");
+    for (const std::string& report : {dst + "/report.csv", dir / "old.csv"}) {
+        const CliResult r = Cli({"run", src, dst, "--levels", "1", "--report", report});
+        EXPECT_EQ(r.code, 0) << report << "\n" << r.err;
+        EXPECT_TRUE(Holds(ReadFile(report), "row,outcome,source,destination,lines,reason")) << report;
+    }
 }
 
 }  // namespace

@@ -150,7 +150,7 @@ bool AlreadyNormal(std::string_view p) {
     for (;;) {
         const std::size_t slash = p.find('/', start);
         const std::string_view c = p.substr(start, slash == std::string_view::npos ? std::string_view::npos : slash - start);
-        if (c.empty() || AllDots(c)) return false;
+        if (c.empty() || c == "." || c == "..") return false;
         if (slash == std::string_view::npos) return true;
         start = slash + 1;
     }
@@ -174,7 +174,8 @@ std::string Normalise(std::string_view path_in, PathStyle style) {
     std::vector<std::string_view> kept;
     kept.reserve(parts.size());
     for (std::string_view c : parts) {
-        if (AllDots(c)) {
+        // On Linux only "." and ".." are special; "..." is an ordinary name there.
+        if (Win(style) ? AllDots(c) : (c == "." || c == "..")) {
             // n dots remove themselves and the n - 1 components before them, never going above the root.
             std::size_t drop = c.size() - 1;
             while (drop-- > 0 && !kept.empty()) kept.pop_back();

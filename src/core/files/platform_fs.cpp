@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
+#include <sys/syscall.h>
+#include <linux/openat2.h>
 
 #include <algorithm>
 #include <atomic>
@@ -51,33 +53,51 @@ uint32_t AttributesFor(std::string_view name, bool folder, bool writable) {
     return a;
 }
 
-// Whether the mode bits let the effective user write, without a further system call.
-bool ModeAllowsWrite(const struct statx& st) {
-    // The program never changes its user: asked once, not once per file.
+// The program never changes its user: asked once, not once per file.
+uid_t EffectiveUser() {
     static const uid_t uid = geteuid();
+    return uid;
+}
+
+// Whether the mode bits let the effective user write, without a further system call. The read-only
+// attribute is a fact of the file, not of the user's powers: for the superuser it means no write bit.
+bool ModeAllowsWrite(const struct statx& st) {
     static const gid_t gid = getegid();
-    if (uid == 0) return true;
+    const uid_t uid = EffectiveUser();
+    if (uid == 0) return (st.stx_mode & 0222) != 0;
     if (st.stx_uid == uid) return (st.stx_mode & S_IWUSR) != 0;
     if (st.stx_gid == gid) return (st.stx_mode & S_IWGRP) != 0;
     return (st.stx_mode & S_IWOTH) != 0;
 }
 
+constexpr unsigned kFactsMask = STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_MTIME | STATX_ATIME | STATX_CTIME |
+                                STATX_BTIME | STATX_UID | STATX_GID | STATX_INO;
+
+void FactsFromStatx(const struct statx& st, std::string_view display_name, PathFacts& out);
+
 bool FillFacts(int dirfd, const char* path, std::string_view display_name, bool follow, PathFacts& out) {
     out = PathFacts{};
     struct statx st;
-    const unsigned mask = STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_MTIME | STATX_ATIME | STATX_CTIME |
-                          STATX_BTIME | STATX_UID | STATX_GID | STATX_INO;
-    if (statx(dirfd, path, AT_SYMLINK_NOFOLLOW, mask, &st) != 0) {
+    if (statx(dirfd, path, AT_SYMLINK_NOFOLLOW, kFactsMask, &st) != 0) {
         Fail();
         return false;
     }
     out.present = true;
     out.is_symlink = S_ISLNK(st.stx_mode);
     // Only a link needs a second look, at what it points to; a dangling link has no facts of a file.
-    if (out.is_symlink && follow && statx(dirfd, path, 0, mask, &st) != 0) {
+    if (out.is_symlink && follow && statx(dirfd, path, 0, kFactsMask, &st) != 0) {
         Fail();
         return false;
     }
+    const bool link = out.is_symlink;
+    FactsFromStatx(st, display_name, out);
+    out.present = true;
+    out.is_symlink = link;
+    return true;
+}
+
+void FactsFromStatx(const struct statx& st, std::string_view display_name, PathFacts& out) {
+    out.present = true;
     out.exists = true;
     out.is_folder = S_ISDIR(st.stx_mode);
     out.is_file = S_ISREG(st.stx_mode);
@@ -89,12 +109,13 @@ bool FillFacts(int dirfd, const char* path, std::string_view display_name, bool 
     out.inode = st.stx_ino;
     out.mode = st.stx_mode & 07777;
     out.attributes = AttributesFor(display_name, out.is_folder, ModeAllowsWrite(st));
-    return true;
 }
 
 }  // namespace
 
 int LastError() { return g_last_error; }
+
+void SetLastError(int error) { g_last_error = error; }
 
 bool GetFacts(std::string_view path, PathFacts& out) {
     std::string p;
@@ -131,6 +152,8 @@ bool CanWrite(std::string_view path) {
     if (!ToCPath(path, p) || p.empty()) return false;
     return access(p.c_str(), W_OK) == 0;
 }
+
+bool IsReadOnly(const PathFacts& facts) { return (facts.attributes & kAttrReadOnly) != 0; }
 
 bool SameFile(std::string_view a, std::string_view b) {
     PathFacts fa, fb;
@@ -311,6 +334,147 @@ bool RenameNoReplace(std::string_view from, std::string_view to) {
     return false;
 }
 
+Folder& Folder::operator=(Folder&& o) noexcept {
+    if (this != &o) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = o.fd_;
+        o.fd_ = -1;
+    }
+    return *this;
+}
+
+Folder::~Folder() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+bool OpenFolderHandle(std::string_view path, Folder& out) {
+    std::string p;
+    if (!ToCPath(path, p) || p.empty()) return false;
+    const int fd = ::open(p.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        Fail();
+        return false;
+    }
+    out = Folder(fd);
+    return true;
+}
+
+namespace {
+
+// Kernels without openat2: the components are walked one by one without following any link, which
+// keeps every write beneath the root at the price of refusing links that would stay below it.
+int OpenBeneathByWalk(int root, const std::string& relative) {
+    int fd = fcntl(root, F_DUPFD_CLOEXEC, 0);
+    std::size_t pos = 0;
+    while (fd >= 0 && pos < relative.size()) {
+        std::size_t slash = relative.find('/', pos);
+        if (slash == std::string::npos) slash = relative.size();
+        const std::string c = relative.substr(pos, slash - pos);
+        pos = slash + 1;
+        if (c.empty() || c == ".") continue;
+        if (c == "..") {
+            ::close(fd);
+            errno = EXDEV;
+            return -1;
+        }
+        const int next = ::openat(fd, c.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        const int err = errno;
+        ::close(fd);
+        if (next < 0) {
+            // A link where a folder is expected: it is not followed, so it counts as leading out.
+            errno = err == ELOOP ? EXDEV : err;
+            return -1;
+        }
+        fd = next;
+    }
+    return fd;
+}
+
+}  // namespace
+
+bool OpenBeneath(const Folder& root, std::string_view relative, Folder& out) {
+    std::string p;
+    if (!root.IsOpen() || !ToCPath(relative, p)) {
+        if (!root.IsOpen()) errno = EBADF, Fail();
+        return false;
+    }
+    if (p.empty()) p = ".";
+    struct open_how how {};
+    how.flags = O_PATH | O_DIRECTORY | O_CLOEXEC;
+    how.resolve = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS;
+    static std::atomic<bool> no_openat2{false};
+    int fd = -1;
+    if (!no_openat2.load(std::memory_order_relaxed)) {
+        fd = static_cast<int>(syscall(SYS_openat2, root.Descriptor(), p.c_str(), &how, sizeof how));
+        if (fd < 0 && (errno == ENOSYS || errno == EPERM)) no_openat2 = true;
+        // A link to /proc's magic links is refused as ELOOP: it leads out all the same.
+        if (fd < 0 && errno == ELOOP) errno = EXDEV;
+        if (fd < 0 && errno == EAGAIN) fd = OpenBeneathByWalk(root.Descriptor(), p);
+    }
+    if (no_openat2.load(std::memory_order_relaxed)) fd = OpenBeneathByWalk(root.Descriptor(), p);
+    if (fd < 0) {
+        Fail();
+        return false;
+    }
+    out = Folder(fd);
+    return true;
+}
+
+int MakeFolderAt(const Folder& parent, std::string_view name) {
+    std::string n;
+    if (!parent.IsOpen() || !ToCPath(name, n) || n.empty()) return EINVAL;
+    if (mkdirat(parent.Descriptor(), n.c_str(), 0777) != 0) return Fail();
+    return 0;
+}
+
+bool GetFactsAt(const Folder& folder, std::string_view name, bool follow, PathFacts& out) {
+    std::string n;
+    if (!folder.IsOpen() || !ToCPath(name, n) || n.empty()) {
+        out = PathFacts{};
+        return false;
+    }
+    return FillFacts(folder.Descriptor(), n.c_str(), name, follow, out);
+}
+
+bool CanWriteAt(const Folder& folder, std::string_view name) {
+    std::string n;
+    if (!folder.IsOpen() || !ToCPath(name, n) || n.empty()) return false;
+    return faccessat(folder.Descriptor(), n.c_str(), W_OK, AT_EACCESS) == 0;
+}
+
+bool RenameAt(const Folder& folder, std::string_view from, std::string_view to, bool replace) {
+    std::string a, b;
+    if (!folder.IsOpen() || !ToCPath(from, a) || !ToCPath(to, b)) return false;
+    const int d = folder.Descriptor();
+    if (replace) {
+        if (renameat(d, a.c_str(), d, b.c_str()) == 0) return true;
+        Fail();
+        return false;
+    }
+    if (renameat2(d, a.c_str(), d, b.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (errno == EINVAL || errno == ENOSYS) {
+        // File systems without the flag: a hard link fails when the name exists, which keeps the rule.
+        if (linkat(d, a.c_str(), d, b.c_str(), 0) == 0) {
+            unlinkat(d, a.c_str(), 0);
+            return true;
+        }
+    }
+    Fail();
+    return false;
+}
+
+bool DeleteIfSame(const Folder& folder, std::string_view name, uint64_t device, uint64_t inode) {
+    PathFacts f;
+    if (!GetFactsAt(folder, name, false, f)) return false;
+    if (f.is_symlink || f.device != device || f.inode != inode) return false;
+    std::string n;
+    if (!ToCPath(name, n) || unlinkat(folder.Descriptor(), n.c_str(), 0) != 0) {
+        Fail();
+        return false;
+    }
+    return true;
+}
+
 std::string CurrentFolder() {
     std::string buf(4096, '\0');
     for (;;) {
@@ -359,6 +523,99 @@ bool File::OpenRead(std::string_view path) {
         return false;
     }
     return true;
+}
+
+bool File::OpenSource(std::string_view path, PathFacts& facts) {
+    std::string p;
+    if (fd_ >= 0) Close();
+    not_regular_ = false;
+    facts = PathFacts{};
+    if (!ToCPath(path, p) || p.empty()) {
+        error_ = ENOENT;
+        return false;
+    }
+    // O_NONBLOCK: opening a pipe or a device must not wait for a writer; it is refused below. A
+    // regular file reads the same with or without the flag.
+    fd_ = ::open(p.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd_ < 0) {
+        error_ = Fail();
+        return false;
+    }
+    if (!GetFacts(facts) || !facts.is_file) {
+        not_regular_ = facts.exists && !facts.is_file;
+        error_ = not_regular_ ? 0 : g_last_error;
+        ::close(fd_);
+        fd_ = -1;
+        return false;
+    }
+    const std::size_t slash = p.find_last_of('/');
+    facts.attributes = AttributesFor(slash == std::string::npos ? p : p.substr(slash + 1), false,
+                                     (facts.attributes & kAttrReadOnly) == 0);
+    const int fl = fcntl(fd_, F_GETFL);
+    if (fl >= 0) fcntl(fd_, F_SETFL, fl & ~O_NONBLOCK);
+    return true;
+}
+
+bool File::GetFacts(PathFacts& out) const {
+    out = PathFacts{};
+    struct statx st;
+    if (fd_ < 0 || statx(fd_, "", AT_EMPTY_PATH, kFactsMask, &st) != 0) {
+        if (fd_ >= 0) Fail();
+        return false;
+    }
+    FactsFromStatx(st, "", out);
+    return true;
+}
+
+bool File::CreateNewAt(const Folder& folder, std::string_view name, uint32_t mode) {
+    std::string n;
+    if (fd_ >= 0) Close();
+    if (!folder.IsOpen() || !ToCPath(name, n) || n.empty()) {
+        error_ = EINVAL;
+        return false;
+    }
+    fd_ = ::openat(folder.Descriptor(), n.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                   static_cast<mode_t>(mode & 0777));
+    if (fd_ < 0) {
+        error_ = Fail();
+        return false;
+    }
+    return true;
+}
+
+bool File::CreateUnnamed(const Folder& folder, uint32_t mode) {
+    if (fd_ >= 0) Close();
+    if (!folder.IsOpen()) {
+        error_ = EBADF;
+        return false;
+    }
+    fd_ = ::openat(folder.Descriptor(), ".", O_WRONLY | O_TMPFILE | O_CLOEXEC, static_cast<mode_t>(mode & 0777));
+    if (fd_ < 0) {
+        error_ = Fail();
+        return false;
+    }
+    return true;
+}
+
+bool File::LinkAt(const Folder& folder, std::string_view name) {
+    std::string n;
+    if (fd_ < 0 || !folder.IsOpen() || !ToCPath(name, n) || n.empty()) {
+        error_ = EINVAL;
+        return false;
+    }
+    // The superuser may link a descriptor itself; everyone else goes through its /proc name, which
+    // needs no privilege.
+    if (EffectiveUser() == 0 && linkat(fd_, "", folder.Descriptor(), n.c_str(), AT_EMPTY_PATH) == 0) return true;
+    if (EffectiveUser() == 0 && errno == EEXIST) {
+        error_ = Fail();
+        return false;
+    }
+    char proc[64];
+    std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd_);
+    if (linkat(AT_FDCWD, proc, folder.Descriptor(), n.c_str(), AT_SYMLINK_FOLLOW) == 0) return true;
+    if (errno == ENOENT && linkat(fd_, "", folder.Descriptor(), n.c_str(), AT_EMPTY_PATH) == 0) return true;
+    error_ = Fail();
+    return false;
 }
 
 bool File::CreateNew(std::string_view path, uint32_t mode) {

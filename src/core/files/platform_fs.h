@@ -38,6 +38,9 @@ bool FolderExists(std::string_view path);  // a folder (or a link to one)
 bool PathExists(std::string_view path);    // anything, including a dangling link
 // Whether the current user may write the file (used for the read-only attribute and overwrite refusal).
 bool CanWrite(std::string_view path);
+// Whether these facts carry the read-only attribute: the write bit of the user's class is off. For
+// the superuser, who could write anyway, a file is read-only when it has no write bit at all.
+bool IsReadOnly(const PathFacts& facts);
 // The same file system object (device and inode), following links.
 bool SameFile(std::string_view a, std::string_view b);
 
@@ -81,6 +84,41 @@ bool RenameReplace(std::string_view from, std::string_view to);
 // Renames only when `to` does not exist yet (no replacement); false with errno EEXIST otherwise.
 bool RenameNoReplace(std::string_view from, std::string_view to);
 
+// A folder held as a handle for the *at calls: a destination folder is resolved once, and what its
+// path leads to later (a folder swapped for a link) cannot move the files written into it.
+class Folder {
+public:
+    Folder() = default;
+    explicit Folder(int fd) : fd_(fd) {}
+    Folder(const Folder&) = delete;
+    Folder& operator=(const Folder&) = delete;
+    Folder(Folder&& o) noexcept : fd_(o.fd_) { o.fd_ = -1; }
+    Folder& operator=(Folder&& o) noexcept;
+    ~Folder();
+    bool IsOpen() const { return fd_ >= 0; }
+    int Descriptor() const { return fd_; }
+
+private:
+    int fd_ = -1;
+};
+
+// Opens a folder by its path, links followed (the user named it).
+bool OpenFolderHandle(std::string_view path, Folder& out);
+// Opens `relative` (components without a leading "/"; empty: root itself) beneath `root`: links in it
+// may lead anywhere below root, never out of it (false with LastError EXDEV), nor through /proc's links.
+bool OpenBeneath(const Folder& root, std::string_view relative, Folder& out);
+// Creates the folder `name` in `parent`. Returns 0 on success, else the system error number.
+int MakeFolderAt(const Folder& parent, std::string_view name);
+// Facts of `name` in `folder`: of the entry itself, or with `follow` of what a link leads to.
+bool GetFactsAt(const Folder& folder, std::string_view name, bool follow, PathFacts& out);
+// Whether this user may write `name` in `folder` (permission bits, groups and access lists).
+bool CanWriteAt(const Folder& folder, std::string_view name);
+// Renames within one folder; without `replace` an existing `to` is kept (false with EEXIST).
+bool RenameAt(const Folder& folder, std::string_view from, std::string_view to, bool replace);
+// Deletes `name` only while it is the file system object (device, inode) given: a name this process
+// did not create, or one somebody else took meanwhile, is never deleted.
+bool DeleteIfSame(const Folder& folder, std::string_view name, uint64_t device, uint64_t inode);
+
 std::string CurrentFolder();
 std::string ExecutableFolder();
 
@@ -90,11 +128,26 @@ public:
     File() = default;
     File(const File&) = delete;
     File& operator=(const File&) = delete;
-    File(File&& o) noexcept : fd_(o.fd_), error_(o.error_) { o.fd_ = -1; }
+    File(File&& o) noexcept : fd_(o.fd_), error_(o.error_), not_regular_(o.not_regular_) { o.fd_ = -1; }
     File& operator=(File&& o) noexcept;
     ~File();
 
     bool OpenRead(std::string_view path);
+    // Opens a source for reading without waiting for anything (a pipe put in its place, a device) and
+    // takes its facts from the open descriptor. False when it cannot be opened (Error) or is not a
+    // regular file (NotRegular; the descriptor is closed again).
+    bool OpenSource(std::string_view path, PathFacts& facts);
+    bool NotRegular() const { return not_regular_; }
+    // Creates a new file `name` in `folder`; fails when the name exists, even as a link.
+    bool CreateNewAt(const Folder& folder, std::string_view name, uint32_t mode = 0666);
+    // Creates a file without a name in `folder`, given one by LinkAt when complete, so that nothing
+    // unfinished is ever seen under a name and a process that dies leaves nothing behind. False with
+    // EOPNOTSUPP (or EISDIR, EINVAL) where the file system cannot.
+    bool CreateUnnamed(const Folder& folder, uint32_t mode = 0666);
+    // Gives the open file (made by CreateUnnamed) the name `name` in `folder`; EEXIST when it is taken.
+    bool LinkAt(const Folder& folder, std::string_view name);
+    // Facts of the open file itself.
+    bool GetFacts(PathFacts& out) const;
     // Creates a new file; fails when it exists.
     // `mode`: the permission bits to create it with (the umask applies).
     bool CreateNew(std::string_view path, uint32_t mode = 0666);
@@ -120,6 +173,7 @@ public:
 private:
     int fd_ = -1;
     int error_ = 0;
+    bool not_regular_ = false;
 };
 
 // Copies the bytes of an open source to an open destination (copy_file_range where possible).
@@ -135,5 +189,7 @@ bool OpenWithDesktop(std::string_view path);
 
 // The error number of the last failing call of this module on this thread.
 int LastError();
+// Sets it, for a caller that reports a failure found without a failing call of this module.
+void SetLastError(int error);
 
 }  // namespace rowsmith::files::fs

@@ -220,6 +220,8 @@ void SetFacts(tables::DataRecT& row, const fs::PathFacts& f) {
     facts.AccessNs = f.access_ns;
     facts.Size = f.size;
     facts.Attributes = f.attributes;
+    facts.Device = f.device;
+    facts.Inode = f.inode;
     facts.HasDates = true;
 }
 
@@ -303,11 +305,14 @@ struct Populator {
 
     void Entry(std::string entry, int32_t depth) {
         bool list_file = false;
-        if (entry.size() >= 5 && text::EqualsIgnoreCase(std::string_view(entry).substr(0, 5), "text:")) {
+        if (entry.size() >= 5 && text::EqualsIgnoreCase(std::string_view(entry).substr(0, 5), "text:") &&
+            !fs::PathExists(entry)) {
             list_file = true;
             entry.erase(0, 5);
         }
-        if (const std::size_t m = entry.find("\\\\\\"); m != std::string::npos) {
+        // An existing path is the path it names, whatever markers it seems to hold.
+        const std::size_t m = entry.find("\\\\\\");
+        if (m != std::string::npos && !fs::PathExists(entry)) {
             // Three backslashes: walk this folder alone. In Windows style the marker leaves one separator
             // behind; a backslash is an ordinary character here, so the marker becomes "/" (nothing when a
             // separator or the end of the text is next to it).

@@ -1,8 +1,13 @@
 #include "files/text_file.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <random>
 
 #include "files/paths.h"
 #include "tables/string_table.h"
@@ -61,137 +66,330 @@ std::string MakeUniqueName(std::string_view path) {
     return candidate;
 }
 
+// ---------------------------------------------------------------- destinations
+
+bool SourceSet::Has(uint64_t device, uint64_t inode) const {
+    if (fill_) std::call_once(filled_, [this] { fill_(const_cast<SourceSet&>(*this)); });
+    return ids_.count(Key{device, inode}) != 0;
+}
+
+DestinationRoot::DestinationRoot(std::string root) : root_(root.empty() ? std::string() : Normalise(root)) {}
+
 namespace {
 
-// The last destination folder seen to exist. A run writes file after file into the same folder, so
-// the copy and the writer skip looking at it again; should it have gone meanwhile, creating the
-// temporary file fails and CreateTemporaryFor looks again for real.
-thread_local std::string g_folder_known;
-
-int DestinationFolders(const std::string& folder, bool trust_known) {
-    if (trust_known && !g_folder_known.empty() && folder == g_folder_known) return 1;
-    const int r = ForceFolders(folder);
-    if (r >= 0)
-        g_folder_known = folder;
-    else
-        g_folder_known.clear();
-    return r;
-}
-
-// `known`: fs::GetFacts of the path as given, or null to look. `trust_known`: the caller retries
-// through CreateTemporaryFor, so the remembered folder may be trusted.
-uint16_t Prepare(std::string& path, uint8_t flags, const fs::PathFacts* known, bool trust_known) {
-    uint16_t status = 0;
-    bool folder_failed = false;
-    if (!(flags & kNoCreateFolders)) {
-        const std::string folder = FolderPart(path);
-        if (!folder.empty()) {
-            const int r = DestinationFolders(folder, trust_known);
-            if (r < 0) {
-                status |= kStatusFolderFailed | kStatusError;
-                folder_failed = true;
-            } else if (r == 0) {
-                status |= kStatusFoldersCreated;
-            }
-        }
-    }
-    if (!folder_failed && (known ? known->present : fs::PathExists(path))) {
-        if (flags & kRename) {
-            path = MakeUniqueName(path);
-            status |= kStatusNewName;
-        } else if (flags & kOverwrite) {
-            // The old file is replaced only once the new one is complete; a folder, or a file the user
-            // may not write, cannot be replaced.
-            fs::PathFacts facts;
-            const bool have = known ? known->exists : fs::GetFacts(path, facts);
-            if (known) facts = *known;
-            if (have && facts.is_file && fs::CanWrite(path))
-                status |= kStatusDeleted;
-            else
-                status |= kStatusError;
-        } else {
-            status |= kStatusExists;
-        }
-    }
-    if (status & (kStatusError | kStatusExists)) status |= kStatusStop;
-    return status;
-}
-
-// Creates the temporary file beside the destination. When the folder is missing after all (it was
-// remembered as existing, or went meanwhile), the folders are made for real and it is tried once more;
-// their outcome goes into status as the preparation would have put it.
-bool CreateTemporaryFor(fs::File& file, const std::string& destination, uint8_t flags, std::string& temp,
-                        uint16_t& status) {
-    const std::string folder = FolderPart(destination);
-    if (file.CreateTemporary(folder.empty() ? "." : folder, temp)) return true;
-    const int err = file.Error();
-    if ((err != ENOENT && err != ENOTDIR) || (flags & kNoCreateFolders) || folder.empty()) return false;
-    g_folder_known.clear();
-    const int r = ForceFolders(folder);
-    if (r < 0) {
-        status |= kStatusFolderFailed | kStatusError | kStatusStop;
-        return false;
-    }
-    if (r == 0) status |= kStatusFoldersCreated;
-    g_folder_known = folder;
-    return file.CreateTemporary(folder, temp);
-}
-
-// Opens the file that receives the output. A destination that is not there yet (a new file, or the
-// free name that rename mode chose) is created in place, exclusively, so that nothing can be replaced
-// and the commit needs no rename: that rename and the extra folder entry cost as much as writing a
-// small file. A failed write deletes the file again, so the destination keeps having nothing. An
-// existing file that is to be replaced, or a name taken meanwhile, goes the temporary file's way.
-// With `existed` (a destination that was not looked at), only the exclusive create is tried: when it
-// fails, *existed tells whether the name was taken, and nothing was created.
-bool CreateOutputFor(fs::File& file, const std::string& destination, uint8_t flags, bool replaces,
-                     std::string& path, bool& direct, uint16_t& status, uint32_t mode = 0666,
-                     bool* existed = nullptr) {
-    direct = false;
-    if (!replaces && file.CreateNew(destination, mode)) {
-        path = destination;
-        direct = true;
+// The part of `folder` below `root` ("" for root itself); false when it is not below it.
+bool BelowRoot(const std::string& root, const std::string& folder, std::string& relative) {
+    if (root.empty()) return false;
+    if (folder == root) {
+        relative.clear();
         return true;
     }
-    if (existed) {
-        *existed = file.Error() == EEXIST;
-        return false;
-    }
-    return CreateTemporaryFor(file, destination, flags, path, status);
+    const std::string with_slash = root.back() == '/' ? root : root + "/";
+    if (folder.compare(0, with_slash.size(), with_slash) != 0) return false;
+    relative = folder.substr(with_slash.size());
+    return true;
+}
+
+// Status bits for a folder that could not be opened or made.
+uint16_t FolderFailure(int error) {
+    if (error == EXDEV) return kStatusOutside | kStatusError | kStatusStop;
+    return kStatusFolderFailed | kStatusError | kStatusStop;
 }
 
 }  // namespace
 
-uint16_t PrepareDestination(std::string& path, uint8_t flags) { return Prepare(path, flags, nullptr, false); }
+uint16_t DestinationRoot::Place(std::string_view path, uint8_t flags, std::shared_ptr<const fs::Folder>& folder,
+                                std::string& name, int& error) {
+    error = 0;
+    name = NamePart(path);
+    std::string folder_path = FolderPart(path);
+    if (folder_path.empty()) folder_path = fs::CurrentFolder();
+    folder_path = Normalise(folder_path);
+    if (cached_ && folder_path == cached_path_) {
+        folder = cached_;
+        return 0;
+    }
+    uint16_t status = 0;
+    auto made = std::make_shared<fs::Folder>();
+    std::string relative;
+    if (!BelowRoot(root_, folder_path, relative)) {
+        // No root, or a destination elsewhere (a caller's own file): its folder by its path.
+        if (!(flags & kNoCreateFolders)) {
+            const int r = ForceFolders(folder_path);
+            if (r < 0) {
+                error = fs::LastError();
+                return FolderFailure(error);
+            }
+            if (r == 0) status |= kStatusFoldersCreated;
+        }
+        if (!fs::OpenFolderHandle(folder_path, *made)) {
+            error = fs::LastError();
+            return FolderFailure(error);
+        }
+    } else {
+        if (!root_folder_.IsOpen()) {
+            // The root as the user named it; it is created like any folder when it is missing.
+            if (!(flags & kNoCreateFolders)) {
+                const int r = ForceFolders(root_);
+                if (r < 0) {
+                    error = fs::LastError();
+                    return FolderFailure(error);
+                }
+                if (r == 0) status |= kStatusFoldersCreated;
+            }
+            if (!fs::OpenFolderHandle(root_, root_folder_)) {
+                error = fs::LastError();
+                return FolderFailure(error);
+            }
+        }
+        if (!fs::OpenBeneath(root_folder_, relative, *made)) {
+            error = fs::LastError();
+            if (error != ENOENT || (flags & kNoCreateFolders)) return FolderFailure(error);
+            // Made one level at a time, each beneath the root, so that no link can lead a new folder out.
+            std::size_t pos = 0;
+            while (pos <= relative.size()) {
+                std::size_t slash = relative.find('/', pos);
+                if (slash == std::string::npos) slash = relative.size();
+                const std::string prefix = relative.substr(0, slash);
+                const std::string parent = pos == 0 ? std::string() : relative.substr(0, pos - 1);
+                pos = slash + 1;
+                fs::Folder level;
+                if (fs::OpenBeneath(root_folder_, prefix, level)) continue;
+                if (fs::LastError() != ENOENT) {
+                    error = fs::LastError();
+                    return FolderFailure(error);
+                }
+                fs::Folder above;
+                if (!fs::OpenBeneath(root_folder_, parent, above)) {
+                    error = fs::LastError();
+                    return FolderFailure(error);
+                }
+                const int err = fs::MakeFolderAt(above, NamePart(prefix));
+                if (err != 0 && err != EEXIST) {
+                    error = err;
+                    return FolderFailure(error);
+                }
+                if (err == 0) status |= kStatusFoldersCreated;
+            }
+            if (!fs::OpenBeneath(root_folder_, relative, *made)) {
+                error = fs::LastError();
+                return FolderFailure(error);
+            }
+        }
+    }
+    cached_path_ = folder_path;
+    cached_ = made;
+    folder = std::move(made);
+    return status;
+}
 
 namespace {
 
-// Moves a finished temporary file into place under `final_path` (updated when rename mode has to pick
-// another free name because the chosen one was taken meanwhile).
-bool Commit(const std::string& temp, std::string& final_path, uint8_t flags, const std::string& permissions_from) {
+// The first free name in `folder` formed from `name` with "_1", "_2", ... before its extension.
+std::string UniqueNameAt(const fs::Folder& folder, const std::string& name) {
+    fs::PathFacts f;
+    if (!fs::GetFactsAt(folder, name, false, f)) return name;
+    std::size_t dot = name.rfind('.');
+    if (dot == 0) dot = std::string::npos;
+    const std::string base = dot == std::string::npos ? name : name.substr(0, dot);
+    const std::string ext = dot == std::string::npos ? std::string() : name.substr(dot);
+    std::string candidate;
+    for (int n = 1; n <= kMaxUniqueTries; ++n) {
+        candidate = base + "_" + std::to_string(n) + ext;
+        if (!fs::GetFactsAt(folder, candidate, false, f)) return candidate;
+    }
+    return candidate;
+}
+
+// Why the existing entry `name` of `folder` may not be replaced; empty when it may. Both the entry and
+// what a link leads to are checked, so no alias of a source passes.
+std::string Refusal(const fs::Folder& folder, const std::string& name, const fs::PathFacts& entry,
+                    const WriteRules& rules) {
+    fs::PathFacts target = entry;
+    const bool have_target = !entry.is_symlink || fs::GetFactsAt(folder, name, true, target);
+    auto is_own = [&](const fs::PathFacts& f) {
+        return rules.HasOwn && f.device == rules.OwnDevice && f.inode == rules.OwnInode;
+    };
+    auto is_source = [&](const fs::PathFacts& f) { return rules.Sources && rules.Sources->Has(f.device, f.inode); };
+    if (is_own(entry) || (have_target && is_own(target))) return "the destination is the source file itself";
+    if (is_source(entry) || (have_target && is_source(target)))
+        return "the destination is another source file of this run";
+    if (entry.is_folder || (have_target && target.is_folder)) return "the destination is a folder";
+    if (!entry.is_symlink && !entry.is_file) return "the destination is not a regular file";
+    if (have_target && fs::IsReadOnly(target)) return "the existing destination is read-only";
+    if (have_target && !fs::CanWriteAt(folder, name)) return "this user may not write the existing destination";
+    return std::string();
+}
+
+// Looks at the destination before anything is written: its folders, then overwrite, rename or
+// refusal when it exists. `name` may change (rename mode). `entry_out` gets the existing entry's facts.
+uint16_t PreparePlace(const std::string& path, uint8_t flags, const WriteRules& rules,
+                      std::shared_ptr<const fs::Folder>& folder, std::string& name, std::string& reason,
+                      fs::PathFacts& entry_out, int& error) {
+    reason.clear();
+    DestinationRoot none;
+    DestinationRoot& root = rules.Root ? *rules.Root : none;
+    uint16_t status = root.Place(path, flags, folder, name, error);
+    if (status & kStatusStop) return status;
+    fs::PathFacts& entry = entry_out;
+    if (!fs::GetFactsAt(*folder, name, false, entry)) return status;  // a new file
+    // Whatever the mode, no row writes onto its own source (rename mode would only copy it beside).
+    fs::PathFacts target = entry;
+    const bool have_target = !entry.is_symlink || fs::GetFactsAt(*folder, name, true, target);
+    if (rules.HasOwn && ((entry.device == rules.OwnDevice && entry.inode == rules.OwnInode) ||
+                         (have_target && target.device == rules.OwnDevice && target.inode == rules.OwnInode))) {
+        reason = "the destination is the source file itself";
+        return status | kStatusError | kStatusStop;
+    }
+    if (flags & kRename) {
+        name = UniqueNameAt(*folder, name);
+        return status | kStatusNewName;
+    }
     if (flags & kOverwrite) {
-        if (!permissions_from.empty()) fs::CopyPermissions(permissions_from, temp);
-        return fs::RenameReplace(temp, final_path);
+        reason = Refusal(*folder, name, entry, rules);
+        if (!reason.empty()) return status | kStatusError | kStatusStop;
+        return status | kStatusDeleted;
     }
+    return status | kStatusExists | kStatusStop;
+}
+
+// A fresh temporary name beside the destination (hidden, unique to this process and call).
+std::string TemporaryName() {
+    static std::atomic<uint64_t> counter{0};
+    static const uint64_t salt = [] {
+        std::random_device rd;
+        return (static_cast<uint64_t>(rd()) << 32) ^ static_cast<uint64_t>(getpid());
+    }();
+    char name[64];
+    std::snprintf(name, sizeof name, ".rowsmith-%016llx.tmp",
+                  static_cast<unsigned long long>(salt + counter.fetch_add(1) * 0x9E3779B97F4A7C15ULL));
+    return name;
+}
+
+// Creates the output file in `folder`: without a name where the file system can, else under a
+// temporary name (`temp`).
+bool CreateOutput(fs::File& file, const fs::Folder& folder, uint32_t mode, std::string& temp) {
+    temp.clear();
+    if (file.CreateUnnamed(folder, mode)) return true;
+    const int err = file.Error();
+    if (err != EOPNOTSUPP && err != EISDIR && err != EINVAL) return false;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        if (fs::RenameNoReplace(temp, final_path)) return true;
-        if (fs::LastError() != EEXIST || !(flags & kRename)) return false;
-        final_path = MakeUniqueName(final_path);
+        temp = TemporaryName();
+        if (file.CreateNewAt(folder, temp, mode)) return true;
+        if (file.Error() != EEXIST) break;
     }
+    temp.clear();
+    return false;
+}
+
+// Removes what the output left behind: nothing for a file without a name; a temporary name only while
+// it is still this very file (it is checked on the open descriptor, so the file stays open until here).
+void DropOutput(fs::File& file, const fs::Folder* folder, std::string& temp) {
+    if (!temp.empty() && folder) {
+        fs::PathFacts mine;
+        if (file.IsOpen() && file.GetFacts(mine)) fs::DeleteIfSame(*folder, temp, mine.device, mine.inode);
+    }
+    temp.clear();
+    if (file.IsOpen()) file.Close();
+}
+
+// Gives the complete output its final name. A new name is taken only if it is still free; when it was
+// taken meanwhile, the rules are applied to what took it, as if it had been there from the start. A
+// file to be replaced is checked once more just before it is. `replaced_mode` is set from the file
+// replaced; `reason` says why a name was refused. The file stays open (its bits may still be set).
+bool Commit(fs::File& file, const fs::Folder& folder, std::string& name, std::string& temp, uint8_t flags,
+            const WriteRules& rules, bool replaces, std::string& reason, uint32_t* replaced_mode) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        if (!replaces) {
+            const bool ok = temp.empty() ? file.LinkAt(folder, name) : fs::RenameAt(folder, temp, name, false);
+            if (ok) {
+                temp.clear();
+                return true;
+            }
+            const int err = temp.empty() ? file.Error() : fs::LastError();
+            if (err != EEXIST) {
+                errno = err;
+                return false;
+            }
+            // Taken meanwhile: another program, another run, or an earlier row of this one.
+            fs::PathFacts entry;
+            if (!fs::GetFactsAt(folder, name, false, entry)) continue;  // gone again
+            if (flags & kRename) {
+                name = UniqueNameAt(folder, name);
+                continue;
+            }
+            if (!(flags & kOverwrite)) {
+                reason = "the destination exists (neither overwrite nor rename)";
+                errno = EEXIST;
+                return false;
+            }
+            replaces = true;
+        }
+        fs::PathFacts entry;
+        if (fs::GetFactsAt(folder, name, false, entry)) {
+            reason = Refusal(folder, name, entry, rules);
+            if (!reason.empty()) {
+                errno = EPERM;
+                return false;
+            }
+            if (replaced_mode) {
+                fs::PathFacts target = entry;
+                if (!entry.is_symlink || fs::GetFactsAt(folder, name, true, target)) *replaced_mode = target.mode;
+                file.SetMode(*replaced_mode);
+            }
+        } else {
+            replaces = false;  // gone meanwhile: the name is taken as a new one
+            continue;
+        }
+        if (temp.empty()) {
+            // A file without a name gets a temporary one first: a rename is what replaces atomically.
+            bool named = false;
+            for (int t = 0; t < 100 && !named; ++t) {
+                temp = TemporaryName();
+                named = file.LinkAt(folder, temp);
+                if (!named && file.Error() != EEXIST) break;
+            }
+            if (!named) {
+                const int err = file.Error();
+                temp.clear();
+                errno = err;
+                return false;
+            }
+        }
+        if (fs::RenameAt(folder, temp, name, true)) {
+            temp.clear();
+            return true;
+        }
+        const int err = fs::LastError();
+        DropOutput(file, &folder, temp);
+        errno = err;
+        return false;
+    }
+    errno = EEXIST;
     return false;
 }
 
 }  // namespace
+
+uint16_t PrepareDestination(std::string& path, uint8_t flags) {
+    std::shared_ptr<const fs::Folder> folder;
+    std::string name, reason;
+    fs::PathFacts entry;
+    int error = 0;
+    const uint16_t status = PreparePlace(path, flags, WriteRules{}, folder, name, reason, entry, error);
+    if (!(status & kStatusStop)) path = Join(FolderPart(path), name);
+    return status;
+}
 
 uint16_t CopyFile(std::string_view source, std::string_view destination, uint8_t flags, std::string* written) {
     return CopyFile(source, destination, flags, written, KnownFacts{});
 }
 
 uint16_t CopyFile(std::string_view source, std::string_view destination, uint8_t flags, std::string* written,
-                  const KnownFacts& known) {
+                  const KnownFacts& known, const WriteRules* rules) {
     PendingCopy copy;
     uint16_t status = 0;
-    const bool begun = BeginCopy(source, destination, flags, known, copy, status);
+    const bool begun = BeginCopy(source, destination, flags, known, copy, status, rules);
     if (written) *written = copy.Destination;
     if (!begun) return status;
     status = FinishCopy(copy);
@@ -200,49 +398,59 @@ uint16_t CopyFile(std::string_view source, std::string_view destination, uint8_t
 }
 
 bool BeginCopy(std::string_view source, std::string_view destination, uint8_t flags, const KnownFacts& known,
-               PendingCopy& copy, uint16_t& status) {
+               PendingCopy& copy, uint16_t& status, const WriteRules* rules) {
     std::string dest = Resolve(destination, FolderPart(source));
     copy.Destination = dest;
     copy.Flags = flags;
-    // Each path is looked at once; the facts serve every check below.
+    if (SamePath(source, dest)) {
+        status = kStatusError | kStatusStop;
+        copy.Reason = "the destination is the source file itself";
+        return false;
+    }
+    copy.Rules = rules ? *rules : WriteRules{};
     fs::PathFacts& src_facts = copy.SourceFacts;
-    fs::PathFacts dst_facts;
-    const bool have_src = known.Source ? (src_facts = *known.Source).exists : fs::GetFacts(source, src_facts);
-    const bool fresh = known.DestinationNew && !(flags & kSkipIdentical);
-    const bool dest_as_given = known.Destination && dest == destination;
-    const bool have_dst = fresh            ? false
-                          : dest_as_given ? (dst_facts = *known.Destination).exists
-                                          : fs::GetFacts(dest, dst_facts);
-    if (flags & kSkipIdentical) {
-        if (have_src && src_facts.is_file && have_dst && dst_facts.is_file && NamePart(source) == NamePart(dest) &&
-            src_facts.size == dst_facts.size && src_facts.write_ns == dst_facts.write_ns) {
+    // The source is opened first, so that an unreadable one changes nothing at the destination; only a
+    // regular file is taken (a pipe would wait for a writer), and its facts come from the descriptor.
+    if (known.SourceFile && known.SourceFile->IsOpen()) {
+        copy.In = std::move(*known.SourceFile);
+        src_facts = *known.Source;
+    } else if (!copy.In.OpenSource(source, src_facts)) {
+        status = kStatusError | kStatusStop;
+        copy.Reason = copy.In.NotRegular() ? "the source is not a regular file"
+                      : copy.In.Error() == ENOENT ? "the source file no longer exists"
+                                                  : "the source cannot be read: " + std::string(std::strerror(copy.In.Error()));
+        return false;
+    }
+    if (!copy.Rules.HasOwn) {
+        copy.Rules.HasOwn = true;
+        copy.Rules.OwnDevice = src_facts.device;
+        copy.Rules.OwnInode = src_facts.inode;
+    }
+    int error = 0;
+    fs::PathFacts entry;
+    status = PreparePlace(dest, flags, copy.Rules, copy.Folder, copy.Name, copy.Reason, entry, error);
+    if (copy.Folder) copy.Destination = Join(FolderPart(dest), copy.Name);
+    if ((flags & kSkipIdentical) && (status & kStatusDeleted)) {
+        fs::PathFacts target = entry;
+        if (entry.is_symlink) fs::GetFactsAt(*copy.Folder, copy.Name, true, target);
+        if (target.is_file && NamePart(source) == copy.Name && src_facts.size == target.size &&
+            src_facts.write_ns == target.write_ns) {
+            copy.In.Close();
             status = kStatusExists;
             return false;
         }
     }
-    // Nothing may write over its own source.
-    if (SamePath(source, dest) ||
-        (have_src && have_dst && src_facts.device == dst_facts.device && src_facts.inode == dst_facts.inode)) {
-        status = kStatusError | kStatusStop;
-        return false;
-    }
-    // The source is opened first, so that an unreadable one changes nothing at the destination; only a
-    // regular file is opened (opening a pipe would wait for a writer).
-    if (!have_src || !src_facts.is_file || !copy.In.OpenRead(source)) {
-        status = kStatusError | kStatusStop;
-        return false;
-    }
-    status = Prepare(dest, flags, &dst_facts, true);
-    copy.Destination = dest;
     if (status & kStatusStop) {
         copy.In.Close();
+        errno = error;
         return false;
     }
-    if (!CreateOutputFor(copy.Out, dest, flags, (status & kStatusDeleted) != 0, copy.Temp, copy.Direct, status,
-                         src_facts.mode, fresh ? &copy.Existed : nullptr)) {
+    copy.Replaces = (status & kStatusDeleted) != 0;
+    if (!CreateOutput(copy.Out, *copy.Folder, src_facts.mode, copy.Temp)) {
+        const int err = copy.Out.Error();
         copy.In.Close();
-        copy.Temp.clear();
         status |= kStatusError;
+        errno = err;
         return false;
     }
     copy.Status = status;
@@ -252,41 +460,58 @@ bool BeginCopy(std::string_view source, std::string_view destination, uint8_t fl
 uint16_t FinishCopy(PendingCopy& copy) {
     const fs::PathFacts& src_facts = copy.SourceFacts;
     bool ok = fs::CopyContents(copy.In, copy.Out);
+    int err = ok ? 0 : fs::LastError();
     // Times and permission bits go through the open file (no path look-ups); the bits are best effort.
-    // A file created under its own name with the source's bits has them already, unless the umask
-    // took some away.
-    if (ok && !(copy.Direct && fs::File::CreatedWithMode(src_facts.mode))) copy.Out.SetMode(src_facts.mode);
-    if (ok) ok = copy.Out.SetTimes(src_facts.access_ns, src_facts.write_ns);
-    ok = copy.Out.Close() && ok;
+    // A file created with the source's bits has them already, unless the umask took some away; a file
+    // that replaces another takes that one's bits at the commit.
+    if (ok && !fs::File::CreatedWithMode(src_facts.mode)) copy.Out.SetMode(src_facts.mode);
+    if (ok && !copy.Out.SetTimes(src_facts.access_ns, src_facts.write_ns)) err = copy.Out.Error(), ok = false;
     copy.In.Close();
-    if (ok && !copy.Direct) ok = Commit(copy.Temp, copy.Destination, copy.Flags, std::string());
+    if (ok) {
+        std::string name = copy.Name;
+        uint32_t mode = src_facts.mode;
+        ok = Commit(copy.Out, *copy.Folder, name, copy.Temp, copy.Flags, copy.Rules, copy.Replaces, copy.Reason,
+                    &mode);
+        if (!ok) err = errno;
+        if (name != copy.Name) {
+            copy.Name = name;
+            copy.Destination = Join(FolderPart(copy.Destination), name);
+            copy.Status |= kStatusNewName;
+        }
+    }
+    if (ok && !copy.Out.Close()) {
+        // The name is given already; a failing close of a local file system has nothing to undo.
+        err = copy.Out.Error();
+        ok = false;
+    }
     if (!ok) {
-        const int err = fs::LastError();
-        // The new file (written in place, or the temporary one) goes again.
-        fs::DeleteFile(copy.Temp);
+        DropOutput(copy.Out, copy.Folder.get(), copy.Temp);
         errno = err;
+        fs::SetLastError(err);
         return copy.Status | kStatusError;
     }
     return copy.Status | kStatusCopied;
 }
 
 void AbandonCopy(PendingCopy& copy) {
-    copy.Out.Close();
+    DropOutput(copy.Out, copy.Folder.get(), copy.Temp);
     copy.In.Close();
-    if (!copy.Temp.empty()) fs::DeleteFile(copy.Temp);
 }
 
 std::string DestinationStatusReason(uint16_t status, int error) {
     std::string r;
+    if (status & kStatusOutside)
+        return "the destination folder lies behind a link that leads out of the destination";
     if (status & kStatusFolderFailed)
-        r = "the destination folder cannot be created";
+        r = (error == ENOTDIR) ? "the destination folder cannot be created: a file is in its way"
+                               : "the destination folder cannot be created";
     else if (status & kStatusExists)
         r = "the destination exists (neither overwrite nor rename)";
     else if ((status & kStatusError) && (status & kStatusStop))
-        r = "the existing destination cannot be replaced (read-only, a folder, or the source itself)";
+        r = "the existing destination cannot be replaced";
     else
         r = "writing the destination failed";
-    if (error != 0) {
+    if (error != 0 && error != ENOTDIR) {
         r += ": ";
         r += std::strerror(error);
     }
@@ -303,6 +528,8 @@ bool TReadTextFile::Open(std::string_view path) {
 }
 
 bool TReadTextFile::Open(std::string_view path, const fs::PathFacts& facts) {
+    fs::File* const adopt = adopt_;
+    adopt_ = nullptr;
     LinesRead = 0;
     BytesConsumed = 0;
     FileSize = 0;
@@ -326,14 +553,28 @@ bool TReadTextFile::Open(std::string_view path, const fs::PathFacts& facts) {
     }
     FileSize = facts.size;
     Remaining = FileSize;
-    if (!file_.OpenRead(path)) {
-        LastIOStatus = IoStatus(file_.Error());
+    if (adopt && adopt->IsOpen()) {
+        file_ = std::move(*adopt);
+    } else if (!file_.OpenSource(path, opened_facts_)) {
+        LastIOStatus = file_.NotRegular() ? IoStatus(EINVAL) : IoStatus(file_.Error());
+        fs::SetLastError(LastIOStatus);
         return false;
+    } else {
+        // What was opened counts, not what was looked at before.
+        FileSize = opened_facts_.size;
+        Remaining = FileSize;
     }
     LastIOStatus = 0;
     Opened = 1;
     ShowProgress = 1;
     return true;
+}
+
+bool TReadTextFile::Open(fs::File&& file, std::string_view path, const fs::PathFacts& facts) {
+    adopt_ = &file;
+    const bool ok = Open(path, facts);
+    adopt_ = nullptr;
+    return ok;
 }
 
 bool TReadTextFile::ReadBlock() {
@@ -496,24 +737,20 @@ bool TReadTextFile::Close() {
 
 TWriteTextFile::~TWriteTextFile() { Discard(); }
 
-bool TWriteTextFile::OpenForWriting(std::string_view path, uint8_t flags) { return OpenImpl(path, flags, nullptr); }
-
-bool TWriteTextFile::OpenForWriting(std::string_view path, uint8_t flags, const fs::PathFacts& known) {
-    return OpenImpl(path, flags, &known);
-}
-
-bool TWriteTextFile::OpenIfNew(std::string_view path, uint8_t flags) {
-    const fs::PathFacts absent;
-    return OpenImpl(path, flags, &absent, true);
-}
-
-bool TWriteTextFile::OpenImpl(std::string_view path, uint8_t flags, const fs::PathFacts* known, bool new_only) {
+bool TWriteTextFile::OpenForWriting(std::string_view path, uint8_t flags, const WriteRules* rules) {
     Discard();
-    Existed = false;
-    std::string p(path);
-    PrepareStatus = Prepare(p, flags, known, true);
-    if (PrepareStatus & kStatusStop) return false;
-    FileName = p;
+    Reason.clear();
+    rules_ = rules ? *rules : WriteRules{};
+    const std::string p(path);
+    int error = 0;
+    fs::PathFacts entry;
+    PrepareStatus = PreparePlace(p, flags, rules_, folder_, name_, Reason, entry, error);
+    if (PrepareStatus & kStatusStop) {
+        LastIOStatus = IoStatus(error);
+        fs::SetLastError(error);
+        return false;
+    }
+    FileName = Join(FolderPart(p), name_);
     Writes = 0;
     BytesWritten = 0;
     LineFill = 0;
@@ -522,10 +759,12 @@ bool TWriteTextFile::OpenImpl(std::string_view path, uint8_t flags, const fs::Pa
     failed_ = false;
     flags_ = flags;
     buffer_.clear();
-    if (!CreateOutputFor(file_, p, flags, (PrepareStatus & kStatusDeleted) != 0, temp_path_, direct_,
-                         PrepareStatus, 0666, new_only ? &Existed : nullptr)) {
+    replaces_ = (PrepareStatus & kStatusDeleted) != 0;
+    replaced_mode_ = 0;
+    if (!CreateOutput(file_, *folder_, 0666, temp_)) {
         LastIOStatus = IoStatus(file_.Error());
-        temp_path_.clear();
+        fs::SetLastError(file_.Error());
+        folder_.reset();
         return false;
     }
     LastIOStatus = 0;
@@ -598,38 +837,34 @@ bool TWriteTextFile::Close() {
     bool ok = true;
     if (HtmlFlag) ok = WriteLine("</body>") && WriteLine("</html>");
     ok = Flush() && ok;
-    ok = file_.Close() && ok;
     if (!ok || failed_) {
         if (LastIOStatus == 0) LastIOStatus = IoStatus(file_.Error() ? file_.Error() : EIO);
         Discard();
         return false;
     }
-    if (direct_) {
-        // Written in place: it is complete now.
-        temp_path_.clear();
-        LastIOStatus = 0;
-        return true;
-    }
-    // The permission bits of the file being replaced carry over; a destination that did not exist when
-    // the file was opened needs no look.
-    const std::string old =
-        (flags_ & kOverwrite) && (PrepareStatus & kStatusDeleted) && fs::FileExists(FileName) ? FileName : std::string();
-    if (!Commit(temp_path_, FileName, flags_, old)) {
-        LastIOStatus = IoStatus(fs::LastError());
+    // The file replaced passes its permission bits on (Commit sets them).
+    std::string name = name_;
+    if (!Commit(file_, *folder_, name, temp_, flags_, rules_, replaces_, Reason, &replaced_mode_)) {
+        LastIOStatus = IoStatus(errno ? errno : EIO);
         Discard();
         return false;
     }
-    temp_path_.clear();
+    if (name != name_) FileName = Join(FolderPart(FileName), name);
+    name_ = name;
+    if (!file_.Close()) {
+        LastIOStatus = IoStatus(file_.Error());
+        buffer_.clear();
+        folder_.reset();
+        return false;
+    }
+    folder_.reset();
     LastIOStatus = 0;
     return true;
 }
 
 void TWriteTextFile::Discard() {
-    if (file_.IsOpen()) file_.Close();
-    if (!temp_path_.empty()) {
-        fs::DeleteFile(temp_path_);
-        temp_path_.clear();
-    }
+    DropOutput(file_, folder_.get(), temp_);
+    folder_.reset();
     buffer_.clear();
 }
 

@@ -5,8 +5,12 @@
 // destination folder that is renamed over the old one when it is closed.
 
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 
 #include "files/platform_fs.h"
 #include "text/form_gauge.h"
@@ -32,6 +36,7 @@ constexpr uint16_t kStatusDeleted = 16;  // the existing file is (to be) replace
 constexpr uint16_t kStatusNewName = 128;
 constexpr uint16_t kStatusFoldersCreated = 256;
 constexpr uint16_t kStatusFolderFailed = 512;
+constexpr uint16_t kStatusOutside = 1024;  // the destination folder lies through a link out of the root
 
 // 1 all folders existed, 0 some were created, -1 the first creation failed, -2 a later one failed.
 int ForceFolders(std::string_view folder);
@@ -39,39 +44,89 @@ int ForceFolders(std::string_view folder);
 std::string MakeUniqueName(std::string_view path);
 // Folders, then overwrite, rename or refusal when the destination exists. May change the path.
 uint16_t PrepareDestination(std::string& path, uint8_t flags);
-// Copies one file; keeps its bytes, its modification time and its permission bits. The path actually
-// written (after renaming) goes to *written when given.
+// The identities (device and inode) of a run's sources: no write may replace one of them, whatever
+// path, link or alias leads to it. Made on first use, by `fill`, from any thread.
+class SourceSet {
+public:
+    SourceSet() = default;
+    explicit SourceSet(std::function<void(SourceSet&)> fill) : fill_(std::move(fill)) {}
+    void Add(uint64_t device, uint64_t inode) { ids_.insert(Key{device, inode}); }
+    bool Has(uint64_t device, uint64_t inode) const;
+
+private:
+    struct Key {
+        uint64_t device, inode;
+        bool operator==(const Key& o) const { return device == o.device && inode == o.inode; }
+    };
+    struct Hash {
+        std::size_t operator()(const Key& k) const { return k.inode * 0x9E3779B97F4A7C15ULL ^ k.device; }
+    };
+    std::function<void(SourceSet&)> fill_;
+    mutable std::once_flag filled_;
+    std::unordered_set<Key, Hash> ids_;
+};
+
+// The folder that a run's destinations stay beneath: each destination folder is opened below it,
+// and a link on the way that leads out of it (or a file where a folder should be) refuses the row.
+// The root itself is taken as the user named it, links and all. Without a root, a destination's folder
+// is opened by its path. One object belongs to one thread; the folders it hands out may go to others.
+class DestinationRoot {
+public:
+    explicit DestinationRoot(std::string root = std::string());
+    // Opens (creating them when `flags` allow) the folders of `path`; `name` is its name part. The
+    // status carries kStatusFolderFailed or kStatusOutside when the folder cannot be had; `error` why.
+    uint16_t Place(std::string_view path, uint8_t flags, std::shared_ptr<const fs::Folder>& folder, std::string& name,
+                   int& error);
+
+private:
+    std::string root_;
+    fs::Folder root_folder_;
+    std::string cached_path_;  // a run writes file after file into one folder: it is opened once
+    std::shared_ptr<const fs::Folder> cached_;
+};
+
+// What a write must respect: where its destination may be, the sources no write may replace, and the
+// row's own source.
+struct WriteRules {
+    DestinationRoot* Root = nullptr;  // null: the destination's folder by its path
+    const SourceSet* Sources = nullptr;
+    bool HasOwn = false;
+    uint64_t OwnDevice = 0, OwnInode = 0;
+};
+
+// Copies one file; keeps its bytes, its modification time and its permission bits (those of the file it
+// replaces, when it replaces one). The path actually written (after renaming) goes to *written.
 uint16_t CopyFile(std::string_view source, std::string_view destination, uint8_t flags,
                   std::string* written = nullptr);
-// Facts a caller has just looked up with fs::GetFacts, so that they are not asked for again: of the
-// source and of the destination, each for the path exactly as passed.
+// Facts a caller already has: the source opened with fs::File::OpenSource and its facts.
 struct KnownFacts {
     const fs::PathFacts* Source = nullptr;
-    const fs::PathFacts* Destination = nullptr;
-    // BeginCopy only: the destination is not looked at but created exclusively; when it is taken,
-    // the copy ends with PendingCopy::Existed set and nothing changed (look at it and begin again).
-    bool DestinationNew = false;
+    fs::File* SourceFile = nullptr;  // taken over by the copy
 };
 uint16_t CopyFile(std::string_view source, std::string_view destination, uint8_t flags, std::string* written,
-                  const KnownFacts& known);
+                  const KnownFacts& known, const WriteRules* rules = nullptr);
 
 // CopyFile in two steps, so that the bytes of one copy can move on another thread while the next
-// destination is prepared: BeginCopy does every check, opens the source and creates the output
-// (the destination's name is taken from then on); FinishCopy moves the bytes, sets times and bits
-// and commits. AbandonCopy instead leaves the destination as it was before BeginCopy.
+// destination is prepared: BeginCopy does every check, opens the source and creates the output file
+// (without a name); FinishCopy moves the bytes, sets times and bits and gives it its name, checking the
+// name once more. AbandonCopy instead leaves the destination as it was before BeginCopy.
 struct PendingCopy {
     fs::File In, Out;
     fs::PathFacts SourceFacts;
     std::string Destination;  // the path to be written (after renaming)
-    std::string Temp;         // the temporary file, when an existing file is replaced
-    bool Direct = false;      // Out is the destination itself
-    bool Existed = false;     // DestinationNew found the destination taken
+    std::string Reason;       // why the copy was refused or failed, when the status alone cannot say
+    std::shared_ptr<const fs::Folder> Folder;
+    std::string Name;         // the destination's name in Folder
+    std::string Temp;         // a temporary name in Folder, where files without a name cannot be made
+    bool Replaces = false;    // an existing file is to be replaced
+    uint32_t ReplacedMode = 0;
+    WriteRules Rules;
     uint8_t Flags = 0;
     uint16_t Status = 0;
 };
 // False when the copy ends here: then `status` is its final status (nothing was written).
 bool BeginCopy(std::string_view source, std::string_view destination, uint8_t flags, const KnownFacts& known,
-               PendingCopy& copy, uint16_t& status);
+               PendingCopy& copy, uint16_t& status, const WriteRules* rules = nullptr);
 // The final status; copy.Destination is the path written. errno holds the error of a failure.
 uint16_t FinishCopy(PendingCopy& copy);
 void AbandonCopy(PendingCopy& copy);
@@ -101,6 +156,10 @@ public:
     bool Open(std::string_view path);
     // The same with the file's facts already looked up (fs::GetFacts of this path).
     bool Open(std::string_view path, const fs::PathFacts& facts);
+    // The same for a source already opened (fs::File::OpenSource), whose facts come from its descriptor.
+    bool Open(fs::File&& file, std::string_view path, const fs::PathFacts& facts);
+    // The next Open (also through LoadTextFile) takes this opened source instead of opening the path.
+    void AdoptNext(fs::File& file) { adopt_ = &file; }
     bool ReadLine();
     // The next line as a view into the reader's buffer, valid until the next read.
     bool ReadLineView(std::string_view& line);
@@ -124,6 +183,8 @@ private:
     void FeedProgress(std::string_view line);
 
     fs::File file_;
+    fs::File* adopt_ = nullptr;  // a source opened by the caller, taken over by Open
+    fs::PathFacts opened_facts_;
     std::string pending_;
     std::size_t pending_pos_ = 0;
     std::string caption_;
@@ -150,14 +211,9 @@ public:
     TWriteTextFile& operator=(const TWriteTextFile&) = delete;
     ~TWriteTextFile();
 
-    bool OpenForWriting(std::string_view path, uint8_t flags);
-    // The same with the destination's facts already looked up (fs::GetFacts of this path).
-    bool OpenForWriting(std::string_view path, uint8_t flags, const fs::PathFacts& known);
-    // Opens a destination that does not exist yet, by creating it exclusively (folders as the flags
-    // allow), without looking at it first. False when that fails; then nothing was created and
-    // Existed tells whether the path was taken (look at it and use OpenForWriting).
-    bool OpenIfNew(std::string_view path, uint8_t flags);
-    bool Existed = false;
+    bool OpenForWriting(std::string_view path, uint8_t flags, const WriteRules* rules = nullptr);
+    // Why the last open or close refused or failed, when the status alone cannot say (else empty).
+    std::string Reason;
     bool WriteText(std::string_view text);
     bool WriteLine(std::string_view text);
     bool WriteItem(std::string_view text);
@@ -170,13 +226,16 @@ public:
     bool Failed() const { return failed_; }
 
 private:
-    bool OpenImpl(std::string_view path, uint8_t flags, const fs::PathFacts* known, bool new_only = false);
     bool Put(std::string_view text);
     bool Flush();
 
     fs::File file_;
-    std::string temp_path_;  // what a discard deletes: the temporary file, or the new file written in place
-    bool direct_ = false;    // written in place (the destination did not exist)
+    std::shared_ptr<const fs::Folder> folder_;
+    std::string name_;
+    std::string temp_;  // a temporary name, where files without a name cannot be made
+    bool replaces_ = false;
+    uint32_t replaced_mode_ = 0;
+    WriteRules rules_;
     std::string buffer_;
     uint8_t flags_ = 0;
     bool failed_ = false;

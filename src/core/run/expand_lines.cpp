@@ -1,5 +1,6 @@
 #include "run/expand_lines.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstring>
 #include <istream>
@@ -224,7 +225,15 @@ void Run(LineSource& source, std::ostream& out, const ExpandLinesOptions& o, Lin
             output.Add(expander.ExpandLine(o.TemplateText, line));
         }
         ++result.LinesExpanded;
+        std::string reason = expander.TakeBoundReason();
+        if (!reason.empty()) [[unlikely]] {
+            if (result.BoundHits++ == 0) {
+                result.FirstBoundLine = number;
+                result.FirstBoundReason = std::move(reason);
+            }
+        }
     };
+    expander.TakeBoundReason();  // what an earlier use left belongs to no line of this input
     std::string_view line;
     std::vector<StreamPiece> plan;
     if (!o.IntervalActive || PlanStreamingInterval(o.IntervalText, plan)) {
@@ -265,6 +274,11 @@ void Run(LineSource& source, std::ostream& out, const ExpandLinesOptions& o, Lin
 
 }  // namespace
 
+std::size_t LineSizeBound(std::size_t line_length) {
+    constexpr std::size_t kMax = std::numeric_limits<std::size_t>::max();
+    return line_length > kMax / kLineBoundFactor ? kMax : line_length * kLineBoundFactor;
+}
+
 std::string ContextLineExpander::ExpandLine(std::string_view template_text, std::string_view line) {
     std::string out;
     ExpandLineAppend(template_text, line, out);
@@ -282,11 +296,11 @@ void ContextLineExpander::ExpandLineAppend(std::string_view template_text, std::
         line_epoch_ = context_.VariableEpoch;
     }
     prepared_.Set(template_text);
-    // The size bound stops runaway growth, not the user's own text: a line longer than the bound
-    // must still come out whole, so the bound grows by twice the line's length for its expansion.
+    // The size bound stops runaway growth, not the user's own text: a long line must come out
+    // whole, several times over, so for its expansion the bound is at least kLineBoundFactor times
+    // the line's length.
     const std::size_t bound = context_.MaxTextSize;
-    const std::size_t room = std::numeric_limits<std::size_t>::max() - bound;
-    context_.MaxTextSize = line.size() > room / 2 ? bound + room : bound + 2 * line.size();
+    context_.MaxTextSize = std::max(bound, LineSizeBound(line.size()));
     prepared_.ExpandAppend(context_, out, 1);
     context_.MaxTextSize = bound;
 }

@@ -15,13 +15,20 @@
 
 namespace rowsmith::run {
 
-// SetVariable(context, "line", line), then ExpandTemplate(template, context, 1).
+// While a line is expanded the size bound is at least this many times its length (and never less
+// than the context's own), so that a real long line always fits, repeated a few times.
+inline constexpr std::size_t kLineBoundFactor = 8;
+std::size_t LineSizeBound(std::size_t line_length);
+
+// SetVariable(context, "line", line), then ExpandTemplate(template, context, 1), with the size bound
+// raised for the line (see kLineBoundFactor).
 class ContextLineExpander : public LineExpander {
   public:
     explicit ContextLineExpander(tmpl::TemplateContext& context) : context_(context) {}
     std::string ExpandLine(std::string_view template_text, std::string_view line) override;
     // The same, appended to out; the template is parsed once while it stays the same.
     void ExpandLineAppend(std::string_view template_text, std::string_view line, std::string& out);
+    std::string TakeBoundReason() override { return tmpl::TakeBoundReason(context_); }
 
   private:
     tmpl::TemplateContext& context_;
@@ -38,6 +45,7 @@ class StandaloneLineExpander : public LineExpander {
     std::string ExpandLine(std::string_view template_text, std::string_view line) override {
         return inner_.ExpandLine(template_text, line);
     }
+    std::string TakeBoundReason() override { return inner_.TakeBoundReason(); }
     tmpl::TemplateContext& Context() { return record_.Context; }
     ContextLineExpander& Inner() { return inner_; }
 
@@ -64,6 +72,10 @@ struct ExpandLinesResult {
     bool WriteFailed = false;
     int64_t LinesRead = 0;
     int64_t LinesExpanded = 0;
+    // Lines whose expansion met a bound (a tag yielded the empty text instead), and the first of them.
+    int64_t BoundHits = 0;
+    int64_t FirstBoundLine = 0;
+    std::string FirstBoundReason;
 };
 
 ExpandLinesResult ExpandLines(std::istream& in, std::ostream& out, const ExpandLinesOptions& options,

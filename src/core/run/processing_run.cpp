@@ -69,6 +69,19 @@ bool StopsTheRun(int error) { return error == ENOSPC || error == EDQUOT; }
 
 std::string ErrorText(int error) { return error ? std::string(std::strerror(error)) : std::string("unknown error"); }
 
+// Why a destination could not be written: the write's own reason where it has one, else what its
+// status and error say.
+std::string DestinationReason(uint16_t status, int err, const std::string& reason, uint8_t flags,
+                              const char* failed_words) {
+    if (!reason.empty()) return reason;
+    if ((status & files::kStatusFolderFailed) && (flags & files::kNoCreateFolders) && err == ENOENT)
+        return "the destination folder does not exist and folders may not be created";
+    if (status & files::kStatusStop)
+        return files::DestinationStatusReason(
+            status, (status & (files::kStatusFolderFailed | files::kStatusOutside)) ? err : 0);
+    return failed_words + ErrorText(err);
+}
+
 // Moves the bytes of begun copies (files::BeginCopy) on a helper thread, in the order they were
 // begun, while the run looks at and prepares the next rows; the results come back in that order.
 // A copy that fills the file system stops it: the copies begun after it are abandoned unrun, so
@@ -96,6 +109,11 @@ public:
         // Whatever was never run (a run that ended early) leaves its destination as it was.
         for (auto& job : jobs_)
             if (!job->Done) files::AbandonCopy(job->Copy);
+    }
+    // A cancelled run stops after the copy now moving: the copies begun after it are abandoned unrun.
+    void AbandonRest() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        abandon_ = true;
     }
     bool Idle() {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -229,20 +247,13 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
         }
         if (hooks.OnRow) hooks.OnRow(r);
     };
-    // What a copy's status says, for its report.
-    auto describe_copy = [&](RowReport& rep, uint16_t status, int err) {
+    // What a copy's status says, for its report; the copy's own reason where it has one.
+    auto describe_copy = [&](RowReport& rep, uint16_t status, int err, const std::string& reason) {
         if (status & files::kStatusCopied) {
             rep.Outcome = RowOutcome::Copied;
             return;
         }
-        // The copy opens its source before touching the destination: a stop may be the source's.
-        files::fs::File probe;
-        if ((status & files::kStatusStop) && !probe.OpenRead(rep.Source))
-            rep.Reason = "the source cannot be read: " + ErrorText(probe.Error());
-        else
-            rep.Reason = (status & files::kStatusStop)
-                             ? files::DestinationStatusReason(status, (status & files::kStatusFolderFailed) ? err : 0)
-                             : "copy failed: " + ErrorText(err);
+        rep.Reason = DestinationReason(status, err, reason, flags, "copy failed: ");
         if (StopsTheRun(err)) summary.IoStopped = true;
     };
     // Without a progress view, and with enough files to be worth it, the bytes of each copy move on
@@ -254,7 +265,8 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
     auto settle = [&](bool wait) {
         while (std::unique_ptr<CopyWorker::Job> job = worker.Next(wait)) {
             if (job->Abandoned) continue;
-            describe_copy(job->Report, job->Status, job->Error);
+            job->Report.Destination = job->Copy.Destination;  // rename mode may pick the name at the commit
+            describe_copy(job->Report, job->Status, job->Error, job->Copy.Reason);
             report_now(std::move(job->Report));
         }
     };
@@ -327,6 +339,7 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
     ContextLineExpander* direct = dynamic_cast<ContextLineExpander*>(expander);
     if (!direct)
         if (auto* standalone = dynamic_cast<StandaloneLineExpander*>(expander)) direct = &standalone->Inner();
+    if (use_template && expander) expander->TakeBoundReason();  // what an earlier use left is no row's
     auto make_output = [&](std::string_view line) {
         if (!use_template) {
             output.assign(line);
@@ -340,18 +353,23 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
     };
 
     // Overwriting a file that is another row's source would destroy it (a flat destination inside
-    // the source tree maps sub/a.txt onto a.txt): such rows are skipped.
-    // Only a destination that exists can be a source, so the set is made when the first one does.
-    std::unordered_set<std::string> sources;
-    bool sources_known = false;
-    auto is_a_source = [&](const std::string& path) {
-        if (!sources_known) {
-            for (int32_t row = 1; row <= n; ++row)
-                if (!IsFolderRow(file_list, row)) sources.insert(file_list.GetCell(row, tables::kCodeFullPath));
-            sources_known = true;
+    // the source tree maps sub/a.txt onto a.txt; a link to the source folder as the destination). The
+    // sources are known by identity, so no path text, link or alias leading to one gets past; the
+    // scan's facts give it without a look (rows without facts are looked at once, here).
+    files::SourceSet sources;
+    for (int32_t row = 1; row <= n; ++row) {
+        const tables::DataRecT* r = file_list.Row(row);
+        if (!r || IsFolderRow(file_list, row)) continue;
+        if (r->Extra && r->Extra->Facts.Inode != 0) {
+            sources.Add(r->Extra->Facts.Device, r->Extra->Facts.Inode);
+            continue;
         }
-        return sources.count(path) != 0;
-    };
+        files::fs::PathFacts f;
+        if (files::fs::GetFacts(file_list.GetCell(row, tables::kCodeFullPath), f) && f.exists)
+            sources.Add(f.device, f.inode);
+    }
+    // Every destination stays beneath the run's destination folder: a link in it cannot lead a write out.
+    files::DestinationRoot root(file_list.DestinationRoot);
 
     for (int32_t row = 1; row <= n; ++row) {
         RowReport rep;
@@ -360,6 +378,7 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
         rep.Destination = file_list.GetCell(row, tables::kCodeFinalDestination);
         if (cancelled()) {
             summary.Cancelled = true;
+            if (pipelined) worker.AbandonRest();
             break;
         }
         if (rep.Source.empty() || rep.Destination.empty()) {
@@ -369,78 +388,49 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
         }
         if (IsFolderRow(file_list, row)) {
             // Folder rows make their destination folder; they are neither copied nor written as files.
-            if (files::fs::FolderExists(rep.Destination) ||
-                (!(flags & files::kNoCreateFolders) && files::ForceFolders(rep.Destination) >= 0)) {
+            std::shared_ptr<const files::fs::Folder> made;
+            std::string unused;
+            int err = 0;
+            const uint16_t st = root.Place(files::Join(rep.Destination, "."), flags, made, unused, err);
+            if (!(st & files::kStatusStop)) {
                 rep.Outcome = RowOutcome::FolderCreated;
             } else {
-                rep.Reason = (flags & files::kNoCreateFolders)
-                                 ? "the destination folder does not exist and folders may not be created"
-                                 : "the destination folder cannot be created: " + ErrorText(files::fs::LastError());
+                rep.Reason = DestinationReason(st, err, std::string(), flags, "");
+                if (StopsTheRun(err)) summary.IoStopped = true;
             }
             report(rep);
+            if (summary.IoStopped) break;
             continue;
         }
-        // Each path is looked at once here; the copy and the writer take these facts. A rewrite's
-        // destination is looked at only when it exists: creating it exclusively shows whether it
-        // does, and one that did not exist can be neither the source nor another row's source.
-        files::fs::PathFacts src_facts, dst_facts;
-        const bool have_src = files::fs::GetFacts(rep.Source, src_facts);
-        const bool look_later = !copy_mode || !(flags & files::kSkipIdentical);
-        bool have_dst = false;
-        // Why the destination may not be written, once it has been looked at; empty when it may.
-        auto refusal = [&]() -> const char* {
-            if (have_src && have_dst && src_facts.device == dst_facts.device && src_facts.inode == dst_facts.inode)
-                return "the destination is the source file itself";
-            if ((flags & files::kOverwrite) && have_dst && is_a_source(rep.Destination))
-                return "the destination is another source file of this run";
-            return "";
-        };
         if (files::SamePath(rep.Source, rep.Destination)) {
             rep.Reason = "the destination is the source file itself";
             report(rep);
             continue;
         }
-        if (!look_later) {
-            have_dst = files::fs::GetFacts(rep.Destination, dst_facts);
-            if (const char* why = refusal(); *why) {
-                rep.Reason = why;
-                report(rep);
-                continue;
-            }
-        }
-        if (!have_src || !src_facts.is_file) {
-            rep.Reason = src_facts.present ? "the source is not a readable file" : "the source file no longer exists";
+        // The source is opened once, without waiting (a pipe put in its place is refused), and what was
+        // opened is what is read: its facts and identity come from the descriptor.
+        files::fs::File source;
+        files::fs::PathFacts src_facts;
+        if (!source.OpenSource(rep.Source, src_facts)) {
+            rep.Reason = source.NotRegular()          ? "the source is not a regular file"
+                         : source.Error() == ENOENT ? "the source file no longer exists"
+                                                    : "the source cannot be read: " + ErrorText(source.Error());
             report(rep);
             continue;
         }
+        files::WriteRules rules;
+        rules.Root = &root;
+        rules.Sources = &sources;
+        rules.HasOwn = true;
+        rules.OwnDevice = src_facts.device;
+        rules.OwnInode = src_facts.inode;
+        const files::KnownFacts known{&src_facts, &source};
 
-        // 1: the copy is begun; 0: it ended (status says why); -1: refused (rep.Reason says why).
-        auto begin_copy = [&](files::PendingCopy& copy, uint16_t& status) {
-            errno = 0;
-            if (look_later) {
-                if (files::BeginCopy(rep.Source, rep.Destination, flags, files::KnownFacts{&src_facts, nullptr, true},
-                                     copy, status))
-                    return 1;
-                if (!copy.Existed) return 0;
-                have_dst = files::fs::GetFacts(rep.Destination, dst_facts);
-                if (const char* why = refusal(); *why) {
-                    rep.Reason = why;
-                    return -1;
-                }
-                copy = files::PendingCopy{};
-                status = 0;
-                errno = 0;
-            }
-            return files::BeginCopy(rep.Source, rep.Destination, flags, files::KnownFacts{&src_facts, &dst_facts},
-                                    copy, status)
-                       ? 1
-                       : 0;
-        };
         if (copy_mode && pipelined) {
             auto job = std::make_unique<CopyWorker::Job>();
             uint16_t status = 0;
-            const int begun = begin_copy(job->Copy, status);
-            if (begun > 0) {
+            errno = 0;
+            if (files::BeginCopy(rep.Source, rep.Destination, flags, known, job->Copy, status, &rules)) {
                 rep.Destination = job->Copy.Destination;
                 job->Report = std::move(rep);
                 worker.Hand(std::move(job));
@@ -449,10 +439,10 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
                 continue;
             }
             const int err = files::fs::LastError();
-            if (begun == 0 && !job->Copy.Destination.empty()) rep.Destination = job->Copy.Destination;
+            if (!job->Copy.Destination.empty()) rep.Destination = job->Copy.Destination;
             settle(true);
             if (summary.IoStopped) break;
-            if (begun == 0) describe_copy(rep, status, err);
+            describe_copy(rep, status, err, job->Copy.Reason);
             report_now(rep);
             if (summary.IoStopped) break;
             continue;
@@ -460,13 +450,12 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
         if (copy_mode) {
             files::PendingCopy copy;
             uint16_t status = 0;
-            const int begun = begin_copy(copy, status);
-            if (begun > 0) status = files::FinishCopy(copy);
+            errno = 0;
+            if (files::BeginCopy(rep.Source, rep.Destination, flags, known, copy, status, &rules))
+                status = files::FinishCopy(copy);
             const int err = files::fs::LastError();
-            if (begun >= 0) {
-                if (!copy.Destination.empty()) rep.Destination = copy.Destination;
-                describe_copy(rep, status, err);
-            }
+            if (!copy.Destination.empty()) rep.Destination = copy.Destination;
+            describe_copy(rep, status, err, copy.Reason);
             copied_size += RowSize(file_list, row);
             if (hooks.Views) copy_gauge.UpdateFraction("Copying Files...", rep.Source, copied_size, total_size);
             report(rep);
@@ -476,6 +465,7 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
 
         // Rewrite mode. Only the line buffer's own way fills it.
         if (!streaming && !compact) line_buffer.Clear();
+        reader.AdoptNext(source);
         if (streaming  ? !open_streaming(rep.Source, src_facts)
             : compact ? !load_compact(rep.Source, src_facts)
                       : !files::LoadTextFile(line_buffer, reader, rep.Source, src_facts, tables::kCodeData)) {
@@ -491,24 +481,15 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
             continue;
         }
         if (settings.IntervalActive) line_buffer.SetIntervalText(settings.IntervalText);
-        bool opened = look_later && writer.OpenIfNew(rep.Destination, flags);
-        if (look_later && !opened) {
-            // Taken (or not creatable): now it is looked at, and the ordinary way decides.
-            have_dst = files::fs::GetFacts(rep.Destination, dst_facts);
-            if (const char* why = refusal(); *why) {
-                if (streaming) reader.Close();
-                rep.Reason = why;
-                report(rep);
-                continue;
-            }
-        }
-        if (!opened && !writer.OpenForWriting(rep.Destination, flags, dst_facts)) {
+        if (!writer.OpenForWriting(rep.Destination, flags, &rules)) {
             if (streaming) reader.Close();
             const uint16_t st = writer.PrepareStatus;
-            const int folder_err = (st & files::kStatusFolderFailed) ? files::fs::LastError() : 0;
-            rep.Reason = (st & files::kStatusStop) ? files::DestinationStatusReason(st, folder_err)
-                                                   : "the destination cannot be created: " + ErrorText(writer.LastIOStatus);
+            const int err = writer.LastIOStatus;
+            rep.Reason = DestinationReason(st, err, writer.Reason, flags, "the destination cannot be created: ");
+            // No room for a new file (no space, no inode left) stops the run as a full disk does.
+            if (StopsTheRun(err)) summary.IoStopped = true;
             report(rep);
+            if (summary.IoStopped) break;
             continue;
         }
         rep.Destination = writer.FileName;
@@ -516,9 +497,17 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
         bool read_failed = false;
         bool stop = false;
         int64_t lines = 0;
-        // One kept line to the writer; false ends the file's loop.
-        auto put = [&](std::string_view line) {
+        std::string bound_reason;
+        // One kept line (number `at` of the file) to the writer; false ends the file's loop.
+        auto put = [&](std::string_view line, int64_t at) {
             make_output(line);
+            // A bound that changed this line's output skips the row: a result is never cut silently.
+            if (use_template) {
+                if (std::string why = expander->TakeBoundReason(); !why.empty()) [[unlikely]] {
+                    bound_reason = "line " + std::to_string(at) + ": " + std::move(why);
+                    return false;
+                }
+            }
             if (!writer.WriteText(output)) {
                 write_failed = true;
                 return false;
@@ -549,14 +538,14 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
             while (piece < plan.size() && reader.ReadLineView(line)) {
                 ++number;
                 if (number < plan[piece].Start) continue;
-                if (!put(line)) break;
+                if (!put(line, number)) break;
                 if (hooks.Views && feed.Counted()) feed_streamed();
                 if (!plan[piece].OpenEnd && number >= plan[piece].End) ++piece;
             }
             if (hooks.Views && feed.Pending()) feed_streamed();
             // The rest is read too: a source that cannot be read to its end is skipped, as when loaded.
-            if (!write_failed && !stop) reader.DrainToEnd();
-            read_failed = !reader.Close() && !write_failed && !stop;
+            if (!write_failed && !stop && bound_reason.empty()) reader.DrainToEnd();
+            read_failed = !reader.Close() && !write_failed && !stop && bound_reason.empty();
         } else if (compact) {
             const std::size_t held = kept_starts.size();
             const int32_t count = static_cast<int32_t>(std::min<std::size_t>(held, 2147483647));
@@ -571,7 +560,7 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
                 const std::size_t k = static_cast<std::size_t>(loop.Current - 1);
                 const uint64_t at = kept_starts[k];
                 const uint64_t end = k + 1 < held ? kept_starts[k + 1] : kept_text.size();
-                if (!put(std::string_view(kept_text).substr(at, end - at))) break;
+                if (!put(std::string_view(kept_text).substr(at, end - at), loop.Current)) break;
                 if (hooks.Views && feed.Counted()) feed.Feed(done, count);
             }
             if (hooks.Views) feed.Feed(done, count);
@@ -588,11 +577,17 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
             int32_t done = 0;
             while (text::NextInLoop(line_buffer.LineIterator)) {
                 const int32_t k = line_buffer.LineIterator.Current;
-                if (!put(line_buffer.LineView(k))) break;
+                if (!put(line_buffer.LineView(k), k)) break;
                 done = k;
                 if (hooks.Views && feed.Counted()) feed.Feed(k, count);
             }
             if (hooks.Views) feed.Feed(done, count);
+        }
+        if (!bound_reason.empty()) {
+            writer.Discard();
+            rep.Reason = bound_reason + "; the destination keeps what it had";
+            report(rep);
+            continue;
         }
         if (read_failed) {
             writer.Discard();
@@ -614,6 +609,8 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
             rep.Outcome = RowOutcome::Rewritten;
             rep.Destination = writer.FileName;
             rep.Lines = lines;
+        } else if (!writer.Reason.empty()) {
+            rep.Reason = writer.Reason;
         } else {
             const int err = writer.LastIOStatus;
             rep.Reason = "writing the destination failed: " + ErrorText(err) + "; the destination keeps what it had";

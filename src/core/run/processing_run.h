@@ -19,6 +19,9 @@ public:
     virtual ~LineExpander() = default;
     // Sets the variable "line" and expands the template; the result carries its own line breaks.
     virtual std::string ExpandLine(std::string_view template_text, std::string_view line) = 0;
+    // Why a bound of the expansion changed a result (a tag that yielded the empty text instead),
+    // for the last such event since the previous call; empty when none. Taking it clears it.
+    virtual std::string TakeBoundReason() { return {}; }
 };
 
 struct RunSettings {

@@ -87,6 +87,8 @@ struct FileInfoT {
     int64_t Size = -2;       // -2: not read
     uint32_t Attributes = 0;
     bool HasDates = false;
+    uint64_t Device = 0;  // the file's identity, so that no alias of a listed file can be written over it
+    uint64_t Inode = 0;
 };
 
 // The rarely used parts of a row, allocated on first use so that a line of the line buffer costs

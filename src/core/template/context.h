@@ -25,7 +25,8 @@ namespace rowsmith::tmpl {
 class ModifierRegistry;
 
 // Bounds of every expansion (see evaluator.h): nesting depth of expansions inside expansions, the
-// size of any expansion result or tag value, and the tags evaluated per outermost expansion.
+// size of any expansion result or tag value (also the widest padding or counter), and the tags one
+// tag of an outermost expansion may evaluate.
 inline constexpr int32_t kMaxNestingDepth = 64;
 inline constexpr std::size_t kMaxTextSize = std::size_t{64} << 20;
 inline constexpr int64_t kTagBudget = 100'000;
@@ -46,7 +47,8 @@ struct EngineState;
 struct EngineStateDeleter {
     void operator()(EngineState* state) const;
 };
-// The evaluator's working state (nesting depth, tag budget, reusable buffers, parse cache). A copied
+// The evaluator's working state (nesting depth, tag budget, the last bound met, reusable buffers,
+// parse cache). A copied
 // context starts with a fresh one, since the state belongs to the expansions running on the original.
 class EngineSlot {
   public:
@@ -55,10 +57,11 @@ class EngineSlot {
     EngineSlot& operator=(const EngineSlot&) { return *this; }
     EngineSlot(EngineSlot&&) noexcept = default;
     EngineSlot& operator=(EngineSlot&&) noexcept = default;
-    EngineState& Get();
+    // Const as well: a modifier that meets a bound notes it through a const context.
+    EngineState& Get() const;
 
   private:
-    std::unique_ptr<EngineState, EngineStateDeleter> state_;
+    mutable std::unique_ptr<EngineState, EngineStateDeleter> state_;
 };
 
 struct NameHash {

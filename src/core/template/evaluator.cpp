@@ -216,6 +216,7 @@ struct EngineState {
     int32_t depth = 0;
     int64_t budget = 0;
     bool exhausted = false;
+    std::string bound_reason;  // the last bound that changed a result, until taken
     std::vector<std::unique_ptr<TagState>> frames;
     std::string cache_open;
     std::string cache_close;
@@ -233,7 +234,7 @@ void EngineStateDeleter::operator()(EngineState* state) const {
     delete state;
 }
 
-EngineState& EngineSlot::Get() {
+EngineState& EngineSlot::Get() const {
     if (!state_) state_.reset(new EngineState());
     return *state_;
 }
@@ -744,7 +745,10 @@ struct Eval {
             c.OnModifierApplied(result, ts.value, text, m.args.Options);
             ts.value = std::move(result);
         }
-        if (ts.value.size() > c.MaxTextSize) ts.value.clear();
+        if (ts.value.size() > c.MaxTextSize) {
+            NoteSizeBound(c);
+            ts.value.clear();
+        }
         if (c.Trace) [[unlikely]]
             TraceModifierStep(word, m.args.WholeText, ts.value);
     }
@@ -944,7 +948,11 @@ struct Eval {
 
     void Finish(TagState& ts, const ParsedTag& t, bool original, bool uncut, std::string& out) {
         RunChain(ts, t, original, uncut);
-        if (ts.value.size() > c.MaxTextSize) return;
+        if (st.exhausted) return;
+        if (ts.value.size() > c.MaxTextSize) {
+            NoteSizeBound(c);
+            return;
+        }
         out += ts.value;
     }
 
@@ -978,25 +986,44 @@ struct Eval {
         }
     };
 
-    // Appends to out; a result beyond the size bound leaves out as it was.
+    // Appends to out. A tag that meets a bound yields the empty text and the rest stays: a tag whose
+    // text would take the result past the size bound, and, in an outermost expansion, a tag that
+    // uses up its budget (every tag there starts with a full one; a deeper expansion ends as soon as
+    // the budget of the tag it serves is gone).
     void Run(const ParsedTemplate& p, std::string& out) {
         const std::size_t base = out.size();
+        const bool outermost = st.depth == 1;
         const ItemSaver saver(c);
         struct Flush {
             Eval& e;
             ~Flush() { e.FlushLastName(); }
         } flush{*this};
         for (const detail::Segment& seg : p.segments) {
-            if (!seg.text.empty()) out += seg.text;
-            if (seg.tag >= 0) {
-                const uint64_t version = c.ItemVersion;
-                Tag(p.tags[static_cast<std::size_t>(seg.tag)], out);
-                if (c.ItemVersion != version) saver.Restore(c);
-                if (st.exhausted) return;
+            if (!seg.text.empty()) {
+                if (out.size() - base + seg.text.size() > c.MaxTextSize)
+                    NoteSizeBound(c);
+                else
+                    out += seg.text;
+            }
+            if (seg.tag < 0) continue;
+            const std::size_t mark = out.size();
+            if (outermost) {
+                st.budget = c.TagBudget;
+                st.exhausted = false;
+            }
+            const uint64_t version = c.ItemVersion;
+            Tag(p.tags[static_cast<std::size_t>(seg.tag)], out);
+            if (c.ItemVersion != version) saver.Restore(c);
+            if (st.exhausted) {
+                out.resize(mark);
+                if (!outermost) return;
+                NoteBoundHit(c, BudgetReason(c));
+                st.exhausted = false;
+                continue;
             }
             if (out.size() - base > c.MaxTextSize) {
-                out.resize(base);
-                return;
+                out.resize(mark);
+                NoteSizeBound(c);
             }
         }
     }
@@ -1019,8 +1046,12 @@ std::string ToDigits(const std::string& decimal, const TemplateContext& c) {
     for (char ch : decimal) n = n * 10 + static_cast<uint64_t>(ch - '0');
     const uint64_t radix = digits.size();
     if (radix == 1) {
-        // Tally marks: one character per unit, within reason.
-        return n <= (1u << 20) ? std::string(static_cast<std::size_t>(n), digits[0]) : decimal;
+        // Tally marks: one character per unit, as wide as any padding may be.
+        if (n > WidthBound(c)) {
+            NoteBoundHit(c, WidthReason(c, n));
+            return {};
+        }
+        return std::string(static_cast<std::size_t>(n), digits[0]);
     }
     std::string r;
     if (bijective) {
@@ -1056,7 +1087,43 @@ std::string ExpandIfTags(std::string_view text, TemplateContext& c, int nested) 
 }
 
 bool FitsTextBound(const TemplateContext& c, std::size_t bytes) {
-    return bytes <= c.MaxTextSize;
+    if (bytes <= c.MaxTextSize) return true;
+    NoteSizeBound(c);
+    return false;
+}
+
+bool FitsWidthBound(const TemplateContext& c, int64_t width) {
+    if (width <= 0 || static_cast<uint64_t>(width) <= WidthBound(c)) return true;
+    NoteBoundHit(c, WidthReason(c, static_cast<uint64_t>(width)));
+    return false;
+}
+
+std::size_t WidthBound(const TemplateContext& c) {
+    return c.MaxTextSize;
+}
+
+void NoteBoundHit(const TemplateContext& c, std::string reason) {
+    c.Engine.Get().bound_reason = std::move(reason);
+}
+
+void NoteSizeBound(const TemplateContext& c) {
+    NoteBoundHit(c, "a value would exceed the size bound of " + std::to_string(c.MaxTextSize) + " bytes");
+}
+
+std::string BudgetReason(const TemplateContext& c) {
+    return "the tag budget of " + std::to_string(c.TagBudget) + " tags was used up";
+}
+
+
+std::string WidthReason(const TemplateContext& c, uint64_t width) {
+    return "a width of " + std::to_string(width) + " would exceed the size bound of " +
+           std::to_string(WidthBound(c)) + " bytes";
+}
+
+std::string TakeBoundReason(TemplateContext& c) {
+    std::string reason;
+    reason.swap(c.Engine.Get().bound_reason);
+    return reason;
 }
 
 std::string FormatCounter(const TemplateContext& c, int64_t number, int64_t width) {
@@ -1067,8 +1134,10 @@ std::string FormatCounter(const TemplateContext& c, int64_t number, int64_t widt
         dec.erase(0, 1);
         --width;
     }
-    width = std::min<int64_t>(width, 1 << 20);
+    // The number's own digits never count against the bound; only the padding asked for does.
+    if (!FitsWidthBound(c, width)) return {};
     std::string s = ToDigits(dec, c);
+    if (s.empty()) return {};
     if (c.AlternativeNumberLayout) {
         // The alternative layout aligns counters to the left: padded with spaces on the right.
         if (width > static_cast<int64_t>(s.size())) s.append(static_cast<std::size_t>(width) - s.size(), ' ');
@@ -1096,25 +1165,25 @@ bool SameShortText(const std::string& a, const std::string& b) {
     return true;
 }
 
-// The bounds every expansion passes first; sets up the tag budget of an outermost expansion.
-bool BeginExpansion(TemplateContext& c, EngineState& st, std::size_t size, bool& outermost) {
+// The bounds every expansion passes first; an outermost expansion gives each of its tags a budget.
+bool BeginExpansion(TemplateContext& c, EngineState& st, std::size_t size) {
+    // The nesting bound is the language's own end of a self-referring definition (a tag beyond it
+    // yields the empty text by definition), not a limit that cuts a result: it is not noted.
     if (st.depth >= c.MaxNestingDepth) return false;
-    outermost = st.depth == 0;
-    if (outermost) {
-        st.budget = c.TagBudget;
+    if (st.depth == 0)
         st.exhausted = false;
-    } else if (st.exhausted) {
+    else if (st.exhausted)
+        return false;
+    if (size > c.MaxTextSize) {
+        NoteSizeBound(c);
         return false;
     }
-    return size <= c.MaxTextSize;
+    return true;
 }
 
-void RunExpansion(TemplateContext& c, EngineState& st, const ParsedTemplate& p, int nested, bool outermost,
-                  std::string& out) {
-    const std::size_t base = out.size();
+void RunExpansion(TemplateContext& c, EngineState& st, const ParsedTemplate& p, int nested, std::string& out) {
     const DepthGuard guard(st);
     Eval{c, st, nested}.Run(p, out);
-    if (outermost && st.exhausted) out.resize(base);
 }
 
 }  // namespace
@@ -1127,11 +1196,10 @@ std::string ExpandTemplate(std::string_view text, TemplateContext& c, int nested
 
 void ExpandTemplateAppend(std::string_view text, TemplateContext& c, int nested, std::string& out) {
     EngineState& st = c.Engine.Get();
-    bool outermost = false;
-    if (!BeginExpansion(c, st, text.size(), outermost)) return;
+    if (!BeginExpansion(c, st, text.size())) return;
     // The cache may drop the parse while nested expansions fill it; this reference keeps it alive.
     const std::shared_ptr<const ParsedTemplate> parsed = GetParse(c, st, text);
-    RunExpansion(c, st, *parsed, nested, outermost, out);
+    RunExpansion(c, st, *parsed, nested, out);
 }
 
 void PreparedTemplate::Set(std::string_view text) {
@@ -1148,7 +1216,7 @@ namespace {
 // the last tag's name, exactly what the evaluation would leave. False (nothing done) otherwise.
 bool ExpandSimple(TemplateContext& c, EngineState& st, const ParsedTemplate& p, std::string& out) {
     if (st.depth != 0 || c.OnModifierApplied || c.Modifiers || c.Trace || c.TripleSlashShortcuts ||
-        c.TagBudget < 1 || static_cast<int64_t>(p.tags.size()) > c.TagBudget)
+        c.TagBudget < 1)
         return false;
     Eval e{c, st, 1};
     std::vector<int32_t>& slots = st.simple_slots;
@@ -1189,9 +1257,8 @@ void PreparedTemplate::ExpandAppend(TemplateContext& c, std::string& out, int ne
     }
     EngineState& st = c.Engine.Get();
     if (parse_->simple && text_.size() <= c.MaxTextSize && ExpandSimple(c, st, *parse_, out)) return;
-    bool outermost = false;
-    if (!BeginExpansion(c, st, text_.size(), outermost)) return;
-    RunExpansion(c, st, *parse_, nested, outermost, out);
+    if (!BeginExpansion(c, st, text_.size())) return;
+    RunExpansion(c, st, *parse_, nested, out);
 }
 
 void ExpandTemplate(std::string_view text, TemplateContext& context, int evaluate_nested,

@@ -6,15 +6,20 @@
 // - Nesting: an expansion inside an expansion (a name, an argument, a value, a default, a built-in
 //   template) goes one level deeper; beyond context.MaxNestingDepth levels (kMaxNestingDepth, 64)
 //   the expansion yields the empty text. A variable defined as {{x}} therefore ends after 64 levels.
-// - Size: an expansion result or a tag value larger than context.MaxTextSize (kMaxTextSize, 64 MiB)
-//   becomes the empty text, and a text larger than that is not expanded at all (it yields the empty
-//   text). Modifiers check the bound before building large results (see FitsTextBound).
-// - Work: one outermost expansion evaluates at most context.TagBudget tags (kTagBudget, 100,000);
-//   when they are used up the outermost expansion yields the empty text.
+// - Size: a tag value larger than context.MaxTextSize (kMaxTextSize, 64 MiB; the line expanders
+//   raise it with the line's length) becomes the empty text, a tag or text that would take an
+//   expansion result past it is left out, and a text larger than that is not expanded at all.
+//   Modifiers check the bound before building large results (see FitsTextBound); the widest
+//   padding or counter is the same bound (FitsWidthBound).
+// - Work: each tag of an outermost expansion may evaluate context.TagBudget tags (kTagBudget,
+//   100,000), itself and all it needs included; a tag that needs more yields the empty text.
+// A bound never changes a result silently: the engine notes why (TakeBoundReason), and only the
+// tag that met it loses its text.
 // The parse of a text (tags, pieces, argument slots) is cached per context, keyed by the text and
 // the delimiters; everything the language evaluates still happens on every use.
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -55,8 +60,25 @@ class PreparedTemplate {
 bool ContainsTags(const TemplateContext& context, std::string_view text);
 // The text expanded when nesting is on and it holds a tag; otherwise the text itself.
 std::string ExpandIfTags(std::string_view text, TemplateContext& context, int evaluate_nested = 1);
-// Whether a result of this many bytes stays within the context's size bound.
+// Whether a result of this many bytes stays within the context's size bound; when not, the bound
+// is noted (the caller then yields the empty text).
 bool FitsTextBound(const TemplateContext& context, std::size_t bytes);
+// The widest padding, counter or tally any tag may ask for: the size bound itself, so that widths
+// grow with long lines as values do.
+std::size_t WidthBound(const TemplateContext& context);
+// Whether a padding to `width` characters is allowed (0 and below always are); notes it when not.
+bool FitsWidthBound(const TemplateContext& context, int64_t width);
+
+// Notes that a bound changed a result, with a readable reason; the last one noted is kept until
+// TakeBoundReason takes it.
+void NoteBoundHit(const TemplateContext& context, std::string reason);
+// "a value would exceed the size bound of N bytes".
+void NoteSizeBound(const TemplateContext& context);
+std::string BudgetReason(const TemplateContext& context);
+std::string NestingReason(const TemplateContext& context);
+std::string WidthReason(const TemplateContext& context, uint64_t width);
+// The reason of the last bound met since the previous call (empty when none), cleared.
+std::string TakeBoundReason(TemplateContext& context);
 
 // A number written as the built-in counters write it: `width` digits at least (a leading "-" takes
 // one of them), in the context's digit alphabet, padded and grouped by its settings.

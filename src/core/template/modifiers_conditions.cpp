@@ -153,8 +153,11 @@ bool InsertAt(std::string& value, std::string t, int64_t p, bool overlay, bool k
         return true;
     }
     const uint64_t gap = n > t.size() ? n - t.size() : 0;
-    if (gap > c.MaxTextSize || !FitsTextBound(c, value.size() + t.size() + static_cast<std::size_t>(gap)))
+    if (gap > c.MaxTextSize) {
+        NoteSizeBound(c);
         return false;
+    }
+    if (!FitsTextBound(c, value.size() + t.size() + static_cast<std::size_t>(gap))) return false;
     value.insert(0, t + text::FillText(kFill, static_cast<int64_t>(gap)));
     return true;
 }

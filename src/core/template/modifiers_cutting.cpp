@@ -130,17 +130,76 @@ void Insert(ModifierCall& call) {
     how.Position = call.FetchOr(2, "1").Integer;
     how.Overlay = call.HasOption("overlay");
     how.KeepCase = call.HasOption("keepcase");
-    if (!InsertAString(call.Value(), call.Text(1), how, call.Context().MaxTextSize)) call.Value().clear();
+    if (!InsertAString(call.Value(), call.Text(1), how, call.Context().MaxTextSize)) {
+        NoteSizeBound(call.Context());
+        call.Value().clear();
+    }
 }
 
 // --- replacing and deleting ---
+
+// The replace engine ends with the empty text once a result would pass its own fixed bound
+// (text::kMaxReplaceResult). A long line must still be rewritten whole, so a long text is done in
+// pieces where that gives exactly the same: with one pass only (a one-character search, whose pass
+// leaves none of it behind, or a replacement holding the search, which stops the passes) and cuts
+// that no match reaches across. Pieces are small enough for the engine however much they grow.
+std::size_t ReplacePieceSize(std::string_view search, std::string_view replacement, std::size_t value_size) {
+    constexpr std::size_t kMaxMatches = 999'999'999;  // the engine's own count per call
+    if (search.empty() || value_size >= kMaxMatches || search.size() > text::kMaxReplaceResult / 8) return 0;
+    if (search.size() > 1 && text::FindText(search, replacement, 0) == 0) return 0;
+    const std::size_t growth = std::max<std::size_t>(1, (replacement.size() + search.size() - 1) / search.size());
+    return std::max(4 * search.size(), text::kMaxReplaceResult / (2 * growth));
+}
+
+void NoteReplaceBound(const TemplateContext& c) {
+    NoteBoundHit(c, "a value would exceed the replace engine's bound of " +
+                        std::to_string(text::kMaxReplaceResult) + " bytes");
+}
+
+// Empty (and the bound noted) when a bound is passed.
+std::string ReplaceInPieces(const TemplateContext& c, std::string_view search, std::string_view replacement,
+                            std::string_view value, std::size_t piece_size) {
+    const std::size_t reach = search.size() - 1;
+    std::string out;
+    std::size_t from = 0;
+    while (from < value.size()) {
+        std::size_t cut = std::min(value.size(), from + piece_size);
+        // A cut is safe where no match starts in the search's length before it.
+        while (cut < value.size() && reach > 0) {
+            const int32_t hit = text::FindText(search, value.substr(cut - reach, 2 * reach), 0);
+            if (hit == 0) break;
+            cut = cut - reach + static_cast<std::size_t>(hit) - 1 + search.size();
+        }
+        const std::string piece =
+            text::ReplaceEverywhereIgnoreCase(search, replacement, value.substr(from, cut - from));
+        if (piece.empty() && !replacement.empty()) {  // a piece that grew past the engine's bound
+            NoteReplaceBound(c);
+            return {};
+        }
+        if (!AppendBounded(c, out, piece)) return {};
+        from = cut;
+    }
+    return out;
+}
 
 void Replace(ModifierCall& call) {
     if (!call.Present(2)) {
         call.Value() = call.Text(1);
         return;
     }
-    call.Value() = text::ReplaceEverywhereIgnoreCase(call.Text(1), call.Text(2), call.Value());
+    const std::string search = call.Text(1);
+    const std::string replacement = call.Text(2);
+    std::string& value = call.Value();
+    const std::size_t piece_size = ReplacePieceSize(search, replacement, value.size());
+    if (piece_size > 0 && value.size() > piece_size) {
+        value = ReplaceInPieces(call.Context(), search, replacement, value, piece_size);
+        return;
+    }
+    std::string result = text::ReplaceEverywhereIgnoreCase(search, replacement, value);
+    // Matches replaced by a non-empty text leave a non-empty result: empty means a bound ended it.
+    if (result.empty() && !value.empty() && !replacement.empty() && !search.empty())
+        NoteReplaceBound(call.Context());
+    value = std::move(result);
 }
 
 void Delete(ModifierCall& call) {
@@ -230,7 +289,7 @@ void GetNumber(ModifierCall& call) {
 
 void Leading(ModifierCall& call) {
     const int32_t width = call.Fetch(1).Integer;
-    if (width > 0 && !FitsTextBound(call.Context(), static_cast<std::size_t>(width))) {
+    if (!FitsWidthBound(call.Context(), width)) {
         call.Value().clear();
         return;
     }

@@ -157,8 +157,8 @@ void IsNumber(ModifierCall& c) {
 void LeadingZero(ModifierCall& c) {
     const int64_t width = c.Fetch(1).Integer;
     std::string& value = c.Value();
-    // A padded result longer than the bound yields nothing, as every large result does.
-    if (width > 0 && !FitsTextBound(c.Context(), static_cast<std::size_t>(width))) {
+    // A padded result wider than the bound yields nothing, as every large result does.
+    if (!FitsWidthBound(c.Context(), width)) {
         value.clear();
         return;
     }

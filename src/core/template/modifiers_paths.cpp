@@ -509,6 +509,7 @@ void ListFolder(ModifierCall& call) {
     const int32_t depth = std::clamp<int32_t>(depth_arg.Integer, 0, files::kMaxSubfolderLevels);
 
     if (!TreeFits(folder, depth, kMaxListedItems)) {
+        NoteBoundHit(c, "a folder list would exceed the bound of " + std::to_string(kMaxListedItems) + " items");
         call.Value().clear();
         return;
     }

@@ -120,3 +120,40 @@ TEST(ExpandLines, Files) {
 
 }  // namespace
 }  // namespace rowsmith::run
+
+namespace rowsmith::run {
+namespace {
+
+// A line whose tag meets a bound keeps the rest of its output; the result names the first such
+// line and its reason and counts them all; the expander's reason is taken per line.
+TEST(ExpandLinesBounds, BoundHitsAreCountedPerLine) {
+    ExpandLinesOptions o;
+    o.TemplateText = "A{{line}}B;";
+    ExpandLinesResult r;
+    const std::string bomb = "{{|deff:x,{{x}}{{x}}}}{{x}}";
+    EXPECT_EQ(Expand("l1\r\n" + bomb + "\r\nl3\r\n" + bomb + "\r\n", o, &r), "Al1B;AB;Al3B;AB;");
+    EXPECT_EQ(r.BoundHits, 2);
+    EXPECT_EQ(r.FirstBoundLine, 2);
+    EXPECT_EQ(r.FirstBoundReason, "the tag budget of 100000 tags was used up");
+    EXPECT_EQ(Expand("l1\r\nl2\r\n", o, &r), "Al1B;Al2B;");
+    EXPECT_EQ(r.BoundHits, 0);
+    EXPECT_EQ(r.FirstBoundReason, "");
+}
+
+// The size bound grows with the line: several copies of a line beyond the context's own bound fit.
+TEST(ExpandLinesBounds, SizeBoundScalesWithTheLine) {
+    StandaloneLineExpander expander;
+    expander.Context().MaxTextSize = 100;
+    const std::string line(1000, 'x');
+    EXPECT_EQ(expander.ExpandLine("{{line}}{{line}}{{line}}", line), line + line + line);
+    EXPECT_EQ(expander.TakeBoundReason(), "");
+    // Beyond kLineBoundFactor copies the last tag yields nothing, and says so.
+    std::string nine;
+    for (int i = 0; i < 9; ++i) nine += "{{line}}";
+    EXPECT_EQ(expander.ExpandLine(nine, line).size(), 8 * line.size());
+    EXPECT_EQ(expander.TakeBoundReason(), "a value would exceed the size bound of 8000 bytes");
+    EXPECT_EQ(expander.Context().MaxTextSize, 100u);
+}
+
+}  // namespace
+}  // namespace rowsmith::run

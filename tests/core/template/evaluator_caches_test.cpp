@@ -139,11 +139,14 @@ TEST(EvaluatorCaches, CounterKeepsTheTagBudget) {
     TemplateRecordT record;
     TemplateContext& c = record.Context;
     SetVariable(c, "n", "1");
-    // Three tags: the outer one, the one "inc" reads, and {{n}}.
+    // {{|inc:n}} is two tags, the outer one and the one "inc" reads; {{n}} has a budget of its own.
+    c.TagBudget = 1;
+    EXPECT_EQ(ExpandTemplate("[{{|inc:n}}]", c), "[]");
+    EXPECT_EQ(TakeBoundReason(c), "the tag budget of 1 tags was used up");
+    SetVariable(c, "n", "1");
     c.TagBudget = 2;
-    EXPECT_EQ(ExpandTemplate("{{|inc:n}}{{n}}", c), "");
-    c.TagBudget = 3;
-    EXPECT_EQ(ExpandTemplate("{{|inc:n}}{{n}}", c), "3");
+    EXPECT_EQ(ExpandTemplate("[{{|inc:n}}{{n}}]", c), "[2]");
+    EXPECT_EQ(TakeBoundReason(c), "");
 }
 
 TEST(EvaluatorCaches, PlainDigitsReadAsTheGeneralReadingReadsThem) {

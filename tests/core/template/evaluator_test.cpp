@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <string>
+#include <vector>
 
 #include "tables/string_table.h"
 #include "template/registry.h"
@@ -360,9 +361,55 @@ TEST_F(Expand, SizeBoundEmptiesOversizedResults) {
     c().MaxTextSize = 1000;
     EXPECT_EQ(Run("[{{|big:998}}]").size(), 1000u);
     EXPECT_EQ(Run("[{{|big:1001}}]"), "[]");
-    EXPECT_EQ(Run("{{line}}{{line}}", std::string(600, 'x')), "");
+    // The tag that would pass the bound yields nothing; what came before it stays.
+    EXPECT_EQ(Run("{{line}}{{line}}", std::string(600, 'x')), std::string(600, 'x'));
     EXPECT_EQ(Run("{{line|:{{line}}}}", std::string(600, 'x')), "");
     EXPECT_EQ(Run(std::string(1001, 'y')), "");
+}
+
+// Every bound that changes a result says which one it was, once, and only the tag that met it
+// loses its text.
+TEST_F(Expand, EveryBoundHitIsNotedAndOnlyItsTagIsEmpty) {
+    struct BoundCase {
+        const char* setup;  // expanded first, its reason discarded
+        const char* tmpl;
+        std::string line;
+        std::string expected;
+        std::string reason;
+    };
+    const std::string size = "a value would exceed the size bound of 1000 bytes";
+    const std::vector<BoundCase> cases = {
+        {"", "A{{line}}B", "ok", "AokB", ""},
+        {"", "A{{|big:1001}}B", "", "AB", size},
+        {"", "A{{line}}{{line}}B", std::string(600, 'x'), "A" + std::string(600, 'x') + "B", size},
+        // A self-referring definition ends at the nesting bound by the language's own rule: silently.
+        {"{{|def:x,{{x}}}}", "A{{x}}B", "", "AB", ""},
+        // The line's own tags spend the budget of the template's tag that holds them; the next
+        // tag of the template starts afresh.
+        {"{{|def:z,{{z}}{{z}}}}", "A{{z}}B{{line}};", "ok", "ABok;", "the tag budget of 100000 tags was used up"},
+    };
+    c().MaxTextSize = 1000;
+    for (const BoundCase& k : cases) {
+        SCOPED_TRACE(k.tmpl);
+        Run(k.setup);
+        TakeBoundReason(c());
+        EXPECT_EQ(Run(k.tmpl, k.line), k.expected);
+        EXPECT_EQ(TakeBoundReason(c()), k.reason);
+        EXPECT_EQ(TakeBoundReason(c()), "");  // taking clears it
+    }
+}
+
+TEST_F(Expand, CounterWidthsShareTheSizeBound) {
+    c().MaxTextSize = 1000;
+    EXPECT_EQ(FormatCounter(c(), 7, 1000), std::string(999, '0') + "7");
+    EXPECT_EQ(TakeBoundReason(c()), "");
+    EXPECT_EQ(FormatCounter(c(), 7, 1001), "");
+    EXPECT_EQ(TakeBoundReason(c()), "a width of 1001 would exceed the size bound of 1000 bytes");
+    // Tally marks are a width as well.
+    c().Digits = "|";
+    EXPECT_EQ(FormatCounter(c(), 5, 0), "|||||");
+    EXPECT_EQ(FormatCounter(c(), 1001, 0), "");
+    EXPECT_EQ(TakeBoundReason(c()), "a width of 1001 would exceed the size bound of 1000 bytes");
 }
 
 TEST_F(Expand, DeepNestingNeitherOverflowsNorHangs) {

@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "support/template_cases.h"
 #include "template/context.h"
 #include "template/evaluator.h"
 #include "template/registry.h"
+#include "text/chars.h"
+#include "text/replace.h"
 
 namespace rowsmith::tmpl {
 namespace {
@@ -71,6 +74,44 @@ TEST_F(CuttingModifiers, ReplaceAndDelete) {
         {"{{line|delete:-1,3}}", "abcdef", "bcdef"},
         {"{{line|delete:2,-3}}", "abcdef", "abcdef"},
     });
+}
+
+// A replacement that grows the text past the replace engine's own result bound is still done
+// whole, in pieces, exactly as one pass over the whole text would do it (a long replacement makes
+// the pieces short, so that short stretches of the value show where the cuts fall).
+TEST_F(CuttingModifiers, ReplaceBeyondTheEngineBoundMatchesOnePass) {
+    const std::string filler(1u << 20, '-');
+    struct LongCase {
+        std::string search, replacement, value;
+    };
+    const std::vector<LongCase> cases = {
+        {"a", filler, "xaxAxa" + std::string(200, 'y') + "a"},
+        // The replacement holds the search: one pass; matches sit across every likely cut.
+        {"ab", "ab" + filler, std::string(61, 'x') + "aBab" + std::string(57, 'x') + "abab" + std::string(90, 'a') + "b"},
+        {"abc", "[abc" + filler + "]", std::string(30, 'x') + "abcabcab" + std::string(50, 'c') + "abcx"},
+    };
+    for (LongCase k : cases) {
+        SCOPED_TRACE(k.search);
+        for (int i = 0; i < 70; ++i) k.value += k.search;  // enough to pass 64 MiB
+        std::string expected;
+        for (std::size_t i = 0; i < k.value.size();) {
+            if (text::EqualsIgnoreCase(std::string_view(k.value).substr(i, k.search.size()), k.search)) {
+                expected += k.replacement;
+                i += k.search.size();
+            } else {
+                expected += k.value[i++];
+            }
+        }
+        ASSERT_GT(expected.size(), text::kMaxReplaceResult);
+        tmpl::TemplateRecordT record;
+        record.Context.MaxTextSize = 512u << 20;
+        tmpl::SetVariable(record.Context, "line", k.value);
+        tmpl::SetVariable(record.Context, "s", k.search);
+        tmpl::SetVariable(record.Context, "r", k.replacement);
+        const std::string got = tmpl::ExpandTemplate("{{line|replace:{{s}},{{r}}}}", record.Context, 1);
+        EXPECT_TRUE(got == expected) << got.size() << " bytes, expected " << expected.size();
+        EXPECT_EQ(tmpl::TakeBoundReason(record.Context), "");
+    }
 }
 
 TEST_F(CuttingModifiers, CutPartsAndCharacterIntervals) {

@@ -134,6 +134,23 @@ TEST_F(Numbers, TestsLengthsAndPadding) {
     });
 }
 
+// Padding modifiers and counters share one width limit, the size bound; a wider ask yields the
+// empty text and says so instead of being cut to some width.
+TEST_F(Numbers, OneWidthLimitForPaddingAndCounters) {
+    c().MaxTextSize = 1000;
+    const std::string over = "a width of 1001 would exceed the size bound of 1000 bytes";
+    for (const char* tag : {"{{line|lz:W}}", "{{line|leading:W,0}}", "{{numberuntilnow:W}}"}) {
+        SCOPED_TRACE(tag);
+        std::string at = tag, past = tag;
+        at.replace(at.find('W'), 1, "998");
+        past.replace(past.find('W'), 1, "1001");
+        EXPECT_EQ(Run("<" + at + ">", "0").size(), 1000u);
+        EXPECT_EQ(TakeBoundReason(c()), "");
+        EXPECT_EQ(Run("<" + past + ">", "0"), "<>");
+        EXPECT_EQ(TakeBoundReason(c()), over);
+    }
+}
+
 class TableCounting : public Numbers {
   protected:
     TableCounting() {
