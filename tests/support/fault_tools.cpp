@@ -159,7 +159,7 @@ double SlowBuildFactor() {
 #endif
 }
 
-bool MountSmallFileSystem(const std::string& folder, std::size_t bytes, std::string& why) {
+bool MountSmallFileSystem(const std::string& folder, std::size_t bytes, std::string& why, std::size_t inodes) {
     const uid_t uid = geteuid();
     const gid_t gid = getegid();
     if (uid == 0) {
@@ -185,7 +185,8 @@ bool MountSmallFileSystem(const std::string& folder, std::size_t bytes, std::str
         why = std::string("making mounts private: ") + std::strerror(errno);
         return false;
     }
-    const std::string options = "size=" + std::to_string(bytes) + ",mode=0777";
+    std::string options = "size=" + std::to_string(bytes) + ",mode=0777";
+    if (inodes > 0) options += ",nr_inodes=" + std::to_string(inodes);
     if (mount("rowsmith-test", folder.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, options.c_str()) != 0) {
         why = std::string("mount: ") + std::strerror(errno);
         return false;

@@ -28,7 +28,8 @@ double SlowBuildFactor();
 // For the body of a child process only: mounts an empty file system of `bytes` bytes on the folder,
 // in a mount namespace of the child's own (so nothing outside the child ever sees it). False when the
 // system does not allow it (no namespaces), with the reason in `why`.
-bool MountSmallFileSystem(const std::string& folder, std::size_t bytes, std::string& why);
+// With `inodes`, it holds at most that many files and folders.
+bool MountSmallFileSystem(const std::string& folder, std::size_t bytes, std::string& why, std::size_t inodes = 0);
 // Writes a filler file into the folder until its file system has no room left; true when it got full.
 bool FillFileSystem(const std::string& folder);
 

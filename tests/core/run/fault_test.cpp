@@ -4,7 +4,12 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 #include <csignal>
 #include <functional>
@@ -792,6 +797,232 @@ TEST_F(FaultRun, EveryFileTooBigForTheLimitIsReported) {
         expected["small.txt"] = source.at("small.txt");
         EXPECT_EQ(TreeSnapshot(dst), expected) << m.name;
         EXPECT_EQ(TreeSnapshot(src), source);
+    }
+}
+
+// ---------------------------------------------------------------- aliases, links and races
+
+// No path that leads to a source, however it is spelt, is written over: the sources are known by
+// their identity, and links in the destination may not lead writes out of it.
+TEST_F(FaultRun, AliasesOfSourcesAreNeverWrittenOver) {
+    WriteFile(src + "/a.txt", "TOP\r\n");
+    WriteFile(src + "/sub/a.txt", "SUB\r\n");
+    struct Case {
+        const char* what;
+        std::function<void()> make;  // makes dst
+        bool flat;
+        std::string expected;
+    };
+    const std::string self = " skipped: the destination is the source file itself\n";
+    const std::string other = " skipped: the destination is another source file of this run\n";
+    const std::string outside = " skipped: the destination folder lies behind a link that leads out of the destination\n";
+    const std::vector<Case> cases = {
+        {"a link to the source as the destination", [&] { symlink(src.c_str(), dst.c_str()); }, true,
+         "a.txt" + self + "sub/a.txt" + other},
+        {"the source through /proc", [&] { dst = "/proc/self/root" + src; }, true, "a.txt" + self + "sub/a.txt" + other},
+        {"a link to a source subfolder", [&] { symlink((src + "/sub").c_str(), dst.c_str()); }, true,
+         "a.txt" + other + "sub/a.txt" + self},
+        {"a link inside the destination into the source",
+         [&] {
+             mkdir(dst.c_str(), 0755);
+             symlink("../src/sub", (dst + "/sub").c_str());
+         },
+         false, "a.txt done\nsub/a.txt" + outside},
+        {"a hard link of the source in the destination",
+         [&] {
+             mkdir(dst.c_str(), 0755);
+             link((src + "/a.txt").c_str(), (dst + "/a.txt").c_str());
+         },
+         false, "a.txt" + self + "sub/a.txt done\n"},
+        {"a file link to another source",
+         [&] {
+             mkdir(dst.c_str(), 0755);
+             symlink("../src/sub/a.txt", (dst + "/a.txt").c_str());
+         },
+         false, "a.txt" + other + "sub/a.txt done\n"},
+    };
+    const Snapshot source = TreeSnapshot(src);
+    for (const Case& c : cases) {
+        for (const Mode& m : AllModes()) {
+            testing::RemoveTreeContentsAt(dir.path());
+            WriteFile(src + "/a.txt", "TOP\r\n");
+            WriteFile(src + "/sub/a.txt", "SUB\r\n");
+            dst = dir / "dst";
+            c.make();
+            EXPECT_EQ(Outcomes(Run(m, 1, "*.*", c.flat), src), c.expected) << c.what << ", " << m.name;
+            EXPECT_EQ(TreeSnapshot(src), source) << c.what << ", " << m.name;
+        }
+    }
+}
+
+TEST_F(FaultRun, LinksInTheDestinationNeverLeadWritesOut) {
+    WriteFile(src + "/in/a.txt", "a\r\n");
+    WriteFile(src + "/up/b.txt", "b\r\n");
+    WriteFile(src + "/abs/c.txt", "c\r\n");
+    WriteFile(src + "/proc/d.txt", "d\r\n");
+    WriteFile(dir / "outside/b.txt", "keep b");
+    WriteFile(dir / "outside/c.txt", "keep c");
+    WriteFile(dst + "/real/keep.txt", "k");
+    for (const Mode& m : AllModes()) {
+        testing::RemoveTreeContentsAt(dst);
+        WriteFile(dst + "/real/keep.txt", "k");
+        symlink("real", (dst + "/in").c_str());  // stays inside: allowed
+        symlink("../outside", (dst + "/up").c_str());
+        symlink((dir / "outside").c_str(), (dst + "/abs").c_str());
+        symlink("/proc/self/cwd", (dst + "/proc").c_str());
+        const Snapshot outside = TreeSnapshot(dir / "outside");
+        const std::string out = " skipped: the destination folder lies behind a link that leads out of the destination\n";
+        EXPECT_EQ(Outcomes(Run(m, 1), src), "abs/c.txt" + out + "in/a.txt done\nproc/d.txt" + out + "up/b.txt" + out)
+            << m.name;
+        EXPECT_EQ(ReadFile(dst + "/real/a.txt"), "a\r\n") << m.name;
+        EXPECT_EQ(TreeSnapshot(dir / "outside"), outside) << m.name;
+    }
+}
+
+// The read-only attribute is the file's write bits: the superuser, who could write anyway, keeps
+// such a file too. Rename mode writes beside it.
+TEST_F(FaultRun, ReadOnlyDestinationsAreKeptWhoeverRuns) {
+    WriteFile(src + "/a.txt", "new\r\n");
+    for (bool ordinary : {false, true}) {
+        for (const Mode& m : AllModes()) {
+            testing::RemoveTreeContentsAt(dst);
+            WriteFile(dst + "/a.txt", "old");
+            chmod((dst + "/a.txt").c_str(), 0444);
+            if (ordinary) testing::OpenForOrdinaryUser(dir.path());
+            const testing::CapturedChild child = testing::RunCapturedInChild(
+                [&](std::string& out) {
+                    out = Outcomes(Run(m, 0), src);
+                    return 0;
+                },
+                ordinary);
+            if (ordinary && child.code == testing::kCannotDropRoot) continue;
+            EXPECT_EQ(child.output, "a.txt skipped: the existing destination is read-only\n") << m.name;
+            EXPECT_EQ(ReadFile(dst + "/a.txt"), "old") << m.name;
+        }
+    }
+}
+
+// A run that is cancelled or fails never deletes a name it did not make: a new file has no name
+// until it is complete, so another program that takes the name meanwhile keeps its file.
+TEST_F(FaultRun, ANameTakenMeanwhileIsNeverDeleted) {
+    std::string lines;
+    for (int i = 0; i < 5000; ++i) lines += "line " + std::to_string(i) + "\r\n";
+    WriteFile(src + "/x.txt", lines);
+    for (const Mode& m : AllModes()) {
+        if (CopiesFiles(m.settings)) continue;  // a copy is not asked between lines
+        testing::RemoveTreeContentsAt(dst);
+        mkdir(dst.c_str(), 0755);
+        bool writing = false;
+        on_row = nullptr;
+        should_cancel = [&] {
+            // The first question while lines are written: another run writes the same name now.
+            if (!writing) {
+                writing = true;
+                return false;
+            }
+            WriteFile(dst + "/x.txt", "the other run's");
+            return true;
+        };
+        const RunResult r = Run(m, 0);
+        should_cancel = nullptr;
+        EXPECT_TRUE(r.summary.Cancelled) << m.name;
+        EXPECT_EQ(ReadFile(dst + "/x.txt"), "the other run's") << m.name;
+        EXPECT_EQ(TreeSnapshot(dst).size(), 1u) << m.name;
+    }
+}
+
+// Killed at any moment, a run leaves complete files under their names and nothing else: no
+// temporary file, no file cut short.
+TEST_F(FaultRun, AKilledRunLeavesOnlyCompleteFiles) {
+    const std::string block(64 << 10, 'k');
+    for (int i = 0; i < 120; ++i) WriteFile(src + "/f" + std::to_string(i) + ".txt", block + std::to_string(i) + "\r\n");
+    const Snapshot source = TreeSnapshot(src);
+    for (const Mode& m : AllModes()) {
+        for (int delay_ms : {5, 20, 60}) {
+            testing::RemoveTreeContentsAt(dst);
+            const pid_t pid = fork();
+            ASSERT_GE(pid, 0);
+            if (pid == 0) {
+                Run(m, 0);
+                _exit(0);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(delay_ms));
+            kill(pid, SIGKILL);
+            int status = 0;
+            waitpid(pid, &status, 0);
+            for (const auto& [name, facts] : TreeSnapshot(dst)) {
+                ASSERT_TRUE(source.count(name)) << name << " " << m.name << " after " << delay_ms << " ms";
+                if (CopiesFiles(m.settings)) EXPECT_EQ(facts, source.at(name)) << name << " " << m.name;
+                else EXPECT_EQ(ReadFile(dst + "/" + name), ReadFile(src + "/" + name)) << name << " " << m.name;
+            }
+        }
+    }
+}
+
+// A source put aside for a pipe between the look and the open never blocks a run: it is opened
+// without waiting and refused as what it is, on the open descriptor.
+TEST_F(FaultRun, ASourceSwappedForAPipeNeverBlocks) {
+    for (int i = 0; i < 20; ++i) WriteFile(src + "/s" + std::to_string(i) + ".txt", "text\r\n");
+    const std::string fifo = dir / "fifo";
+    const std::string plain = dir / "plain";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    for (const Mode& m : AllModes()) {
+        const int code = testing::RunInChild([&] {
+            alarm(20);  // a blocked run ends the child with SIGALRM, which fails the test
+            std::atomic<bool> done{false};
+            std::thread swapper([&] {
+                // Each source in turn becomes a pipe and a file again, as fast as it goes.
+                for (int k = 0; !done; ++k) {
+                    const std::string victim = src + "/s" + std::to_string(k % 20) + ".txt";
+                    link(fifo.c_str(), (victim + ".p").c_str());
+                    rename(victim.c_str(), plain.c_str());
+                    rename((victim + ".p").c_str(), victim.c_str());
+                    rename(plain.c_str(), victim.c_str());
+                }
+            });
+            for (int round = 0; round < 30; ++round) {
+                const RunResult r = Run(m, 0);
+                for (const RowReport& rep : r.rows) {
+                    if (rep.Outcome == RowOutcome::Copied || rep.Outcome == RowOutcome::Rewritten) continue;
+                    if (rep.Reason != "the source is not a regular file" &&
+                        rep.Reason != "the source file no longer exists") {
+                        done = true;
+                        swapper.join();
+                        return 1;
+                    }
+                }
+            }
+            done = true;
+            swapper.join();
+            return 0;
+        });
+        EXPECT_EQ(code, 0) << m.name;
+    }
+}
+
+// Running out of inodes is a full destination: the run stops there (and keeps what was there).
+TEST_F(FaultRun, NoInodeLeftStopsTheRunAsAFullDisk) {
+    for (int i = 0; i < 40; ++i) WriteFile(src + "/f" + std::to_string(i) + ".txt", "x\r\n");
+    ASSERT_EQ(mkdir(dst.c_str(), 0755), 0);
+    for (const Mode& m : AllModes()) {
+        const testing::CapturedChild child = testing::RunCapturedInChild([&](std::string& out) {
+            std::string why;
+            if (!testing::MountSmallFileSystem(dst, 4 << 20, why, 12)) {
+                out = why;
+                return 99;
+            }
+            const RunResult r = Run(m, 0);
+            if (!r.summary.IoStopped) return 1;
+            const RowReport& last = r.rows.back();
+            out = last.Reason;
+            if (last.Outcome != RowOutcome::Skipped || last.Reason.find("No space left on device") == std::string::npos)
+                return 2;
+            // Every row before the stop was written; nothing after it was tried.
+            if (static_cast<int>(r.rows.size()) != r.summary.Copied + r.summary.Rewritten + 1) return 3;
+            return static_cast<int>(TreeSnapshot(dst).size()) == r.summary.Copied + r.summary.Rewritten ? 0 : 4;
+        });
+        if (child.code == 99) GTEST_SKIP() << "no small file system can be made here: " << child.output;
+        EXPECT_EQ(child.code, 0) << m.name << ": " << child.output;
     }
 }
 
