@@ -551,8 +551,7 @@ bool File::OpenSource(std::string_view path, PathFacts& facts) {
     const std::size_t slash = p.find_last_of('/');
     facts.attributes = AttributesFor(slash == std::string::npos ? p : p.substr(slash + 1), false,
                                      (facts.attributes & kAttrReadOnly) == 0);
-    const int fl = fcntl(fd_, F_GETFL);
-    if (fl >= 0) fcntl(fd_, F_SETFL, fl & ~O_NONBLOCK);
+    // O_NONBLOCK stays: reads of a regular file never wait for anything else, with or without it.
     return true;
 }
 

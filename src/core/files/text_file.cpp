@@ -223,6 +223,38 @@ std::string Refusal(const fs::Folder& folder, const std::string& name, const fs:
 
 // Looks at the destination before anything is written: its folders, then overwrite, rename or
 // refusal when it exists. `name` may change (rename mode). `entry_out` gets the existing entry's facts.
+// Whether the entry, or what it leads to, is the row's own source.
+bool IsOwnSource(const fs::Folder& folder, const std::string& name, const fs::PathFacts& entry,
+                 const WriteRules& rules) {
+    if (!rules.HasOwn) return false;
+    if (entry.device == rules.OwnDevice && entry.inode == rules.OwnInode) return true;
+    fs::PathFacts target;
+    return entry.is_symlink && fs::GetFactsAt(folder, name, true, target) && target.device == rules.OwnDevice &&
+           target.inode == rules.OwnInode;
+}
+
+// The rules for a destination that exists: own source, rename, overwrite or refusal. `name` may
+// change (rename mode); 0 for a name that is free.
+uint16_t LookAtDestination(const fs::Folder& folder, std::string& name, uint8_t flags, const WriteRules& rules,
+                           std::string& reason, fs::PathFacts& entry) {
+    if (!fs::GetFactsAt(folder, name, false, entry)) return 0;  // a new file
+    // Whatever the mode, no row writes onto its own source (rename mode would only copy it beside).
+    if (IsOwnSource(folder, name, entry, rules)) {
+        reason = "the destination is the source file itself";
+        return kStatusError | kStatusStop;
+    }
+    if (flags & kRename) {
+        name = UniqueNameAt(folder, name);
+        return kStatusNewName;
+    }
+    if (flags & kOverwrite) {
+        reason = Refusal(folder, name, entry, rules);
+        if (!reason.empty()) return kStatusError | kStatusStop;
+        return kStatusDeleted;
+    }
+    return kStatusExists | kStatusStop;
+}
+
 uint16_t PreparePlace(const std::string& path, uint8_t flags, const WriteRules& rules,
                       std::shared_ptr<const fs::Folder>& folder, std::string& name, std::string& reason,
                       fs::PathFacts& entry_out, int& error) {
@@ -231,26 +263,21 @@ uint16_t PreparePlace(const std::string& path, uint8_t flags, const WriteRules& 
     DestinationRoot& root = rules.Root ? *rules.Root : none;
     uint16_t status = root.Place(path, flags, folder, name, error);
     if (status & kStatusStop) return status;
-    fs::PathFacts& entry = entry_out;
-    if (!fs::GetFactsAt(*folder, name, false, entry)) return status;  // a new file
-    // Whatever the mode, no row writes onto its own source (rename mode would only copy it beside).
-    fs::PathFacts target = entry;
-    const bool have_target = !entry.is_symlink || fs::GetFactsAt(*folder, name, true, target);
-    if (rules.HasOwn && ((entry.device == rules.OwnDevice && entry.inode == rules.OwnInode) ||
-                         (have_target && target.device == rules.OwnDevice && target.inode == rules.OwnInode))) {
-        reason = "the destination is the source file itself";
-        return status | kStatusError | kStatusStop;
-    }
-    if (flags & kRename) {
-        name = UniqueNameAt(*folder, name);
-        return status | kStatusNewName;
-    }
-    if (flags & kOverwrite) {
-        reason = Refusal(*folder, name, entry, rules);
-        if (!reason.empty()) return status | kStatusError | kStatusStop;
-        return status | kStatusDeleted;
-    }
-    return status | kStatusExists | kStatusStop;
+    // Deciding at the commit saves a look per row; the commit applies the same rules to a taken name.
+    if (rules.DecideAtCommit && !(flags & kSkipIdentical)) return status;
+    return status | LookAtDestination(*folder, name, flags, rules, reason, entry_out);
+}
+
+// The output could not be made: when the destination was not looked at, its own state may say
+// better why (a read-only file, a folder in its place) than the failed creation does.
+void ExplainFailedCreation(const fs::Folder& folder, const std::string& name, uint8_t flags, const WriteRules& rules,
+                           std::string& reason) {
+    if (!rules.DecideAtCommit || !reason.empty()) return;
+    std::string looked = name;
+    fs::PathFacts entry;
+    const uint16_t st = LookAtDestination(folder, looked, flags, rules, reason, entry);
+    if (!(st & kStatusStop)) reason.clear();
+    else if (reason.empty() && (st & kStatusExists)) reason = "the destination exists (neither overwrite nor rename)";
 }
 
 // A fresh temporary name beside the destination (hidden, unique to this process and call).
@@ -311,9 +338,15 @@ bool Commit(fs::File& file, const fs::Folder& folder, std::string& name, std::st
                 errno = err;
                 return false;
             }
-            // Taken meanwhile: another program, another run, or an earlier row of this one.
+            // Taken meanwhile (another program, another run, an earlier row of this one), or never
+            // looked at: the rules of the look before writing apply now.
             fs::PathFacts entry;
             if (!fs::GetFactsAt(folder, name, false, entry)) continue;  // gone again
+            if (IsOwnSource(folder, name, entry, rules)) {
+                reason = "the destination is the source file itself";
+                errno = EPERM;
+                return false;
+            }
             if (flags & kRename) {
                 name = UniqueNameAt(folder, name);
                 continue;
@@ -448,6 +481,8 @@ bool BeginCopy(std::string_view source, std::string_view destination, uint8_t fl
     copy.Replaces = (status & kStatusDeleted) != 0;
     if (!CreateOutput(copy.Out, *copy.Folder, src_facts.mode, copy.Temp)) {
         const int err = copy.Out.Error();
+        ExplainFailedCreation(*copy.Folder, copy.Name, flags, copy.Rules, copy.Reason);
+        fs::SetLastError(err);
         copy.In.Close();
         status |= kStatusError;
         errno = err;
@@ -763,6 +798,8 @@ bool TWriteTextFile::OpenForWriting(std::string_view path, uint8_t flags, const 
     replaced_mode_ = 0;
     if (!CreateOutput(file_, *folder_, 0666, temp_)) {
         LastIOStatus = IoStatus(file_.Error());
+        ExplainFailedCreation(*folder_, name_, flags, rules_, Reason);
+        fs::SetLastError(file_.Error());
         fs::SetLastError(file_.Error());
         folder_.reset();
         return false;

@@ -92,6 +92,9 @@ struct WriteRules {
     const SourceSet* Sources = nullptr;
     bool HasOwn = false;
     uint64_t OwnDevice = 0, OwnInode = 0;
+    // The destination is not looked at before the output is written: its name is taken at the commit
+    // when free, and what holds it then is judged by the same rules (a look saved for every new file).
+    bool DecideAtCommit = false;
 };
 
 // Copies one file; keeps its bytes, its modification time and its permission bits (those of the file it

@@ -424,6 +424,7 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
         rules.HasOwn = true;
         rules.OwnDevice = src_facts.device;
         rules.OwnInode = src_facts.inode;
+        rules.DecideAtCommit = true;
         const files::KnownFacts known{&src_facts, &source};
 
         if (copy_mode && pipelined) {
