@@ -26,7 +26,8 @@ constexpr const char* kFooter =
     "  rowsmith-cli interval '1-3;7;9-8' --count 10\n"
     "  printf 'a b\\r\\n' | rowsmith-cli expand --template '{{line|caseupper}}{{crlf}}'\n"
     "\nExit status: 0 all done, 1 usage error, 2 some files were not processed (skipped, in a folder that\n"
-    "cannot be listed, or cancelled by a signal or a closed pipe), 4 an I/O error stopped the command.\n";
+    "cannot be listed, or cancelled by a signal or a closed pipe; for expand: a bound of the engine changed\n"
+    "a line), 4 an I/O error stopped the command.\n";
 
 constexpr const char* kIntervalHelp =
     "Line interval: pieces separated by \";\", each a number or a span: 3 (line 3), 3-5, 5-3 (downward),\n"

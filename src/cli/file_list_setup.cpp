@@ -181,7 +181,11 @@ bool BuildFileList(const ListRequest& req, Io& io, tables::ArrayOfFiles& list, t
         if (unlisted_folders) ++*unlisted_folders;
         const std::string_view shown =
             folder.size() > 1 && folder.back() == '/' ? std::string_view(folder).substr(0, folder.size() - 1) : folder;
-        io.err << "rowsmith-cli: cannot list the folder '" << shown << "': " << std::strerror(error) << "\n";
+        if (error == files::kBeyondDeepestLevel)
+            io.err << "rowsmith-cli: cannot list the folder '" << shown << "': it lies deeper than "
+                   << files::kDeepestLevel << " levels below the source, where the scan stops\n";
+        else
+            io.err << "rowsmith-cli: cannot list the folder '" << shown << "': " << std::strerror(error) << "\n";
     };
     files::Populate(list, source, views);
     list.UnlistedFolderCallback = nullptr;

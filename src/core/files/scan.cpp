@@ -103,6 +103,11 @@ bool TFindAnyFileWithSubDirs::NextItem() {
             if (CurrentDepth < deepest && ItemWalker.Listed()) {
                 for (const auto& it : ItemWalker.Listing())
                     if (it.is_folder) level.Subfolders.push_back(it.name);
+            } else if (CurrentDepth < MaximumDepth && ItemWalker.Listed() && ItemWalker.OnUnlisted) {
+                // The levels asked for go deeper than the walk ever does: what lies below is missed,
+                // and the caller is told which folders (a silent gap would pass for a complete list).
+                for (const auto& it : ItemWalker.Listing())
+                    if (it.is_folder) ItemWalker.OnUnlisted(level.Folder + it.name + "/", kBeyondDeepestLevel);
             }
             const double part = level.Share / static_cast<double>(level.Subfolders.size() + 1);
             level.SubfolderCounter = static_cast<int32_t>(level.Subfolders.size()) + 1;

@@ -17,6 +17,8 @@ namespace rowsmith::files {
 
 // The deepest level the walk enters below its start folder, whatever the levels setting says.
 constexpr int kDeepestLevel = 80;
+// The error an unlisted folder is reported with when it lies below that deepest level.
+constexpr int kBeyondDeepestLevel = -1;
 constexpr int kMaxSubfolderLevels = 255;
 
 struct FoundItem {

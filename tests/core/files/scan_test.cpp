@@ -196,17 +196,45 @@ TEST_F(ScanTree, DeepTreesStopAtTheDeepestLevel) {
     InitFileList(t);
     t.SubfolderLevels = 255;
     t.ScanFilter = MakeMaskFilter("f*.txt");
+    std::vector<std::pair<std::string, int>> missed;
+    t.UnlistedFolderCallback = [&](const std::string& folder, int error) { missed.emplace_back(folder, error); };
     Populate(t, dir / "d");
-    // The start folder is level 0 and holds f1.txt; level 80 is the deepest one entered.
+    // The start folder is level 0 and holds f1.txt; level 80 is the deepest one entered, and the
+    // folder below it, which the levels asked for, is named as missed.
     ASSERT_EQ(t.RowCount, 81);
     EXPECT_EQ(t.GetCell(0, tables::kCodeFilename), "f81.txt");
+    std::string deepest = dir / "d/";
+    for (int i = 1; i <= 81; ++i) deepest += "d/";
+    ASSERT_EQ(missed.size(), 1u);
+    EXPECT_EQ(missed[0].first, deepest);
+    EXPECT_EQ(missed[0].second, kBeyondDeepestLevel);
 
+    // Levels the user chose that leave folders below are a choice, not a gap: nothing is named.
     tables::ArrayOfFiles limited;
     InitFileList(limited);
     limited.SubfolderLevels = 3;
     limited.ScanFilter = MakeMaskFilter("f*.txt");
+    missed.clear();
+    limited.UnlistedFolderCallback = [&](const std::string& folder, int error) { missed.emplace_back(folder, error); };
     Populate(limited, dir / "d");
     EXPECT_EQ(limited.RowCount, 4);
+    EXPECT_TRUE(missed.empty());
+}
+
+// An existing path is the path it names: a folder whose name holds the "\\\\\\" marker or starts
+// with "text:" is listed itself, not the folder the marker would lead to.
+TEST_F(ScanTree, AnExistingPathIsThePathItNames) {
+    WriteFile(dir / "p/q.txt", "other folder");
+    WriteFile(dir / "p\\\\\\q/z.txt", "marker-named folder");
+    WriteFile(dir / "text:list/y.txt", "prefix-named folder");
+    for (const auto& [entry, expected] : std::vector<std::pair<std::string, std::string>>{
+             {dir / "p\\\\\\q", "z.txt"}, {dir / "text:list", "y.txt"}}) {
+        tables::ArrayOfFiles t;
+        InitFileList(t);
+        Populate(t, entry);
+        ASSERT_EQ(t.RowCount, 1) << entry;
+        EXPECT_EQ(t.GetCell(1, tables::kCodeFilename), expected) << entry;
+    }
 }
 
 TEST_F(ScanTree, WalkerPercentageGrowsToHundred) {
