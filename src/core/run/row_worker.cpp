@@ -1,0 +1,386 @@
+#include "run/row_worker.h"
+
+#include <ctime>
+
+#include "files/paths.h"
+
+namespace rowsmith::run {
+
+namespace {
+
+constexpr int32_t kCopyBaseColour = 0xFF0000;
+constexpr int32_t kWriteBaseColour = 0x0000FF;
+
+}  // namespace
+
+int64_t CoarseClock::NowMs() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC_COARSE, &ts);
+    return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
+// ---------------------------------------------------------------- reporting
+
+void RowReporter::ReportNow(RowReport r) {
+    switch (r.Outcome) {
+        case RowOutcome::Copied: ++summary_.Copied; break;
+        case RowOutcome::Rewritten: ++summary_.Rewritten; break;
+        case RowOutcome::Skipped: ++summary_.Skipped; break;
+        case RowOutcome::FolderCreated: ++summary_.Folders; break;
+        case RowOutcome::Cancelled: break;
+    }
+    if (hooks_.OnRow) hooks_.OnRow(r);
+}
+
+void RowReporter::Report(RowReport r) {
+    if (pipeline_) Settle(true);
+    ReportNow(std::move(r));
+}
+
+void RowReporter::Settle(bool wait) {
+    if (!pipeline_) return;
+    while (std::unique_ptr<CopyWorker::Job> job = pipeline_->Next(wait)) {
+        if (job->Abandoned) continue;
+        job->Report.Destination = job->Copy.Destination;  // rename mode picks the name at the commit
+        DescribeCopy(job->Report, job->Status, job->Error, job->Copy.Reason);
+        ReportNow(std::move(job->Report));
+    }
+}
+
+void RowReporter::DescribeCopy(RowReport& rep, uint16_t status, int err, const std::string& reason) {
+    if (status & files::kStatusCopied) {
+        rep.Outcome = RowOutcome::Copied;
+        return;
+    }
+    rep.Reason = DestinationReason(status, err, reason, flags_, "copy failed: ");
+    if (StopsTheRun(err)) summary_.IoStopped = true;
+}
+
+// ---------------------------------------------------------------- one row
+
+RowWorker::RowWorker(const Parts& parts) : p_(parts) {
+    copy_gauge_.views = p_.Hooks.Views;
+    copy_gauge_.clock = &clock_;
+    text::ApplyGaugeSettings(copy_gauge_, text::GaugeUse::Copying);
+    copy_gauge_.SetBaseColour(kCopyBaseColour);
+    write_gauge_.views = p_.Hooks.Views;
+    write_gauge_.clock = &clock_;
+    text::ApplyGaugeSettings(write_gauge_, text::GaugeUse::Writing);
+    reader_.UnixLineEnds = p_.Settings.UnixLineEnds;
+    reader_.Progress.views = p_.Hooks.Views;
+    reader_.Progress.clock = &clock_;
+    direct_ = dynamic_cast<ContextLineExpander*>(p_.Expander);
+    if (!direct_)
+        if (auto* standalone = dynamic_cast<StandaloneLineExpander*>(p_.Expander)) direct_ = &standalone->Inner();
+    if (p_.Plan.UseTemplate && p_.Expander) p_.Expander->TakeBoundReason();  // what an earlier use left is no row's
+}
+
+void RowWorker::Finish() {
+    write_gauge_.Finish();
+    copy_gauge_.Finish();
+}
+
+bool RowWorker::Handle(const tables::ArrayOfFiles& list, int32_t row) {
+    RowReport rep;
+    rep.Row = row;
+    rep.Source = list.GetCell(row, tables::kCodeFullPath);
+    rep.Destination = list.GetCell(row, tables::kCodeFinalDestination);
+    if (rep.Source.empty() || rep.Destination.empty()) {
+        rep.Reason = "the row has no source or destination path";
+        p_.Reporter.Report(rep);
+        return true;
+    }
+    if (IsFolderRow(list, row)) return FolderRow(rep);
+    if (files::SamePath(rep.Source, rep.Destination)) {
+        rep.Reason = "the destination is the source file itself";
+        p_.Reporter.Report(rep);
+        return true;
+    }
+    // The source is opened once, without waiting (a pipe put in its place is refused), and what was
+    // opened is what is read: its facts and identity come from the descriptor.
+    files::fs::File source;
+    files::fs::PathFacts facts;
+    if (!source.OpenSource(rep.Source, facts)) {
+        rep.Reason = SourceReason(source);
+        p_.Reporter.Report(rep);
+        return true;
+    }
+    files::WriteRules rules;
+    rules.Root = &p_.Root;
+    rules.Sources = &p_.Sources;
+    rules.HasOwn = true;
+    rules.OwnDevice = facts.device;
+    rules.OwnInode = facts.inode;
+    rules.DecideAtCommit = true;
+    const files::KnownFacts known{&facts, &source};
+    if (p_.Plan.CopyMode)
+        return p_.Plan.Pipelined ? CopyRowPipelined(rep, known, rules) : CopyRow(rep, known, rules, RowSize(list, row));
+    return RewriteRow(rep, source, facts, rules);
+}
+
+bool RowWorker::FolderRow(RowReport& rep) {
+    // Folder rows make their destination folder; they are neither copied nor written as files.
+    std::shared_ptr<const files::fs::Folder> made;
+    std::string unused;
+    int err = 0;
+    const uint16_t st = p_.Root.Place(files::Join(rep.Destination, "."), p_.Plan.Flags, made, unused, err);
+    if (!(st & files::kStatusStop)) {
+        rep.Outcome = RowOutcome::FolderCreated;
+    } else {
+        rep.Reason = DestinationReason(st, err, std::string(), p_.Plan.Flags, "");
+        if (StopsTheRun(err)) p_.Reporter.Summary().IoStopped = true;
+    }
+    p_.Reporter.Report(rep);
+    return !p_.Reporter.Summary().IoStopped;
+}
+
+// ---------------------------------------------------------------- copies
+
+bool RowWorker::CopyRow(RowReport& rep, const files::KnownFacts& known, const files::WriteRules& rules,
+                        int64_t size) {
+    files::PendingCopy copy;
+    uint16_t status = 0;
+    errno = 0;
+    if (files::BeginCopy(rep.Source, rep.Destination, p_.Plan.Flags, known, copy, status, &rules))
+        status = files::FinishCopy(copy);
+    const int err = files::fs::LastError();
+    if (!copy.Destination.empty()) rep.Destination = copy.Destination;
+    p_.Reporter.DescribeCopy(rep, status, err, copy.Reason);
+    copied_size_ += size;
+    if (p_.Hooks.Views) copy_gauge_.UpdateFraction("Copying Files...", rep.Source, copied_size_, p_.Plan.TotalSize);
+    p_.Reporter.Report(rep);
+    return !p_.Reporter.Summary().IoStopped;
+}
+
+bool RowWorker::CopyRowPipelined(RowReport& rep, const files::KnownFacts& known, const files::WriteRules& rules) {
+    auto job = std::make_unique<CopyWorker::Job>();
+    uint16_t status = 0;
+    errno = 0;
+    if (files::BeginCopy(rep.Source, rep.Destination, p_.Plan.Flags, known, job->Copy, status, &rules)) {
+        rep.Destination = job->Copy.Destination;
+        job->Report = std::move(rep);
+        p_.Pipeline.Hand(std::move(job));
+        p_.Reporter.Settle(false);
+        return !p_.Reporter.Summary().IoStopped;
+    }
+    // Ended before its bytes: reported after the copies begun before it, when none of them stopped the run.
+    const int err = files::fs::LastError();
+    if (!job->Copy.Destination.empty()) rep.Destination = job->Copy.Destination;
+    p_.Reporter.Settle(true);
+    if (p_.Reporter.Summary().IoStopped) return false;
+    p_.Reporter.DescribeCopy(rep, status, err, job->Copy.Reason);
+    p_.Reporter.ReportNow(rep);
+    return !p_.Reporter.Summary().IoStopped;
+}
+
+// ---------------------------------------------------------------- rewrites
+
+bool RowWorker::LoadSource(const std::string& path, files::fs::File& source, const files::fs::PathFacts& facts) {
+    reader_.AdoptNext(source);
+    switch (p_.Plan.Lines) {
+        case LineWay::Streamed:
+            // The streaming pass feeds the writing gauge only.
+            reader_.Progress.views = nullptr;
+            return reader_.Open(path, facts);
+        case LineWay::Compact: {
+            reader_.Progress.views = p_.Hooks.Views;
+            kept_text_.clear();
+            kept_starts_.clear();
+            if (!reader_.Open(path, facts)) return false;
+            if (reader_.FileSize > 0) kept_text_.reserve(static_cast<std::size_t>(reader_.FileSize));
+            std::string_view line;
+            while (reader_.ReadLineView(line)) {
+                kept_starts_.push_back(kept_text_.size());
+                kept_text_.append(line);
+            }
+            return reader_.Close();
+        }
+        case LineWay::Buffered:
+            p_.LineBuffer.Clear();
+            return files::LoadTextFile(p_.LineBuffer, reader_, path, facts, tables::kCodeData);
+    }
+    return false;
+}
+
+bool RowWorker::RewriteRow(RowReport& rep, files::fs::File& source, const files::fs::PathFacts& facts,
+                           const files::WriteRules& rules) {
+    const bool streaming = p_.Plan.Lines == LineWay::Streamed;
+    if (!LoadSource(rep.Source, source, facts)) {
+        // An unreadable source leaves its destination as it was.
+        rep.Reason = "the source cannot be read: " + ErrorText(files::fs::LastError());
+        p_.Reporter.Report(rep);
+        return true;
+    }
+    if (p_.Plan.UseTemplate && !p_.Expander) {
+        if (streaming) reader_.Close();
+        rep.Reason = "template processing is not available";
+        p_.Reporter.Report(rep);
+        return true;
+    }
+    if (p_.Settings.IntervalActive) p_.LineBuffer.SetIntervalText(p_.Settings.IntervalText);
+    if (!writer_.OpenForWriting(rep.Destination, p_.Plan.Flags, &rules)) {
+        if (streaming) reader_.Close();
+        const int err = writer_.LastIOStatus;
+        rep.Reason = DestinationReason(writer_.PrepareStatus, err, writer_.Reason, p_.Plan.Flags,
+                                       "the destination cannot be created: ");
+        // No room for a new file (no space, no inode left) stops the run as a full disk does.
+        if (StopsTheRun(err)) p_.Reporter.Summary().IoStopped = true;
+        p_.Reporter.Report(rep);
+        return !p_.Reporter.Summary().IoStopped;
+    }
+    rep.Destination = writer_.FileName;
+    Written w;
+    if (p_.Hooks.Views) feed_.Start("Writing:" + writer_.FileName);
+    switch (p_.Plan.Lines) {
+        case LineWay::Streamed: WriteStreamed(w); break;
+        case LineWay::Compact: WriteCompact(w); break;
+        case LineWay::Buffered: WriteBuffered(w); break;
+    }
+    return FinishRewrite(rep, w);
+}
+
+void RowWorker::MakeOutput(std::string_view line) {
+    if (!p_.Plan.UseTemplate) {
+        output_.assign(line);
+        output_ += p_.Plan.LineEnd;
+    } else if (direct_) {
+        output_.clear();
+        direct_->ExpandLineAppend(p_.Settings.TemplateText, line, output_);
+    } else {
+        output_ = p_.Expander->ExpandLine(p_.Settings.TemplateText, line);
+    }
+}
+
+bool RowWorker::Put(std::string_view line, int64_t at, Written& w) {
+    MakeOutput(line);
+    // A bound that changed this line's output skips the row: a result is never cut silently.
+    if (p_.Plan.UseTemplate) {
+        if (std::string why = p_.Expander->TakeBoundReason(); !why.empty()) [[unlikely]] {
+            w.BoundReason = "line " + std::to_string(at) + ": " + std::move(why);
+            return false;
+        }
+    }
+    if (!writer_.WriteText(output_)) {
+        w.WriteFailed = true;
+        return false;
+    }
+    ++w.Lines;
+    last_written_.swap(output_);
+    if ((w.Lines & 1023) == 0 && Cancelled()) {
+        w.Stop = true;
+        return false;
+    }
+    return true;
+}
+
+void RowWorker::WriteStreamed(Written& w) {
+    // The line count is known only at the file's end, so the writing gauge shows the share of the
+    // source's bytes consumed and takes its count rate from the count estimated after its first lines.
+    const bool views = p_.Hooks.Views != nullptr;
+    bool gauge_set = false;
+    auto feed_streamed = [&] {
+        if (!gauge_set) {
+            text::ApplyGaugeSettings(write_gauge_, text::GaugeUse::Writing, reader_.EstimateLineCount());
+            write_gauge_.SetBaseColour(kWriteBaseColour);
+            gauge_set = true;
+        }
+        feed_.Feed(reader_.BytesConsumed, reader_.FileSize);
+    };
+    const std::vector<StreamPiece>& pieces = p_.Plan.Pieces;
+    std::string_view line;
+    std::size_t piece = 0;
+    int64_t number = 0;
+    while (piece < pieces.size() && reader_.ReadLineView(line)) {
+        ++number;
+        if (number < pieces[piece].Start) continue;
+        if (!Put(line, number, w)) break;
+        if (views && feed_.Counted()) feed_streamed();
+        if (!pieces[piece].OpenEnd && number >= pieces[piece].End) ++piece;
+    }
+    if (views && feed_.Pending()) feed_streamed();
+    // The rest is read too: a source that cannot be read to its end is skipped, as when loaded.
+    if (!w.Ended()) reader_.DrainToEnd();
+    w.ReadFailed = !reader_.Close() && !w.Ended();
+}
+
+void RowWorker::WriteCompact(Written& w) {
+    const std::size_t held = kept_starts_.size();
+    const int32_t count = static_cast<int32_t>(std::min<std::size_t>(held, 2147483647));
+    text::ApplyGaugeSettings(write_gauge_, text::GaugeUse::Writing, count);
+    write_gauge_.SetBaseColour(kWriteBaseColour);
+    text::LoopT loop;
+    text::InitLoop(loop, p_.Settings.IntervalActive ? p_.Settings.IntervalText : std::string(), 1, count);
+    int32_t done = 0;  // the line written last
+    while (text::NextInLoop(loop)) {
+        if (loop.Current < 1 || loop.Current > count) continue;
+        done = loop.Current;
+        const std::size_t k = static_cast<std::size_t>(loop.Current - 1);
+        const uint64_t at = kept_starts_[k];
+        const uint64_t end = k + 1 < held ? kept_starts_[k + 1] : kept_text_.size();
+        if (!Put(std::string_view(kept_text_).substr(at, end - at), loop.Current, w)) break;
+        if (p_.Hooks.Views && feed_.Counted()) feed_.Feed(done, count);
+    }
+    if (p_.Hooks.Views) feed_.Feed(done, count);
+    // A large file gives its memory back; small ones keep it for the next file.
+    if (kept_text_.capacity() > (64u << 20)) {
+        std::string().swap(kept_text_);
+        std::vector<uint64_t>().swap(kept_starts_);
+    }
+}
+
+void RowWorker::WriteBuffered(Written& w) {
+    tables::ArrayOfFiles& buffer = p_.LineBuffer;
+    const int32_t count = buffer.RowCount;
+    text::ApplyGaugeSettings(write_gauge_, text::GaugeUse::Writing, count);
+    write_gauge_.SetBaseColour(kWriteBaseColour);
+    buffer.StartLineLoop();
+    int32_t done = 0;
+    while (text::NextInLoop(buffer.LineIterator)) {
+        const int32_t k = buffer.LineIterator.Current;
+        if (!Put(buffer.LineView(k), k, w)) break;
+        done = k;
+        if (p_.Hooks.Views && feed_.Counted()) feed_.Feed(k, count);
+    }
+    if (p_.Hooks.Views) feed_.Feed(done, count);
+}
+
+bool RowWorker::FinishRewrite(RowReport& rep, Written& w) {
+    RunSummary& summary = p_.Reporter.Summary();
+    if (!w.BoundReason.empty()) {
+        writer_.Discard();
+        rep.Reason = w.BoundReason + "; the destination keeps what it had";
+        p_.Reporter.Report(rep);
+        return true;
+    }
+    if (w.ReadFailed) {
+        writer_.Discard();
+        rep.Reason = "the source cannot be read: " + ErrorText(reader_.LastIOStatus);
+        p_.Reporter.Report(rep);
+        return true;
+    }
+    if (w.Stop) {
+        writer_.Discard();
+        rep.Outcome = RowOutcome::Cancelled;
+        rep.Reason = "cancelled while writing; the destination keeps what it had";
+        p_.Reporter.Report(rep);
+        summary.Cancelled = true;
+        return false;
+    }
+    const bool closed = !w.WriteFailed && writer_.Close();
+    if (w.WriteFailed) writer_.Discard();
+    if (closed) {
+        rep.Outcome = RowOutcome::Rewritten;
+        rep.Destination = writer_.FileName;
+        rep.Lines = w.Lines;
+    } else if (!writer_.Reason.empty()) {
+        rep.Reason = writer_.Reason;
+    } else {
+        const int err = writer_.LastIOStatus;
+        rep.Reason = "writing the destination failed: " + ErrorText(err) + "; the destination keeps what it had";
+        if (StopsTheRun(err)) summary.IoStopped = true;
+    }
+    p_.Reporter.Report(rep);
+    return !summary.IoStopped;
+}
+
+}  // namespace rowsmith::run

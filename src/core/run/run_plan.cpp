@@ -1,0 +1,89 @@
+#include "run/run_plan.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace rowsmith::run {
+
+namespace {
+
+// Whether every line read becomes a row of the line buffer, numbered as in the file.
+bool KeepsEveryLine(const tables::ArrayOfFiles& t) {
+    return t.KeepEmptyLines && t.KeepBlankLines && !t.LineFilter && !t.UniqueLines;
+}
+
+}  // namespace
+
+bool IsFolderRow(const tables::ArrayOfFiles& list, int32_t row) {
+    const tables::DataRecT* r = list.Row(row);
+    return r && r->Extra && (r->Extra->Facts.Attributes & files::fs::kAttrFolder);
+}
+
+int64_t RowSize(const tables::ArrayOfFiles& list, int32_t row) {
+    const tables::DataRecT* r = list.Row(row);
+    if (!r || !r->Extra) return 0;
+    return std::max<int64_t>(r->Extra->Facts.Size, 0);
+}
+
+RunPlan MakeRunPlan(const tables::ArrayOfFiles& file_list, const tables::ArrayOfFiles& line_buffer,
+                    const RunSettings& settings, bool has_views) {
+    RunPlan plan;
+    plan.Flags = settings.DestinationFlags;
+    plan.CopyMode = CopiesFiles(settings);
+    plan.UseTemplate = settings.TemplateActive && !settings.TemplateText.empty();
+    plan.LineEnd = settings.UnixLineEnds ? "\n" : "\r\n";
+    // Lines stream from the reader to the writer when the interval needs no look-back. Otherwise the
+    // file's lines are kept, compactly: the texts one after another and where each starts (8 bytes a
+    // line instead of a 32-byte table row). Only a line buffer that filters its lines takes them as rows.
+    const bool lean = KeepsEveryLine(line_buffer);
+    bool streaming = false;
+    if (lean) {
+        if (settings.IntervalActive) {
+            streaming = PlanStreamingInterval(settings.IntervalText, plan.Pieces);
+        } else {
+            plan.Pieces.assign(1, StreamPiece{1, 0, true});
+            streaming = true;
+        }
+    }
+    plan.Lines = streaming ? LineWay::Streamed : lean ? LineWay::Compact : LineWay::Buffered;
+    // The helper thread pays off only when one core would otherwise wait in the kernel for many
+    // copies in a row, and a progress view wants each copy counted as it happens.
+    plan.Pipelined = plan.CopyMode && !has_views && file_list.RowCount >= 32;
+    for (int32_t row = 1; row <= file_list.RowCount; ++row) plan.TotalSize += RowSize(file_list, row);
+    return plan;
+}
+
+void CollectSources(const tables::ArrayOfFiles& file_list, files::SourceSet& sources) {
+    for (int32_t row = 1; row <= file_list.RowCount; ++row) {
+        const tables::DataRecT* r = file_list.Row(row);
+        if (!r || IsFolderRow(file_list, row)) continue;
+        if (r->Extra && r->Extra->Facts.Inode != 0) {
+            sources.Add(r->Extra->Facts.Device, r->Extra->Facts.Inode);
+            continue;
+        }
+        files::fs::PathFacts f;
+        if (files::fs::GetFacts(file_list.GetCell(row, tables::kCodeFullPath), f) && f.exists)
+            sources.Add(f.device, f.inode);
+    }
+}
+
+std::string ErrorText(int error) { return error ? std::string(std::strerror(error)) : std::string("unknown error"); }
+
+std::string DestinationReason(uint16_t status, int err, const std::string& reason, uint8_t flags,
+                              const char* failed_words) {
+    if (!reason.empty()) return reason;
+    if ((status & files::kStatusFolderFailed) && (flags & files::kNoCreateFolders) && err == ENOENT)
+        return "the destination folder does not exist and folders may not be created";
+    if (status & files::kStatusStop)
+        return files::DestinationStatusReason(
+            status, (status & (files::kStatusFolderFailed | files::kStatusOutside)) ? err : 0);
+    return failed_words + ErrorText(err);
+}
+
+std::string SourceReason(const files::fs::File& source) {
+    if (source.NotRegular()) return "the source is not a regular file";
+    if (source.Error() == ENOENT) return "the source file no longer exists";
+    return "the source cannot be read: " + ErrorText(source.Error());
+}
+
+}  // namespace rowsmith::run

@@ -1,0 +1,56 @@
+#pragma once
+// The plan of a processing run: what every row shares, decided once before the first one (the mode,
+// how kept lines travel from the reader to the writer, whether copies move on the helper thread),
+// the identities of the listed sources, and the words that explain a row that was not written.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "files/text_file.h"
+#include "run/expand_lines.h"
+#include "run/processing_run.h"
+#include "tables/string_table.h"
+
+namespace rowsmith::run {
+
+// How a rewrite's kept lines get from the source to the output.
+enum class LineWay : uint8_t {
+    Streamed,  // straight from the reader: the interval needs no look-back
+    Compact,   // the file's lines kept one after another, with where each starts
+    Buffered,  // the line buffer's rows (it filters its lines)
+};
+
+struct RunPlan {
+    uint8_t Flags = 0;
+    bool CopyMode = false;
+    bool UseTemplate = false;
+    LineWay Lines = LineWay::Streamed;
+    std::vector<StreamPiece> Pieces;  // Streamed: the interval's pieces in file order
+    std::string_view LineEnd;         // of untemplated lines
+    // Copies without a progress view, 32 rows or more: the bytes move on the helper thread.
+    bool Pipelined = false;
+    int64_t TotalSize = 0;  // of every row, for the copy gauge (64 bits; an empty total shows complete)
+};
+
+RunPlan MakeRunPlan(const tables::ArrayOfFiles& file_list, const tables::ArrayOfFiles& line_buffer,
+                    const RunSettings& settings, bool has_views);
+
+// The identities of the listed sources (folder rows aside): the scan's facts, or a look for rows
+// without them.
+void CollectSources(const tables::ArrayOfFiles& file_list, files::SourceSet& sources);
+
+bool IsFolderRow(const tables::ArrayOfFiles& list, int32_t row);
+// The size the file list shows for a row.
+int64_t RowSize(const tables::ArrayOfFiles& list, int32_t row);
+
+std::string ErrorText(int error);
+// Why a destination could not be written: the write's own reason where it has one, else what its
+// status and error say (`failed_words` leads an error that no status explains).
+std::string DestinationReason(uint16_t status, int err, const std::string& reason, uint8_t flags,
+                              const char* failed_words);
+// Why a source could not be opened (fs::File::OpenSource failed).
+std::string SourceReason(const files::fs::File& source);
+
+}  // namespace rowsmith::run
