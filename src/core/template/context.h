@@ -43,13 +43,13 @@ struct RepresenterRecT {
 };
 
 namespace detail {
-struct EngineState;
+struct EngineState;  // template/engine_state.h, the engine's private header
 struct EngineStateDeleter {
     void operator()(EngineState* state) const;
 };
-// The evaluator's working state (nesting depth, tag budget, the last bound met, reusable buffers,
-// parse cache). A copied
-// context starts with a fresh one, since the state belongs to the expansions running on the original.
+// Holds the evaluator's working state (nesting depth, tag budget, the last bound met, reusable
+// buffers, parse cache) without this header knowing it. A copied context starts with a fresh one,
+// since the state belongs to the expansions running on the original.
 class EngineSlot {
   public:
     EngineSlot() = default;

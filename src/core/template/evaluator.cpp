@@ -8,6 +8,7 @@
 
 #include "tables/string_table.h"
 #include "template/arguments.h"
+#include "template/engine_state.h"
 #include "template/registry.h"
 #include "text/chars.h"
 #include "text/dates.h"
@@ -193,52 +194,6 @@ struct ParsedTemplate {
     bool simple = false;
 };
 
-struct TagState {
-    std::string value;
-    std::string raw;
-    std::string name;
-    std::string comment;
-    bool empty_name = false;
-
-    void Reset() {
-        constexpr std::size_t kKeep = 1u << 20;
-        for (std::string* s : {&value, &raw, &name, &comment}) {
-            if (s->capacity() > kKeep)
-                std::string().swap(*s);
-            else
-                s->clear();
-        }
-        empty_name = false;
-    }
-};
-
-struct EngineState {
-    int32_t depth = 0;
-    int64_t budget = 0;
-    bool exhausted = false;
-    std::string bound_reason;  // the last bound that changed a result, until taken
-    std::vector<std::unique_ptr<TagState>> frames;
-    std::string cache_open;
-    std::string cache_close;
-    std::unordered_map<std::string, std::shared_ptr<const ParsedTemplate>, NameHash, NameEqual> cache;
-    std::size_t cache_bytes = 0;
-    int32_t last_name_slot = 0;  // slot of "nameoflastrepresenter", once known
-    uint64_t last_name_epoch = 0;
-    // A name that "nameoflastrepresenter" is still to receive: tags that go straight to the output
-    // leave it here, since nothing can read the variable before the next tag or the end of the run.
-    const std::string* pending_name = nullptr;
-    std::vector<int32_t> simple_slots;  // scratch of the simple expansion
-};
-
-void EngineStateDeleter::operator()(EngineState* state) const {
-    delete state;
-}
-
-EngineState& EngineSlot::Get() const {
-    if (!state_) state_.reset(new EngineState());
-    return *state_;
-}
-
 }  // namespace detail
 
 using detail::EngineState;
@@ -415,6 +370,43 @@ bool DigitsAboveOne(std::string_view mark) {
     return s.size() > 1 || s[0] > '1';
 }
 
+enum class RawLiteral : uint8_t { None, Taken, Unterminated };
+
+// A raw literal {{mark"text"mark}} at `o`, taken without evaluation: the text before it and the
+// literal go to `pending` and `pos` moves past it. A mark of digits above 1 gives the literal with
+// the mark one lower, so that it is taken raw once more when the result is expanded again.
+RawLiteral TakeRawLiteral(std::string_view t, std::size_t o, std::string_view open, std::string_view close,
+                          std::size_t& pos, std::string& pending) {
+    const std::size_t after = o + open.size();
+    if (after >= t.size()) return RawLiteral::None;
+    const char ch = t[after];
+    const bool raw = !text::IsAsciiLetter(ch) && ch != ' ' && ch != '"' && ch != '\'' && ch != '[' &&
+                     ch != '|' && open.find(ch) == std::string::npos;
+    const std::size_t q = raw ? t.find('"', after) : npos;
+    if (q == npos) return RawLiteral::None;
+    const std::string_view mark = t.substr(after, q - after);
+    std::string end_seq;
+    end_seq.reserve(1 + mark.size() + close.size());
+    end_seq.append("\"").append(mark).append(close);
+    const std::size_t e = t.find(end_seq, q + 1);
+    pending.append(t.substr(pos, o - pos));
+    if (e == npos) {
+        // Unterminated: the output ends where the literal begins.
+        pos = t.size();
+        return RawLiteral::Unterminated;
+    }
+    const std::string_view lit = t.substr(q + 1, e - q - 1);
+    if (DigitsAboveOne(mark)) {
+        const std::string lower = text::SubtractDecimal(mark, "1");
+        pending.append(open).append(lower).append("\"").append(lit).append("\"").append(lower).append(close);
+    } else {
+        pending.append(lit);
+    }
+    pos = e + end_seq.size();
+    return RawLiteral::Taken;
+}
+
+// Literal segments, each followed by a parsed tag; carets are rewritten into tags first.
 std::shared_ptr<const ParsedTemplate> Parse(std::string_view input, const TemplateContext& c) {
     auto p = std::make_shared<ParsedTemplate>();
     std::string rewritten;
@@ -431,42 +423,9 @@ std::shared_ptr<const ParsedTemplate> Parse(std::string_view input, const Templa
     while (!open.empty()) {
         const std::size_t o = text::FindBytes(open, t, pos, false);
         if (o == npos) break;
-        const std::size_t after = o + open.size();
-        // A raw literal: {{mark"text"mark}} taken without evaluation.
-        if (after < t.size()) {
-            const char ch = t[after];
-            const bool raw = !text::IsAsciiLetter(ch) && ch != ' ' && ch != '"' && ch != '\'' && ch != '[' &&
-                             ch != '|' && open.find(ch) == std::string::npos;
-            const std::size_t q = raw ? t.find('"', after) : npos;
-            if (q != npos) {
-                const std::string_view mark = t.substr(after, q - after);
-                std::string end_seq;
-                end_seq.reserve(1 + mark.size() + close.size());
-                end_seq.append("\"").append(mark).append(close);
-                const std::size_t e = t.find(end_seq, q + 1);
-                pending.append(t.substr(pos, o - pos));
-                if (e == npos) {
-                    // Unterminated: the output ends where the literal begins.
-                    pos = t.size();
-                    break;
-                }
-                const std::string_view lit = t.substr(q + 1, e - q - 1);
-                if (DigitsAboveOne(mark)) {
-                    const std::string lower = text::SubtractDecimal(mark, "1");
-                    pending.append(open)
-                        .append(lower)
-                        .append("\"")
-                        .append(lit)
-                        .append("\"")
-                        .append(lower)
-                        .append(close);
-                } else {
-                    pending.append(lit);
-                }
-                pos = e + end_seq.size();
-                continue;
-            }
-        }
+        const RawLiteral raw = TakeRawLiteral(t, o, open, close, pos, pending);
+        if (raw == RawLiteral::Unterminated) break;
+        if (raw == RawLiteral::Taken) continue;
         int32_t length = 0, position = 0;
         if (!text::FindEnclosedFrom(open, close, t, 0, static_cast<int32_t>(pos + 1), length, position))
             break;
@@ -816,6 +775,8 @@ struct Eval {
         return found;
     }
 
+    // One tag: its share of the budget, then by its form nothing (a comment), a quoted value, or a
+    // name with its value and modifier chain.
     void Tag(const ParsedTag& t, std::string& out) {
         if (--st.budget < 0) {
             st.exhausted = true;
@@ -824,128 +785,179 @@ struct Eval {
         // While nobody traces, a tag and each modifier pay one test of c.Trace (the calls are cold).
         if (c.Trace) [[unlikely]]
             TraceTagStep(t.full);
-        if (t.form == TagForm::Nothing) {
-            if (c.Trace) [[unlikely]]
-                TraceNameStep(TraceSink::NameKind::Comment, {}, {});
-            return;
+        switch (t.form) {
+            case TagForm::Nothing:
+                if (c.Trace) [[unlikely]]
+                    TraceNameStep(TraceSink::NameKind::Comment, {}, {});
+                return;
+            case TagForm::Quoted:
+                QuotedTag(t, out);
+                return;
+            case TagForm::Named:
+                NamedTag(t, out);
+                return;
         }
+    }
+
+    void QuotedTag(const ParsedTag& t, std::string& out) {
+        FlushLastName();
+        TagState& ts = Frame();
+        ts.Reset();
+        ts.value = t.quoted;
+        ts.raw = t.quoted;
+        ts.empty_name = true;
+        if (c.Trace) [[unlikely]]
+            TraceNameStep(TraceSink::NameKind::Literal, {}, ts.value);
+        Finish(ts, t, false, false, out);
+    }
+
+    // The name of a named tag as this evaluation reads it. The views point into the stores or into
+    // the parse, so it is never copied.
+    struct TagName {
+        std::string name_store;
+        std::string lookup_store;
+        std::string_view name;
+        std::string_view lookup;  // lower case, without the prefixes
+        int8_t builtin = kNoBuiltin;
         bool original = false;
         bool uncut = false;
-        if (t.form == TagForm::Quoted) {
-            FlushLastName();
-            TagState& ts = Frame();
-            ts.Reset();
-            ts.value = t.quoted;
-            ts.raw = t.quoted;
-            ts.empty_name = true;
-            if (c.Trace) [[unlikely]]
-                TraceNameStep(TraceSink::NameKind::Literal, {}, ts.value);
-            Finish(ts, t, original, uncut, out);
+        bool dynamic = false;  // the name is expanded on every evaluation
+
+        TagName() = default;
+        TagName(const TagName&) = delete;
+        TagName& operator=(const TagName&) = delete;
+    };
+
+    void NamedTag(const ParsedTag& t, std::string& out) {
+        TagName n;
+        ReadName(t, n);
+        int32_t idx = n.lookup.empty() ? 0 : Slot(t, n.lookup, n.dynamic);
+        if (GoesStraightOut(t, n, idx)) {
+            st.pending_name = &t.name_word;
+            out += c.Variables[static_cast<std::size_t>(idx)].Value;
             return;
         }
-        std::string name_store;
-        std::string_view name;
-        std::string lookup_store;
-        std::string_view lookup;
-        int8_t builtin = kNoBuiltin;
-        const bool dynamic = t.name_dynamic || (c.TripleSlashShortcuts && t.name_has_triple);
-        if (dynamic) {
-            name_store = ExpandIf(t.name_word);
-            name = name_store;
-            ResolveName(name, original, uncut, lookup_store, builtin);
-            lookup = lookup_store;
+        idx = RecordLastName(t, n, idx);
+        TagState& ts = Frame();
+        ts.Reset();
+        ts.name.assign(n.name);
+        if (!NameValue(ts, t, n, idx, out)) return;
+        Finish(ts, t, n.original, n.uncut, out);
+    }
+
+    // The name as written, or expanded when it holds tags; its prefixes and built-in are resolved
+    // at parse time for a name without tags.
+    void ReadName(const ParsedTag& t, TagName& n) {
+        n.dynamic = t.name_dynamic || (c.TripleSlashShortcuts && t.name_has_triple);
+        if (n.dynamic) {
+            n.name_store = ExpandIf(t.name_word);
+            n.name = n.name_store;
+            ResolveName(n.name, n.original, n.uncut, n.lookup_store, n.builtin);
+            n.lookup = n.lookup_store;
         } else {
-            name = t.name_word;
-            original = t.original;
-            uncut = t.uncut;
-            lookup = t.lookup;
-            builtin = t.builtin;
+            n.name = t.name_word;
+            n.original = t.original;
+            n.uncut = t.uncut;
+            n.lookup = t.lookup;
+            n.builtin = t.builtin;
         }
-        int32_t idx = lookup.empty() ? 0 : Slot(t, lookup, dynamic);
-        if (idx && !dynamic && !name.empty() && !t.reads_last_name && idx != st.last_name_slot) {
-            const TemplateVariable& v = c.Variables[static_cast<std::size_t>(idx)];
-            // The common tags ({{crlf}}, {{originalline}}) go straight to the output; a trace sees
-            // them take the ordinary way, so that it shows the same steps with or without modifiers.
-            if (t.chain.empty() && !uncut && !c.OnModifierApplied && !c.Modifiers && !c.Trace &&
-                v.Value.size() <= c.MaxTextSize &&
-                (original || HoldsNoTagOrCut(c, v.Value))) {
-                st.pending_name = &t.name_word;
-                out += v.Value;
-                return;
-            }
-        }
+    }
+
+    // The common tags ({{crlf}}, {{originalline}}) go straight to the output; a trace sees them take
+    // the ordinary way, so that it shows the same steps with or without modifiers.
+    bool GoesStraightOut(const ParsedTag& t, const TagName& n, int32_t idx) const {
+        if (!idx || n.dynamic || n.name.empty() || t.reads_last_name || idx == st.last_name_slot)
+            return false;
+        const TemplateVariable& v = c.Variables[static_cast<std::size_t>(idx)];
+        return t.chain.empty() && !n.uncut && !c.OnModifierApplied && !c.Modifiers && !c.Trace &&
+               v.Value.size() <= c.MaxTextSize && (n.original || HoldsNoTagOrCut(c, v.Value));
+    }
+
+    // Gives "nameoflastrepresenter" the tag's name, now or deferred; returns the variable's slot,
+    // looked up again when the tag reads that variable.
+    int32_t RecordLastName(const ParsedTag& t, const TagName& n, int32_t idx) {
         FlushLastName();
         // A variable's tag whose chain reads no variable ({{line|caseupper}}) leaves its name pending,
         // like a tag that goes straight to the output: nothing can read it before the next tag, and
         // lines that alternate two names then do not write the variable twice a line.
-        const bool defer = idx && !dynamic && !name.empty() && !t.reads_last_name && !uncut && !c.Trace &&
-                           !c.OnModifierApplied && PureChain(t);
+        const bool defer = idx && !n.dynamic && !n.name.empty() && !t.reads_last_name && !n.uncut &&
+                           !c.Trace && !c.OnModifierApplied && PureChain(t);
         if (defer)
             st.pending_name = &t.name_word;
-        else if (!name.empty())
-            SetLastName(name);
+        else if (!n.name.empty())
+            SetLastName(n.name);
         // The name is set before it is looked up: a tag reading the variable sees its own name.
-        if (t.reads_last_name || (dynamic && lookup == "nameoflastrepresenter"))
-            idx = FindVariable(c, lookup);
-        TagState& ts = Frame();
-        ts.Reset();
-        ts.name.assign(name);
-        if (lookup.empty()) {
+        if (t.reads_last_name || (n.dynamic && n.lookup == "nameoflastrepresenter"))
+            return FindVariable(c, n.lookup);
+        return idx;
+    }
+
+    // The value the name gives: a variable's, a built-in's, or what the undefined-name rule leaves.
+    // False when the tag is done (a rule put out text in place of the whole tag). A "cell" built-in
+    // may add the prefixes its column names.
+    bool NameValue(TagState& ts, const ParsedTag& t, TagName& n, int32_t idx, std::string& out) {
+        if (n.lookup.empty()) {
             ts.empty_name = true;
             if (c.Trace) [[unlikely]]
                 TraceNameStep(TraceSink::NameKind::Empty, ts.name, ts.value);
-        } else if (idx) {
+            return true;
+        }
+        if (idx) {
             const TemplateVariable& v = c.Variables[static_cast<std::size_t>(idx)];
             ts.comment = v.Comment;
-            Assign(ts, v.Value, original || uncut);
+            Assign(ts, v.Value, n.original || n.uncut);
             if (c.Trace) [[unlikely]]
                 TraceNameStep(TraceSink::NameKind::Variable, ts.name, ts.value);
-        } else if (builtin != kNoBuiltin) {
-            const std::string text = BuiltinText(t, builtin, original, uncut);
-            Assign(ts, text, original || uncut);
+            return true;
+        }
+        if (n.builtin != kNoBuiltin) {
+            const std::string text = BuiltinText(t, n.builtin, n.original, n.uncut);
+            Assign(ts, text, n.original || n.uncut);
             if (c.Trace) [[unlikely]]
                 TraceNameStep(TraceSink::NameKind::Builtin, ts.name, ts.value);
-        } else {
-            // Policies that put something out in place of the whole tag end here; the others go on
-            // to the modifiers with the value they leave.
-            const auto emit = [&](std::string_view text) {
-                if (c.Trace) [[unlikely]]
-                    TraceNameStep(TraceSink::NameKind::Undefined, ts.name, text);
-                out += text;
-            };
-            switch (c.UndefinedNamePolicy) {
-                case 3:
-                    emit({});
-                    return;
-                case 2:
-                    emit(t.full);
-                    return;
-                case 4:
-                    emit(WrapInDelimiters(c, ts.name));
-                    return;
-                case 5: {
-                    std::string bare;
-                    for (char ch : ts.name)
-                        if (!text::IsDigit(ch) && ch != '-') bare += ch;
-                    emit(WrapInDelimiters(c, bare));
-                    return;
-                }
-                case 6:
-                    break;
-                case 8:
-                    if (c.OnUndefinedName) c.OnUndefinedName(ts.name, t.full, t.chain_text, ts.value);
-                    ts.raw = ts.value;
-                    break;
-                default:
-                    Assign(ts, "", false);
-                    break;
-            }
-            if (c.Trace) [[unlikely]]
-                TraceNameStep(TraceSink::NameKind::Undefined, ts.name, ts.value);
+            return true;
         }
-        Finish(ts, t, original, uncut, out);
+        return UndefinedName(ts, t, out);
     }
 
+    // Policies that put something out in place of the whole tag end here (false); the others go on
+    // to the modifiers with the value they leave.
+    bool UndefinedName(TagState& ts, const ParsedTag& t, std::string& out) {
+        const auto emit = [&](std::string_view text) {
+            if (c.Trace) [[unlikely]]
+                TraceNameStep(TraceSink::NameKind::Undefined, ts.name, text);
+            out += text;
+            return false;
+        };
+        switch (c.UndefinedNamePolicy) {
+            case 3:
+                return emit({});
+            case 2:
+                return emit(t.full);
+            case 4:
+                return emit(WrapInDelimiters(c, ts.name));
+            case 5: {
+                std::string bare;
+                for (char ch : ts.name)
+                    if (!text::IsDigit(ch) && ch != '-') bare += ch;
+                return emit(WrapInDelimiters(c, bare));
+            }
+            case 6:
+                break;
+            case 8:
+                if (c.OnUndefinedName) c.OnUndefinedName(ts.name, t.full, t.chain_text, ts.value);
+                ts.raw = ts.value;
+                break;
+            default:
+                Assign(ts, "", false);
+                break;
+        }
+        if (c.Trace) [[unlikely]]
+            TraceNameStep(TraceSink::NameKind::Undefined, ts.name, ts.value);
+        return true;
+    }
+
+    // The modifier chain; the value goes out unless a bound stopped the chain or the value is too large.
     void Finish(TagState& ts, const ParsedTag& t, bool original, bool uncut, std::string& out) {
         RunChain(ts, t, original, uncut);
         if (st.exhausted) return;

@@ -290,6 +290,32 @@ TEST_F(Expand, NameOfLastRepresenterAndComments) {
     EXPECT_EQ(Run("{{title}}|{{title|comment}}|{{line|comment}}"), "x|shown as heading|");
 }
 
+TEST_F(Expand, NameGivenByTagsReadsAsTheWrittenName) {
+    // Prefixes, built-ins and the undefined-name rule apply to a name that tags produce exactly as
+    // they apply to the name written out.
+    auto date =
+        std::make_shared<text::DateInfoT>(text::DecodeDateInfo(text::EncodeDateValue(5, 3, 2007, 14, 7, 9)));
+    c().RunDate = date;
+    c().UndefinedNamePolicy = 4;
+    const struct {
+        const char* written;
+        const char* produced;
+        const char* expected;
+    } cases[] = {
+        {"{{originalline}}", "{{orig{{|:inal}}line}}", "a{{lf}}<cut>b"},
+        {"{{uncutline}}", "{{{{|:uncut}}line}}", "a\n<cut>b"},
+        {"{{OriginalUncutLine|upper}}", "{{Original{{|:Uncut}}Line|upper}}", "A{{LF}}<CUT>B"},
+        {"{{line}}", "{{{{|:LINE}}}}", "a\n"},
+        {"{{date:yyyy-mm-dd}}", "{{da{{|:te}}:yyyy-mm-dd}}", "2007-03-05"},
+        {"{{numbernow:3}}", "{{number{{|:now}}:3}}", "000"},
+        {"{{nosuchname|upper}}", "{{nosuch{{|:name}}|upper}}", "{{nosuchname}}"},
+    };
+    for (const auto& k : cases) {
+        EXPECT_EQ(Run(k.written, "a{{lf}}<cut>b"), k.expected) << k.written;
+        EXPECT_EQ(Run(k.produced, "a{{lf}}<cut>b"), k.expected) << k.produced;
+    }
+}
+
 TEST_F(Expand, ItemVariablesAreRestoredAfterEachTag) {
     EXPECT_EQ(Run("{{|setitem:zz}}[{{item}}]"), "[]");
     SetVariable(c(), "item", "orig");
@@ -432,6 +458,26 @@ TEST(ExpandStandard, StandardRegistryAndCopiedContexts) {
     SetVariable(copy, "line", "other");
     EXPECT_EQ(ExpandTemplate("{{line}}", copy), "other");
     EXPECT_EQ(ExpandTemplate("{{line}}", c), "abc");
+}
+
+// The engine's state belongs to the expansions running on one context: a copy starts without it
+// (and an assignment keeps the target's own), a move takes it along, and re-initialising the
+// context, which a modifier may do in the middle of an expansion, leaves it in place.
+TEST(EngineState, StaysWithTheContextWhoseExpansionsItServes) {
+    TemplateRecordT record;
+    TemplateContext& c = record.Context;
+    NoteBoundHit(c, "original's");
+    TemplateContext copy = c;
+    EXPECT_EQ(TakeBoundReason(copy), "");
+    TemplateContext assigned;
+    NoteBoundHit(assigned, "assigned's");
+    assigned = c;
+    EXPECT_EQ(TakeBoundReason(assigned), "assigned's");
+    InitTemplateContext(c);
+    EXPECT_EQ(TakeBoundReason(c), "original's");
+    NoteBoundHit(c, "moved");
+    TemplateContext moved = std::move(c);
+    EXPECT_EQ(TakeBoundReason(moved), "moved");
 }
 
 }  // namespace
