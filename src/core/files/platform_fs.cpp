@@ -111,6 +111,107 @@ void FactsFromStatx(const struct statx& st, std::string_view display_name, PathF
     out.attributes = AttributesFor(display_name, out.is_folder, ModeAllowsWrite(st));
 }
 
+// The entries of an open folder without "." and "..", in the order the system returns them.
+void ReadFolderItems(DIR* dir, std::vector<FolderItem>& items) {
+    const int dfd = dirfd(dir);
+    while (struct dirent* e = readdir(dir)) {
+        const char* n = e->d_name;
+        if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0))) continue;
+        FolderItem item;
+        item.name = n;
+        if (e->d_type == DT_DIR) {
+            item.is_folder = true;
+        } else if (e->d_type == DT_LNK) {
+            item.is_symlink = true;
+        } else if (e->d_type == DT_UNKNOWN) {
+            struct stat st;
+            if (fstatat(dfd, n, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+                item.is_folder = S_ISDIR(st.st_mode);
+                item.is_symlink = S_ISLNK(st.st_mode);
+            }
+        }
+        items.push_back(std::move(item));
+    }
+}
+
+// The sort key of an item. The first eight key bytes, read as one big-endian number, decide most
+// comparisons alone: names hold no NUL byte, so the zero padding of a short key sorts it before the
+// longer keys it begins.
+struct FoldedKey {
+    uint64_t head;
+    uint32_t offset;  // of the lower-case name in the key text
+    uint32_t length;
+    uint32_t index;   // of the item
+};
+
+// Puts the items in key order by following the permutation's cycles (each item moves once); the
+// keys' indexes are used up.
+void MoveIntoKeyOrder(std::vector<FolderItem>& items, std::vector<FoldedKey>& keys) {
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        if (keys[i].index == UINT32_MAX) continue;
+        std::size_t at = i;
+        FolderItem held = std::move(items[i]);
+        for (;;) {
+            const std::size_t from = keys[at].index;
+            keys[at].index = UINT32_MAX;
+            if (from == i) {
+                items[at] = std::move(held);
+                break;
+            }
+            items[at] = std::move(items[from]);
+            at = from;
+        }
+    }
+}
+
+// Sorts items by name ignoring ASCII case, ties by bytes. The lower-case keys are made once per item
+// rather than once per comparison, and the sort moves small key records instead of the items. False
+// (errno EOVERFLOW) for a folder too big for the keys.
+bool SortByFoldedName(std::vector<FolderItem>& items) {
+    std::size_t total = 0;
+    for (const FolderItem& it : items) total += it.name.size();
+    // A folder's names together stay far below 4 GiB; offsets past that would not fit the keys.
+    if (items.size() >= UINT32_MAX || total > UINT32_MAX) {
+        errno = EOVERFLOW;
+        Fail();
+        return false;
+    }
+    // Reused across listings, so a walk does not allocate per folder.
+    static thread_local std::string lowered_buffer;
+    static thread_local std::vector<FoldedKey> key_buffer;
+    std::string& lowered = lowered_buffer;
+    std::vector<FoldedKey>& keys = key_buffer;
+    lowered.resize(total);
+    keys.resize(items.size());
+    // Fold each name into the key text and take its head.
+    char* out = lowered.data();
+    uint32_t offset = 0;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const std::string& n = items[i].name;
+        const uint32_t length = static_cast<uint32_t>(n.size());
+        for (uint32_t j = 0; j < length; ++j) {
+            const char c = n[j];
+            out[offset + j] = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+        }
+        uint64_t head = 0;
+        for (uint32_t j = 0; j < 8 && j < length; ++j)
+            head |= static_cast<uint64_t>(static_cast<unsigned char>(out[offset + j])) << (56 - 8 * j);
+        keys[i] = FoldedKey{head, offset, length, static_cast<uint32_t>(i)};
+        offset += length;
+    }
+    // Sort the keys, then the items after them.
+    const std::string_view all(lowered);
+    std::sort(keys.begin(), keys.end(), [&](const FoldedKey& x, const FoldedKey& y) {
+        if (x.head != y.head) return x.head < y.head;
+        // Bytes compare unsigned and a prefix sorts first, as std::string_view does.
+        const int c = all.substr(x.offset, x.length).compare(all.substr(y.offset, y.length));
+        if (c != 0) return c < 0;
+        return items[x.index].name < items[y.index].name;
+    });
+    MoveIntoKeyOrder(items, keys);
+    return true;
+}
+
 }  // namespace
 
 int LastError() { return g_last_error; }
@@ -176,6 +277,7 @@ bool ListFolder(std::string_view folder, std::vector<FolderItem>& items, OpenFol
         Fail();
         return false;
     }
+    // The listing consumes its descriptor; a kept folder needs one of its own.
     const int list_fd = keep ? fcntl(fd, F_DUPFD_CLOEXEC, 0) : fd;
     DIR* dir = list_fd >= 0 ? fdopendir(list_fd) : nullptr;
     if (!dir) {
@@ -185,90 +287,12 @@ bool ListFolder(std::string_view folder, std::vector<FolderItem>& items, OpenFol
         return false;
     }
     if (keep) keep->fd_ = fd;
-    const int dfd = dirfd(dir);
-    while (struct dirent* e = readdir(dir)) {
-        const char* n = e->d_name;
-        if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0))) continue;
-        FolderItem item;
-        item.name = n;
-        if (e->d_type == DT_DIR) {
-            item.is_folder = true;
-        } else if (e->d_type == DT_LNK) {
-            item.is_symlink = true;
-        } else if (e->d_type == DT_UNKNOWN) {
-            struct stat st;
-            if (fstatat(dfd, n, &st, AT_SYMLINK_NOFOLLOW) == 0) {
-                item.is_folder = S_ISDIR(st.st_mode);
-                item.is_symlink = S_ISLNK(st.st_mode);
-            }
-        }
-        items.push_back(std::move(item));
-    }
+    ReadFolderItems(dir, items);
     closedir(dir);
-    // The lower-case keys are made once per item rather than once per comparison, and the sort moves
-    // small index records instead of the items. The first eight key bytes, read as one big-endian
-    // number, decide most comparisons alone: names hold no NUL byte, so the zero padding of a short
-    // key sorts it before the longer keys it begins.
-    struct Key {
-        uint64_t head;
-        uint32_t offset;
-        uint32_t length;
-        uint32_t index;
-    };
-    std::size_t total = 0;
-    for (const FolderItem& it : items) total += it.name.size();
-    // A folder's names together stay far below 4 GiB; offsets past that would not fit the keys.
-    if (items.size() >= UINT32_MAX || total > UINT32_MAX) {
-        errno = EOVERFLOW;
-        Fail();
+    if (!SortByFoldedName(items)) {
         items.clear();
         if (keep) keep->Close();
         return false;
-    }
-    static thread_local std::string lowered_buffer;
-    static thread_local std::vector<Key> key_buffer;
-    std::string& lowered = lowered_buffer;
-    std::vector<Key>& keys = key_buffer;
-    lowered.resize(total);
-    keys.resize(items.size());
-    char* out = lowered.data();
-    uint32_t offset = 0;
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        const std::string& n = items[i].name;
-        const uint32_t length = static_cast<uint32_t>(n.size());
-        for (uint32_t j = 0; j < length; ++j) {
-            const char c = n[j];
-            out[offset + j] = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
-        }
-        uint64_t head = 0;
-        for (uint32_t j = 0; j < 8 && j < length; ++j)
-            head |= static_cast<uint64_t>(static_cast<unsigned char>(out[offset + j])) << (56 - 8 * j);
-        keys[i] = Key{head, offset, length, static_cast<uint32_t>(i)};
-        offset += length;
-    }
-    const std::string_view all(lowered);
-    std::sort(keys.begin(), keys.end(), [&](const Key& x, const Key& y) {
-        if (x.head != y.head) return x.head < y.head;
-        // Bytes compare unsigned and a prefix sorts first, as std::string_view does.
-        const int c = all.substr(x.offset, x.length).compare(all.substr(y.offset, y.length));
-        if (c != 0) return c < 0;
-        return items[x.index].name < items[y.index].name;
-    });
-    // Put the items in key order by following the permutation's cycles.
-    for (std::size_t i = 0; i < keys.size(); ++i) {
-        if (keys[i].index == UINT32_MAX) continue;
-        std::size_t at = i;
-        FolderItem held = std::move(items[i]);
-        for (;;) {
-            const std::size_t from = keys[at].index;
-            keys[at].index = UINT32_MAX;
-            if (from == i) {
-                items[at] = std::move(held);
-                break;
-            }
-            items[at] = std::move(items[from]);
-            at = from;
-        }
     }
     return true;
 }

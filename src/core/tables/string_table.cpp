@@ -65,6 +65,47 @@ std::string DateOf(int64_t ns, std::string_view format) {
     return text::FormatDateTime(format, "0", text::DateValueFromUnix(ns));
 }
 
+// The name's smallest byte (unsigned), for sorting by it.
+std::string SmallestByte(const std::string& n) {
+    if (n.empty()) return {};
+    return std::string(1, *std::min_element(n.begin(), n.end(), [](char a, char b) {
+        return static_cast<unsigned char>(a) < static_cast<unsigned char>(b);
+    }));
+}
+
+// The shape of a name: every letter "a", every digit "0", other characters as they are, so names of
+// the same pattern ("img0012", "img0013") group together.
+std::string NameShape(std::string n) {
+    for (char& c : n) {
+        if (text::IsDigit(c))
+            c = '0';
+        else if (text::IsLetter(c))
+            c = 'a';
+    }
+    return n;
+}
+
+// The file facts a computed code shows: the size and the dates; empty where the row has none.
+std::string FileFactCell(const FileInfoT* facts, int code) {
+    if (code == kCodeSize) return facts && facts->Size >= 0 ? text::IntText(facts->Size) : std::string();
+    if (!facts || !facts->HasDates) return {};
+    switch (code) {
+        case kCodeDate: return DateOf(facts->WriteNs, "yyyy-mm-dd");
+        case kCodeTime: return DateOf(facts->WriteNs, "HH:ii:ss:l");
+        case kCodeDateAccessed: return DateOf(facts->AccessNs, "yyyy-mm-dd");
+        case kCodeTimeAccessed: return DateOf(facts->AccessNs, "HH:ii:ss:l");
+        case kCodeDateCreated: return DateOf(facts->CreationNs, "yyyy-mm-dd");
+        case kCodeTimeCreated: return DateOf(facts->CreationNs, "HH:ii:ss:l");
+        case kCodeZodiac:
+        case kCodeWeekday: {
+            const auto d = text::DecodeDateInfo(text::DateValueFromUnix(facts->WriteNs));
+            return text::IntText(code == kCodeZodiac ? text::ZodiacSign(d.Day, d.Month)
+                                                     : text::Weekday(d.Day, d.Month, d.Year));
+        }
+        default: return {};
+    }
+}
+
 // The host of a web address, for the column switch that reduces a cell to its host.
 std::string SimpleHost(std::string_view a) {
     std::size_t p = a.find("://");
@@ -460,10 +501,77 @@ void ArrayOfFiles::SetCell(int32_t row, int code, std::string_view text) {
 }
 
 std::string ArrayOfFiles::ComputedCell(const DataRecT& r, int32_t row, int code) const {
-    const FileInfoT* facts = r.Extra ? &r.Extra->Facts : nullptr;
-    const bool dated = facts && facts->HasDates;
+    switch (code) {
+        case kCodeNumber: return text::IntText(row);
+        case kCodeRowNumberField: return text::IntText(r.Number);
+        case kCodeRandom: return text::RandomEngine()() & 1 ? "1" : "0";
+        case kCodeIncluded: return r.Included ? "X" : "";
+        case kCodePoolIndex: return text::IntText(r.Extra ? r.Extra->PoolIndex : 0);
+        case kCodeOriginalNumber: return text::IntText(r.OriginalNumber);
+        case kCodeKeyValueLine: return KeyValueWriteBack(r);
+        case kCodeSectionOrder: return StoredCell(r, kCodeFilenameName) == "[]" ? "a" : "b";
+        case kCodeAlphabetGroup: {
+            const int pc = PrimaryCode == kCodeAlphabetGroup ? 0 : PrimaryCode;
+            const std::string v = GetCell(row, pc);
+            return std::string(1, text::AlphabeticalGroup(v, '0'));
+        }
+        case kCodeSize:
+        case kCodeDate:
+        case kCodeTime:
+        case kCodeZodiac:
+        case kCodeWeekday:
+        case kCodeDateAccessed:
+        case kCodeTimeAccessed:
+        case kCodeDateCreated:
+        case kCodeTimeCreated: return FileFactCell(r.Extra ? &r.Extra->Facts : nullptr, code);
+        case kCodeReversedName:
+        case kCodeReversedExt:
+        case kCodeLengthName:
+        case kCodeLengthExt:
+        case kCodeLengthSeparator:
+        case kCodeLengthFilename:
+        case kCodeNameDigits:
+        case kCodeExtDigits:
+        case kCodeSmallestChar:
+        case kCodeNameShape:
+        case kCodeNameNumber: return NameFormCell(r, code);
+        case kCodeDisplayName:
+        case kCodeDisplayFolder:
+        case kCodeDisplayFullPath:
+        case kCodeNameChange:
+        case kCodeFolderChange:
+        case kCodeLastFolder:
+        case kCodeFinalDestination: return DisplayPathCell(r, row, code);
+        default: return StoredCell(r, code);
+    }
+}
+
+std::string ArrayOfFiles::NameFormCell(const DataRecT& r, int code) const {
+    auto length_of = [&](int c) { return text::IntText(static_cast<int64_t>(StoredCell(r, c).size())); };
+    switch (code) {
+        case kCodeReversedName: return text::ReverseText(StoredCell(r, kCodeFilenameName));
+        case kCodeReversedExt: return text::ReverseText(StoredCell(r, kCodeFilenameExt));
+        case kCodeLengthName: return length_of(kCodeFilenameName);
+        case kCodeLengthExt: return length_of(kCodeFilenameExt);
+        case kCodeLengthSeparator: return length_of(kCodeSeparator);
+        case kCodeLengthFilename: return length_of(kCodeFilename);
+        case kCodeNameDigits: return FirstDigitRun(StoredCell(r, kCodeFilenameName));
+        case kCodeExtDigits: return FirstDigitRun(StoredCell(r, kCodeFilenameExt));
+        case kCodeSmallestChar: return SmallestByte(StoredCell(r, kCodeFilenameName));
+        case kCodeNameShape: return NameShape(StoredCell(r, kCodeFilenameName));
+        case kCodeNameNumber: {
+            // A fingerprint of the file name: the sum of its byte values.
+            int64_t sum = 0;
+            for (unsigned char c : StoredCell(r, kCodeFilename)) sum += c;
+            return text::IntText(sum);
+        }
+        default: return {};
+    }
+}
+
+std::string ArrayOfFiles::DisplayPathCell(const DataRecT& r, int32_t row, int code) const {
     auto stored = [&](int c) { return StoredCell(r, c); };
-    auto date_info = [&](int64_t ns) { return text::DecodeDateInfo(text::DateValueFromUnix(ns)); };
+    // Without the path services the cells fall back to plain text arithmetic.
     switch (code) {
         case kCodeDisplayName: {
             std::string dn = stored(kCodeDisplayName);
@@ -472,58 +580,6 @@ std::string ArrayOfFiles::ComputedCell(const DataRecT& r, int32_t row, int code)
                 return Services->NamePart(Services->ResolvePath(dn, stored(kCodePath)));
             return dn;
         }
-        case kCodeNumber: return text::IntText(row);
-        case kCodeDate: return dated ? DateOf(facts->WriteNs, "yyyy-mm-dd") : std::string();
-        case kCodeRowNumberField: return text::IntText(r.Number);
-        case kCodeRandom: return text::RandomEngine()() & 1 ? "1" : "0";
-        case kCodeIncluded: return r.Included ? "X" : "";
-        case kCodeZodiac: {
-            if (!dated) return {};
-            const auto d = date_info(facts->WriteNs);
-            return text::IntText(text::ZodiacSign(d.Day, d.Month));
-        }
-        case kCodeReversedName: return text::ReverseText(stored(kCodeFilenameName));
-        case kCodeLengthName: return text::IntText(static_cast<int64_t>(stored(kCodeFilenameName).size()));
-        case kCodeLengthExt: return text::IntText(static_cast<int64_t>(stored(kCodeFilenameExt).size()));
-        case kCodeLengthSeparator: return text::IntText(static_cast<int64_t>(stored(kCodeSeparator).size()));
-        case kCodeLengthFilename: return text::IntText(static_cast<int64_t>(stored(kCodeFilename).size()));
-        case kCodeWeekday: {
-            if (!dated) return {};
-            const auto d = date_info(facts->WriteNs);
-            return text::IntText(text::Weekday(d.Day, d.Month, d.Year));
-        }
-        case kCodeSize: return facts && facts->Size >= 0 ? text::IntText(facts->Size) : std::string();
-        case kCodeTime: return dated ? DateOf(facts->WriteNs, "HH:ii:ss:l") : std::string();
-        case kCodePoolIndex: return text::IntText(r.Extra ? r.Extra->PoolIndex : 0);
-        case kCodeReversedExt: return text::ReverseText(stored(kCodeFilenameExt));
-        case kCodeNameDigits: return FirstDigitRun(stored(kCodeFilenameName));
-        case kCodeExtDigits: return FirstDigitRun(stored(kCodeFilenameExt));
-        case kCodeOriginalNumber: return text::IntText(r.OriginalNumber);
-        case kCodeSmallestChar: {
-            const std::string n = stored(kCodeFilenameName);
-            if (n.empty()) return {};
-            return std::string(1, *std::min_element(n.begin(), n.end(), [](char a, char b) {
-                return static_cast<unsigned char>(a) < static_cast<unsigned char>(b);
-            }));
-        }
-        case kCodeNameShape: {
-            // The shape of the name: every letter "a", every digit "0", other characters as they are,
-            // so names of the same pattern ("img0012", "img0013") group together.
-            std::string n = stored(kCodeFilenameName);
-            for (char& c : n) {
-                if (text::IsDigit(c))
-                    c = '0';
-                else if (text::IsLetter(c))
-                    c = 'a';
-            }
-            return n;
-        }
-        case kCodeNameNumber: {
-            // A fingerprint of the file name: the sum of its byte values.
-            int64_t sum = 0;
-            for (unsigned char c : stored(kCodeFilename)) sum += c;
-            return text::IntText(sum);
-        }
         case kCodeDisplayFolder: {
             const std::string dn = stored(kCodeDisplayName);
             if (Services && HasPathSeparator(dn))
@@ -531,19 +587,19 @@ std::string ArrayOfFiles::ComputedCell(const DataRecT& r, int32_t row, int code)
             return stored(kCodePath);
         }
         case kCodeDisplayFullPath: {
-            const std::string folder = ComputedCell(r, row, kCodeDisplayFolder);
-            const std::string name = ComputedCell(r, row, kCodeDisplayName);
+            const std::string folder = DisplayPathCell(r, row, kCodeDisplayFolder);
+            const std::string name = DisplayPathCell(r, row, kCodeDisplayName);
             return Services ? Services->JoinPath(folder, name) : folder + name;
         }
         case kCodeNameChange: {
             const std::string a = stored(kCodeFilename);
-            const std::string b = ComputedCell(r, row, kCodeDisplayName);
+            const std::string b = DisplayPathCell(r, row, kCodeDisplayName);
             if (a == b) return {};
             return text::EqualsIgnoreCase(a, b) ? "x" : "X";
         }
         case kCodeFolderChange: {
             const std::string a = stored(kCodePath);
-            const std::string b = ComputedCell(r, row, kCodeDisplayFolder);
+            const std::string b = DisplayPathCell(r, row, kCodeDisplayFolder);
             if (a == b) return {};
             auto parent = [&](std::string p) {
                 while (!p.empty() && (p.back() == '/' || p.back() == '\\')) p.pop_back();
@@ -561,21 +617,10 @@ std::string ArrayOfFiles::ComputedCell(const DataRecT& r, int32_t row, int code)
             if (p.empty() || p + "/" == root || p + "\\" == root) return {};
             return Services ? Services->NamePart(p) : p;
         }
-        case kCodeKeyValueLine: return KeyValueWriteBack(r);
-        case kCodeSectionOrder: return stored(kCodeFilenameName) == "[]" ? "a" : "b";
-        case kCodeAlphabetGroup: {
-            const int pc = PrimaryCode == kCodeAlphabetGroup ? 0 : PrimaryCode;
-            const std::string v = GetCell(row, pc);
-            return std::string(1, text::AlphabeticalGroup(v, '0'));
-        }
-        case kCodeDateAccessed: return dated ? DateOf(facts->AccessNs, "yyyy-mm-dd") : std::string();
-        case kCodeTimeAccessed: return dated ? DateOf(facts->AccessNs, "HH:ii:ss:l") : std::string();
-        case kCodeDateCreated: return dated ? DateOf(facts->CreationNs, "yyyy-mm-dd") : std::string();
-        case kCodeTimeCreated: return dated ? DateOf(facts->CreationNs, "HH:ii:ss:l") : std::string();
         case kCodeFinalDestination:
             if (!Services) return {};
             return Services->FinalDestinationPath(SourceRoot, stored(kCodeFullPath), DestinationRoot, DestinationMode);
-        default: return stored(code);
+        default: return {};
     }
 }
 

@@ -301,6 +301,9 @@ public:
 private:
     std::string StoredCell(const DataRecT& r, int code) const;
     std::string ComputedCell(const DataRecT& r, int32_t row, int code) const;
+    // Computed codes by kind: forms of the name cells, and the display paths with the destination.
+    std::string NameFormCell(const DataRecT& r, int code) const;
+    std::string DisplayPathCell(const DataRecT& r, int32_t row, int code) const;
     void StoreCell(DataRecT& r, int code, std::string_view text);
     void PutCell(RowExtra& x, int code, std::string_view text);
     // A name cell of a row whose name cells are one piece; false for other rows and codes.
@@ -309,7 +312,15 @@ private:
     void UnpackNameCells(DataRecT& r);
     void SetPoolPath(DataRecT& r, std::string_view text);
     std::string KeyValueWriteBack(const DataRecT& r) const;
+    // Key/value mode, one line at a time: a line that continues an open multi-line value, or a line
+    // taken apart into a header, key or comment row (KeyValueLine is defined in key_value.cpp).
+    struct KeyValueLine;
     void HandleKeyValueLine(std::string_view line);
+    void ContinueOpenValue(std::string_view raw);
+    void EnterKeyValueSection(std::string_view name);
+    std::string KeyValueSectionName() const;  // as written in the current section's header
+    int32_t FindKeyValueRow(const KeyValueLine& line) const;  // 0 when the line needs a new row
+    void StoreKeyValueRow(DataRecT& row, const KeyValueLine& line, std::string_view section_name);
     void SetInitialMetadata();
 
     std::string arena_;

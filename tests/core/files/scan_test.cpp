@@ -3,7 +3,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <random>
+#include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "files/file_list.h"
@@ -318,6 +322,48 @@ TEST(FolderListing, OrderIgnoresAsciiCaseThenBytesDecideTies) {
     for (std::size_t i = 0; i < items.size(); ++i) EXPECT_EQ(again[i].name, items[i].name);
     EXPECT_FALSE(fs::ListFolder(dir / "missing", again));
     EXPECT_TRUE(again.empty());
+}
+
+// Many names built from bytes that stress the eight-byte heads: case pairs, bytes just below and
+// above 'A'..'Z' and 'a'..'z', bytes above 127 (which must compare unsigned), names sharing long
+// prefixes. The listing must agree with a plain comparison of folded copies.
+TEST(FolderListing, ManyNamesFollowTheFoldedComparison) {
+    const std::string alphabet = "aAbBzZ@[`{_0\x7F\x80\xC3\xA9\xFF";
+    std::mt19937 rng(7);
+    std::set<std::string> names;
+    while (names.size() < 600) {
+        std::string n = rng() % 3 ? "abcdefg" : "";  // a shared prefix puts the decision past the head
+        const std::size_t length = 1 + rng() % 10;
+        for (std::size_t i = 0; i < length; ++i) n += alphabet[rng() % alphabet.size()];
+        names.insert(n);
+    }
+    TempDir dir;
+    for (const std::string& n : names) WriteFile(dir / n, "");
+    auto fold = [](std::string s) {
+        for (char& c : s)
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+        return s;
+    };
+    std::vector<std::string> expected(names.begin(), names.end());
+    std::sort(expected.begin(), expected.end(), [&](const std::string& a, const std::string& b) {
+        const int c = std::string_view(fold(a)).compare(fold(b));
+        return c != 0 ? c < 0 : a < b;
+    });
+
+    std::vector<fs::FolderItem> items;
+    fs::OpenFolder kept;
+    ASSERT_TRUE(fs::ListFolder(dir.path(), items, &kept));
+    std::vector<std::string> got;
+    for (const fs::FolderItem& it : items) got.push_back(it.name);
+    EXPECT_EQ(got, expected);
+
+    // The kept folder answers for its items; a listing that fails closes it.
+    ASSERT_TRUE(kept.IsOpen());
+    fs::PathFacts facts;
+    EXPECT_TRUE(fs::GetItemFacts(kept, expected.front(), facts));
+    EXPECT_TRUE(facts.is_file);
+    EXPECT_FALSE(fs::ListFolder(dir / "missing", items, &kept));
+    EXPECT_FALSE(kept.IsOpen());
 }
 
 TEST(NameCells, FolderFormsGiveOneFullPath) {
