@@ -109,77 +109,78 @@ uint16_t DestinationRoot::Place(std::string_view path, uint8_t flags, std::share
         folder = cached_;
         return 0;
     }
-    uint16_t status = 0;
     auto made = std::make_shared<fs::Folder>();
     std::string relative;
-    if (!BelowRoot(root_, folder_path, relative)) {
-        // No root, or a destination elsewhere (a caller's own file): its folder by its path.
-        if (!(flags & kNoCreateFolders)) {
-            const int r = ForceFolders(folder_path);
-            if (r < 0) {
-                error = fs::LastError();
-                return FolderFailure(error);
-            }
-            if (r == 0) status |= kStatusFoldersCreated;
-        }
-        if (!fs::OpenFolderHandle(folder_path, *made)) {
-            error = fs::LastError();
-            return FolderFailure(error);
-        }
-    } else {
-        if (!root_folder_.IsOpen()) {
-            // The root as the user named it; it is created like any folder when it is missing.
-            if (!(flags & kNoCreateFolders)) {
-                const int r = ForceFolders(root_);
-                if (r < 0) {
-                    error = fs::LastError();
-                    return FolderFailure(error);
-                }
-                if (r == 0) status |= kStatusFoldersCreated;
-            }
-            if (!fs::OpenFolderHandle(root_, root_folder_)) {
-                error = fs::LastError();
-                return FolderFailure(error);
-            }
-        }
-        if (!fs::OpenBeneath(root_folder_, relative, *made)) {
-            error = fs::LastError();
-            if (error != ENOENT || (flags & kNoCreateFolders)) return FolderFailure(error);
-            // Made one level at a time, each beneath the root, so that no link can lead a new folder out.
-            std::size_t pos = 0;
-            while (pos <= relative.size()) {
-                std::size_t slash = relative.find('/', pos);
-                if (slash == std::string::npos) slash = relative.size();
-                const std::string prefix = relative.substr(0, slash);
-                const std::string parent = pos == 0 ? std::string() : relative.substr(0, pos - 1);
-                pos = slash + 1;
-                fs::Folder level;
-                if (fs::OpenBeneath(root_folder_, prefix, level)) continue;
-                if (fs::LastError() != ENOENT) {
-                    error = fs::LastError();
-                    return FolderFailure(error);
-                }
-                fs::Folder above;
-                if (!fs::OpenBeneath(root_folder_, parent, above)) {
-                    error = fs::LastError();
-                    return FolderFailure(error);
-                }
-                const int err = fs::MakeFolderAt(above, NamePart(prefix));
-                if (err != 0 && err != EEXIST) {
-                    error = err;
-                    return FolderFailure(error);
-                }
-                if (err == 0) status |= kStatusFoldersCreated;
-            }
-            if (!fs::OpenBeneath(root_folder_, relative, *made)) {
-                error = fs::LastError();
-                return FolderFailure(error);
-            }
-        }
-    }
+    // No root, or a destination elsewhere (a caller's own file): its folder by its path.
+    const uint16_t status = BelowRoot(root_, folder_path, relative) ? OpenBelowRoot(relative, flags, *made, error)
+                                                                    : OpenByPath(folder_path, flags, *made, error);
+    if (status & kStatusStop) return status;
     cached_path_ = folder_path;
     cached_ = made;
     folder = std::move(made);
+    return status;
+}
+
+uint16_t DestinationRoot::OpenByPath(const std::string& folder_path, uint8_t flags, fs::Folder& out, int& error) {
+    uint16_t status = 0;
+    if (!(flags & kNoCreateFolders)) {
+        const int r = ForceFolders(folder_path);
+        if (r < 0) {
+            error = fs::LastError();
+            return FolderFailure(error);
+        }
+        if (r == 0) status |= kStatusFoldersCreated;
+    }
+    if (!fs::OpenFolderHandle(folder_path, out)) {
+        error = fs::LastError();
+        return FolderFailure(error);
+    }
+    return status;
+}
+
+uint16_t DestinationRoot::OpenBelowRoot(const std::string& relative, uint8_t flags, fs::Folder& out, int& error) {
+    uint16_t status = 0;
+    // The root as the user named it; it is created like any folder when it is missing.
+    if (!root_folder_.IsOpen()) {
+        status = OpenByPath(root_, flags, root_folder_, error);
+        if (status & kStatusStop) return status;
+    }
+    if (fs::OpenBeneath(root_folder_, relative, out)) return status;
+    error = fs::LastError();
+    if (error != ENOENT || (flags & kNoCreateFolders)) return FolderFailure(error);
+    status |= MakeFoldersBelowRoot(relative, error);
+    if (status & kStatusStop) return status;
+    if (!fs::OpenBeneath(root_folder_, relative, out)) {
+        error = fs::LastError();
+        return FolderFailure(error);
+    }
+    return status;
+}
+
+uint16_t DestinationRoot::MakeFoldersBelowRoot(const std::string& relative, int& error) {
+    // Made one level at a time, each beneath the root, so that no link can lead a new folder out.
+    uint16_t status = 0;
+    std::size_t pos = 0;
+    while (pos <= relative.size()) {
+        std::size_t slash = relative.find('/', pos);
+        if (slash == std::string::npos) slash = relative.size();
+        const std::string prefix = relative.substr(0, slash);
+        const std::string parent = pos == 0 ? std::string() : relative.substr(0, pos - 1);
+        pos = slash + 1;
+        fs::Folder level;
+        if (fs::OpenBeneath(root_folder_, prefix, level)) continue;
+        fs::Folder above;
+        if (fs::LastError() != ENOENT || !fs::OpenBeneath(root_folder_, parent, above)) {
+            error = fs::LastError();
+            return FolderFailure(error);
+        }
+        const int err = fs::MakeFolderAt(above, NamePart(prefix));
+        if (err != 0 && err != EEXIST) {
+            error = err;
+            return FolderFailure(error);
+        }
+        if (err == 0) status |= kStatusFoldersCreated;
+    }
     return status;
 }
 
@@ -252,6 +253,7 @@ uint16_t LookAtDestination(const fs::Folder& folder, std::string& name, uint8_t 
         if (!reason.empty()) return kStatusError | kStatusStop;
         return kStatusDeleted;
     }
+    reason = "the destination exists (neither overwrite nor rename)";
     return kStatusExists | kStatusStop;
 }
 
@@ -277,7 +279,6 @@ void ExplainFailedCreation(const fs::Folder& folder, const std::string& name, ui
     fs::PathFacts entry;
     const uint16_t st = LookAtDestination(folder, looked, flags, rules, reason, entry);
     if (!(st & kStatusStop)) reason.clear();
-    else if (reason.empty() && (st & kStatusExists)) reason = "the destination exists (neither overwrite nor rename)";
 }
 
 // A fresh temporary name beside the destination (hidden, unique to this process and call).

@@ -79,6 +79,10 @@ public:
                    int& error);
 
 private:
+    uint16_t OpenByPath(const std::string& folder_path, uint8_t flags, fs::Folder& out, int& error);
+    uint16_t OpenBelowRoot(const std::string& relative, uint8_t flags, fs::Folder& out, int& error);
+    uint16_t MakeFoldersBelowRoot(const std::string& relative, int& error);
+
     std::string root_;
     fs::Folder root_folder_;
     std::string cached_path_;  // a run writes file after file into one folder: it is opened once
