@@ -21,15 +21,14 @@ const char* ModeWord(const run::RunSettings& s, bool folder_row) {
     return run::CopiesFiles(s) ? "copy" : "rewrite";
 }
 
-}  // namespace
-
-int RunCommand(const RunOptions& o, Io& io) {
-    run::RunSettings settings;
+// The run's settings from the options; false (with the message given) on a template file that
+// cannot be used.
+bool MakeSettings(const RunOptions& o, Io& io, run::RunSettings& settings) {
     settings.IntervalActive = o.interval.has_value();
     settings.IntervalText = o.interval.value_or("");
     std::string template_text;
     if (o.template_file) {
-        if (!ReadWholeFile(*o.template_file, template_text, io, "template file")) return kExitUsage;
+        if (!ReadWholeFile(*o.template_file, template_text, io, "template file")) return false;
     } else if (o.template_text) {
         template_text = *o.template_text;
     }
@@ -37,7 +36,47 @@ int RunCommand(const RunOptions& o, Io& io) {
     settings.TemplateText = template_text;
     settings.DestinationFlags = run::MakeDestinationFlags(!o.no_create_folders, !o.rename);
     settings.UnixLineEnds = o.lf;
+    return true;
+}
 
+// Each row's mode, source and final destination, one a line; nothing is written.
+int DryRun(const run::RunSettings& settings, const tables::ArrayOfFiles& list, int unlisted, Io& io) {
+    StopSignals signals(false);
+    OutputWatch watch(io.out);
+    for (int32_t row = 1; row <= list.RowCount; ++row) {
+        const tables::DataRecT* r = list.Row(row);
+        const bool folder_row = r && r->Extra && (r->Extra->Facts.Attributes & 16);
+        watch.Before();
+        io.out << ModeWord(settings, folder_row) << '\t' << list.GetCell(row, tables::kCodeFullPath) << '\t'
+               << list.GetCell(row, tables::kCodeFinalDestination) << '\n';
+        if (!watch.After()) break;
+    }
+    if (!watch.Failed()) watch.Flush();
+    if (watch.Failed()) return watch.ExitCode(io);
+    io.err << list.RowCount << (list.RowCount == 1 ? " file" : " files") << " listed; nothing written (dry run)\n";
+    return unlisted > 0 ? kExitSkipped : kExitOk;
+}
+
+// The exit status of a finished run, after its summary line.
+int RunStatus(const run::RunSummary& summary, bool reported, const OutputWatch& watch, int unlisted, Io& io) {
+    if (!reported) return kExitIoError;
+    if (summary.IoStopped) {
+        io.err << "rowsmith-cli: the run stopped: the destination has no room left\n";
+        return kExitIoError;
+    }
+    if (watch.Failed() && !watch.CountsAsCancel()) {
+        watch.Explain(io, "the run stopped: ");
+        return kExitIoError;
+    }
+    if (summary.Cancelled || watch.Failed()) return kExitSkipped;
+    return summary.Skipped > 0 || unlisted > 0 ? kExitSkipped : kExitOk;
+}
+
+}  // namespace
+
+int RunCommand(const RunOptions& o, Io& io) {
+    run::RunSettings settings;
+    if (!MakeSettings(o, io, settings)) return kExitUsage;
     std::unique_ptr<run::LineExpander> expander;
     if (settings.TemplateActive && !settings.TemplateText.empty()) {
         expander = MakeLineExpander();
@@ -49,7 +88,6 @@ int RunCommand(const RunOptions& o, Io& io) {
 
     const bool show_progress = io.err_is_terminal && !o.quiet && !o.dry_run;
     TerminalGaugeFactory views(io.err);
-
     ListRequest req;
     req.source = o.source;
     req.destination = o.destination;
@@ -63,27 +101,10 @@ int RunCommand(const RunOptions& o, Io& io) {
     if (!BuildFileList(req, io, list, show_progress ? &views : nullptr, &unlisted)) return kExitUsage;
     // Checked before anything is written, in a dry run too: it shows what the run would refuse.
     if (!o.report.empty() && !CheckReportPath(o.report, list, io)) return kExitUsage;
-
-    if (o.dry_run) {
-        StopSignals signals(false);
-        OutputWatch watch(io.out);
-        for (int32_t row = 1; row <= list.RowCount; ++row) {
-            const tables::DataRecT* r = list.Row(row);
-            const bool folder_row = r && r->Extra && (r->Extra->Facts.Attributes & 16);
-            watch.Before();
-            io.out << ModeWord(settings, folder_row) << '\t' << list.GetCell(row, tables::kCodeFullPath) << '\t'
-                   << list.GetCell(row, tables::kCodeFinalDestination) << '\n';
-            if (!watch.After()) break;
-        }
-        if (!watch.Failed()) watch.Flush();
-        if (watch.Failed()) return watch.ExitCode(io);
-        io.err << list.RowCount << (list.RowCount == 1 ? " file" : " files") << " listed; nothing written (dry run)\n";
-        return unlisted > 0 ? kExitSkipped : kExitOk;
-    }
+    if (o.dry_run) return DryRun(settings, list, unlisted, io);
 
     RunReportWriter report;
     if (!o.report.empty() && !report.Open(o.report, io)) return kExitUsage;
-
     tables::ArrayOfFiles line_buffer;
     StopSignals signals(true);
     OutputWatch watch(io.out);
@@ -116,17 +137,7 @@ int RunCommand(const RunOptions& o, Io& io) {
     // A report that fails is named, and the summary still says what happened to the files.
     const bool reported = report.Close(io);
     io.err << run::SummaryLine(summary) << '\n';
-    if (!reported) return kExitIoError;
-    if (summary.IoStopped) {
-        io.err << "rowsmith-cli: the run stopped: the destination has no room left\n";
-        return kExitIoError;
-    }
-    if (watch.Failed() && !watch.CountsAsCancel()) {
-        watch.Explain(io, "the run stopped: ");
-        return kExitIoError;
-    }
-    if (summary.Cancelled || watch.Failed()) return kExitSkipped;
-    return summary.Skipped > 0 || unlisted > 0 ? kExitSkipped : kExitOk;
+    return RunStatus(summary, reported, watch, unlisted, io);
 }
 
 }  // namespace rowsmith::cli

@@ -269,61 +269,54 @@ void Stack(const ColumnPlanT& plan, int32_t left, int32_t top, int32_t width, in
 
 }  // namespace
 
-LayoutResultT ArrangeLayout(const LayoutInputT& in) {
-    LayoutResultT r;
-    const std::size_t k = in.maximised ? 0 : in.specs.size();
-    r.panels.assign(in.specs.size(), RectT{});
-    const int32_t room = in.available_height - in.top_margin - in.bottom_margin;
-    const int32_t main_width_h = in.client_width - in.left_margin - in.right_margin;
-    const int32_t main_need = in.main_visible ? in.main_min_height : 0;
+namespace {
 
-    if (k == 0) {
-        r.main = RectT{in.left_margin, in.top_margin, main_width_h, std::max(room, 0)};
-        r.main_remaining = room;
-        r.used_height = in.bottom_margin;
-        r.slack = room - main_need;
-        r.fits = room >= main_need;
-        return r;
-    }
-    r.panels_fit = true;
-
+// What every arrangement of the panels shares: the room, each panel's weight entry and natural height.
+struct LayoutWork {
+    const LayoutInputT& in;
+    std::size_t k;
+    int32_t room, main_width_h, main_need, shared_room, unit;
     std::vector<text::WeightEntryT> entries;
     std::vector<int32_t> natural;
-    for (const std::string& spec : in.specs) {
-        const std::vector<text::WeightEntryT> parsed = text::ParseWeights(spec);
-        entries.push_back(parsed.empty() ? text::WeightEntryT{0.1, -1, -1} : parsed[0]);
-        natural.push_back(std::max<int32_t>(entries.back().Min, 0));
-    }
-    // The panels below or above the main control leave it at least its minimum height.
-    const int32_t shared_room = room - (in.main_visible ? in.main_min_height + in.gap : 0);
-    const int32_t unit = in.column_width + in.gap;
+};
 
-    if (in.kind == LayoutKindT::Horizontal) {
-        r.columns = PackColumns(natural, in.columns);
-        int32_t block = 0;
-        std::vector<ColumnPlanT> plans;
-        r.fits = true;
-        for (const auto& column : r.columns) {
-            plans.push_back(PlanColumn(column, entries, natural, shared_room, in.gap));
-            block = std::max(block, plans.back().stack);
-            if (!column.empty()) ++r.columns_used;
-            if (plans.back().natural_stack > shared_room) r.fits = false;
-        }
-        const int32_t bottom = in.available_height - in.bottom_margin;
-        for (std::size_t c = 0; c < plans.size(); ++c) {
-            const int32_t left = in.left_margin + static_cast<int32_t>(c) * unit;
-            const int32_t top = in.horizontal_top ? in.top_margin : bottom - plans[c].stack;
-            Stack(plans[c], left, top, in.column_width, in.gap, r);
-        }
-        r.main_remaining = room - block - in.gap;
-        const int32_t main_top = in.horizontal_top ? in.top_margin + block + in.gap : in.top_margin;
-        r.main = RectT{in.left_margin, main_top, main_width_h, std::max(r.main_remaining, 0)};
-        r.used_height = block + in.bottom_margin;
-        r.slack = shared_room - NaturalBlock(r.columns, natural, in.gap);
-        return r;
+// Columns of panels side by side, above (or below) the main control.
+LayoutResultT ArrangeHorizontal(const LayoutWork& w, LayoutResultT r) {
+    const LayoutInputT& in = w.in;
+    const auto& entries = w.entries;
+    const auto& natural = w.natural;
+    const int32_t room = w.room, shared_room = w.shared_room, unit = w.unit, main_width_h = w.main_width_h;
+    r.columns = PackColumns(natural, in.columns);
+    int32_t block = 0;
+    std::vector<ColumnPlanT> plans;
+    r.fits = true;
+    for (const auto& column : r.columns) {
+        plans.push_back(PlanColumn(column, entries, natural, shared_room, in.gap));
+        block = std::max(block, plans.back().stack);
+        if (!column.empty()) ++r.columns_used;
+        if (plans.back().natural_stack > shared_room) r.fits = false;
     }
+    const int32_t bottom = in.available_height - in.bottom_margin;
+    for (std::size_t c = 0; c < plans.size(); ++c) {
+        const int32_t left = in.left_margin + static_cast<int32_t>(c) * unit;
+        const int32_t top = in.horizontal_top ? in.top_margin : bottom - plans[c].stack;
+        Stack(plans[c], left, top, in.column_width, in.gap, r);
+    }
+    r.main_remaining = room - block - in.gap;
+    const int32_t main_top = in.horizontal_top ? in.top_margin + block + in.gap : in.top_margin;
+    r.main = RectT{in.left_margin, main_top, main_width_h, std::max(r.main_remaining, 0)};
+    r.used_height = block + in.bottom_margin;
+    r.slack = shared_room - NaturalBlock(r.columns, natural, in.gap);
+    return r;
+}
 
-    // L layout: a left column from the top, the rest packed into columns that end at the bottom.
+// The L layout's left column: the panels (a subset of them) that leave the main control the most
+// height when the rest are packed into the other columns; every panel when all fit.
+uint32_t ChooseLeftColumn(const LayoutWork& w) {
+    const LayoutInputT& in = w.in;
+    const std::size_t k = w.k;
+    const auto& natural = w.natural;
+    const int32_t room = w.room;
     const int packed_columns = std::max(1, in.columns - 1);
     uint32_t best_mask = 0;
     const uint32_t all = k >= 32 ? 0xFFFFFFFFu : ((1u << k) - 1u);
@@ -363,6 +356,17 @@ LayoutResultT ArrangeLayout(const LayoutInputT& in) {
             }
         }
     }
+    return best_mask;
+}
+
+// L layout: a left column from the top, the rest packed into columns that end at the bottom.
+LayoutResultT ArrangeL(const LayoutWork& w, LayoutResultT r) {
+    const LayoutInputT& in = w.in;
+    const auto& entries = w.entries;
+    const auto& natural = w.natural;
+    const int32_t room = w.room, shared_room = w.shared_room, unit = w.unit, main_need = w.main_need;
+    const int packed_columns = std::max(1, in.columns - 1);
+    const uint32_t best_mask = ChooseLeftColumn(w);
     r.left_subset = best_mask;
     std::vector<int> left_items;
     std::vector<int> rest_index;
@@ -404,6 +408,37 @@ LayoutResultT ArrangeLayout(const LayoutInputT& in) {
     const int32_t packed_spare = any_packed ? shared_room - natural_block : room - main_need;
     r.slack = std::min(left_spare, packed_spare);
     return r;
+}
+
+}  // namespace
+
+LayoutResultT ArrangeLayout(const LayoutInputT& in) {
+    LayoutResultT r;
+    const std::size_t k = in.maximised ? 0 : in.specs.size();
+    r.panels.assign(in.specs.size(), RectT{});
+    const int32_t room = in.available_height - in.top_margin - in.bottom_margin;
+    const int32_t main_width_h = in.client_width - in.left_margin - in.right_margin;
+    const int32_t main_need = in.main_visible ? in.main_min_height : 0;
+
+    if (k == 0) {
+        r.main = RectT{in.left_margin, in.top_margin, main_width_h, std::max(room, 0)};
+        r.main_remaining = room;
+        r.used_height = in.bottom_margin;
+        r.slack = room - main_need;
+        r.fits = room >= main_need;
+        return r;
+    }
+    r.panels_fit = true;
+
+    LayoutWork w{in, k, room, main_width_h, main_need, 0, in.column_width + in.gap, {}, {}};
+    for (const std::string& spec : in.specs) {
+        const std::vector<text::WeightEntryT> parsed = text::ParseWeights(spec);
+        w.entries.push_back(parsed.empty() ? text::WeightEntryT{0.1, -1, -1} : parsed[0]);
+        w.natural.push_back(std::max<int32_t>(w.entries.back().Min, 0));
+    }
+    // The panels below or above the main control leave it at least its minimum height.
+    w.shared_room = room - (in.main_visible ? in.main_min_height + in.gap : 0);
+    return in.kind == LayoutKindT::Horizontal ? ArrangeHorizontal(w, std::move(r)) : ArrangeL(w, std::move(r));
 }
 
 // --- Minimum size ---

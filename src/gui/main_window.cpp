@@ -107,6 +107,16 @@ void TForm1::CreateControls() {
     TabControl1->setDrawBase(true);
     TabControl1->setExpanding(false);
 
+    CreatePathsPanel();
+    CreateOptionsPanel();
+    CreateDestinationPanel();
+    CreateStartPanel();
+    CreateListPanels();
+    CreateStatusBar();
+    ConnectEvents();
+}
+
+void TForm1::CreatePathsPanel() {
     // "Paths"
     Panel1 = MakePanel(this, "Panel1", "Paths", kPanelWidth, 150);
     MakeLabel(Panel1, "Source folder:", 8, 6, kEditWidth);
@@ -125,7 +135,9 @@ void TForm1::CreateControls() {
     SpinEdit1->setValue(0);
     Button1 = Place(Named(new QPushButton(QStringLiteral("Populate file list"), Panel1), "Button1"), 172, 119,
                     kPanelWidth - 180, 24);
+}
 
+void TForm1::CreateOptionsPanel() {
     // "Options"
     Panel2 = MakePanel(this, "Panel2", "Options", kPanelWidth, 134);
     CheckBox1 = Place(Named(new QCheckBox(QStringLiteral("Include only these lines"), Panel2), "CheckBox1"),
@@ -144,7 +156,9 @@ void TForm1::CreateControls() {
               108, kEditWidth, 20);
     CheckBoxUnixLineEnds->setToolTip(
         QStringLiteral("Also split lines at a lone LF, drop the CR of CR LF, end unprocessed lines with LF"));
+}
 
+void TForm1::CreateDestinationPanel() {
     // "Destination file options"
     Panel6 = MakePanel(this, "Panel6", "Destination file options", kPanelWidth, 98);
     CheckBox3 = Place(
@@ -162,7 +176,9 @@ void TForm1::CreateControls() {
     RadioButton2 =
         Place(Named(new QRadioButton(QStringLiteral("Rename if file exists"), Panel6), "RadioButton2"), 8, 72,
               kEditWidth, 20);
+}
 
+void TForm1::CreateStartPanel() {
     // "Start"
     Panel4 = MakePanel(this, "Panel4", "Start", kPanelWidth, 79);
     const int start_left = (kPanelWidth - 281) / 2;
@@ -178,7 +194,10 @@ void TForm1::CreateControls() {
                        "clipboard (Ctrl+Shift+C)"));
     GradBtn1->SetCaption(QStringLiteral("Start"));
     GradBtn1->SetGradientStyle(TGradientStyle::gsElliptic);
+}
 
+// The preview, and the list: "Sort options" above the grid's panel.
+void TForm1::CreateListPanels() {
     // "Preview"
     Panel8 = MakePanel(this, "Panel8", "Preview", kPanelWidth, kPreviewHeight);
     Preview = new TPreviewPanel(Panel8);
@@ -199,7 +218,9 @@ void TForm1::CreateControls() {
     // Check boxes take their panel's plain colour; as wide as their caption they leave the gradient be.
     for (QCheckBox* box : {CheckBox1, CheckBox2, CheckBoxUnixLineEnds, CheckBox3, CheckBox5})
         box->resize(box->sizeHint().width(), box->height());
+}
 
+void TForm1::CreateStatusBar() {
     StatusBar1 = Named(new QStatusBar(this), "StatusBar1");
     StatusBar1->setSizeGripEnabled(false);
     StatusBar1->setCursor(Qt::PointingHandCursor);
@@ -212,7 +233,9 @@ void TForm1::CreateControls() {
     }
     StatusBar1->installEventFilter(this);
     StatusBar1->setToolTip(QStringLiteral("Click to open the homepage"));
+}
 
+void TForm1::ConnectEvents() {
     // The window's events.
     QObject::connect(Button1, &QPushButton::clicked, this, [this] { GetFiles(); });
     QObject::connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });

@@ -148,6 +148,14 @@ class TForm1 : public QWidget {
 
   private:
     void CreateControls();
+    // The parts CreateControls makes, panel by panel, then the window's events.
+    void CreatePathsPanel();
+    void CreateOptionsPanel();
+    void CreateDestinationPanel();
+    void CreateStartPanel();
+    void CreateListPanels();
+    void CreateStatusBar();
+    void ConnectEvents();
     void OpenPage(const char* path);
     void FillRunReport();
 

@@ -47,7 +47,12 @@ class CappedLines {
   public:
     CappedLines(int64_t cap, bool unix_line_ends) : cap_(std::max<int64_t>(cap, 0)), unix_(unix_line_ends) {}
 
-    bool Open(const std::string& path) { return file_.OpenRead(path); }
+    // Without waiting: a pipe put in the file's place must not hang the window.
+    bool Open(const std::string& path) {
+        files::fs::PathFacts facts;
+        return file_.OpenSource(path, facts);
+    }
+    bool NotRegular() const { return file_.NotRegular(); }
     int Error() const { return file_.Error(); }
 
     // False at the end, after a read error, or when the cap leaves only part of a line.
@@ -127,36 +132,14 @@ int32_t PreviewRowOf(const tables::ArrayOfFiles& list, int32_t selected_row) {
     return 0;
 }
 
-PreviewT BuildPreview(const PreviewRequestT& request) {
-    PreviewT p;
-    const run::RunSettings& s = request.settings;
-    const std::string& path = request.file;
-    if (path.empty()) {
-        p.message = "No file to preview: populate the file list";
-        return p;
-    }
-    files::fs::PathFacts facts;
-    if (!files::fs::GetFacts(path, facts) || !facts.exists) {
-        p.message = "Cannot read " + path + ": the file does not exist";
-        return p;
-    }
-    if (!facts.is_file) {
-        p.message = "Cannot read " + path + ": it is not a file";
-        return p;
-    }
-    CappedLines reader(request.max_bytes, s.UnixLineEnds);
-    if (!reader.Open(path)) {
-        p.message = "Cannot read " + path + ": " + std::strerror(reader.Error());
-        return p;
-    }
+namespace {
 
-    p.copies = run::CopiesFiles(s);
-    const bool use_template = !p.copies && s.TemplateActive && !s.TemplateText.empty();
-    const bool use_interval = !p.copies && s.IntervalActive;
-    const std::size_t wanted = static_cast<std::size_t>(std::max(request.max_rows, 0));
+using SelectedLines = std::vector<std::pair<int32_t, HeldLine>>;
 
-    // The selected lines, in the order the run writes them.
-    std::vector<std::pair<int32_t, HeldLine>> selected;
+// The selected lines, in the order the run writes them; false when the run would need the whole file
+// (counting from the end, downward or repeating pieces), which is then read up to the cap.
+bool SelectLines(CappedLines& reader, const run::RunSettings& s, bool use_interval, std::size_t wanted,
+                 SelectedLines& selected) {
     std::vector<run::StreamPiece> plan;
     const bool streaming = !use_interval || run::PlanStreamingInterval(s.IntervalText, plan);
     HeldLine line;
@@ -171,33 +154,29 @@ PreviewT BuildPreview(const PreviewRequestT& request) {
             selected.emplace_back(number, line);
             if (!plan[piece].OpenEnd && number >= plan[piece].End) ++piece;
         }
-    } else {
-        // Counting from the end, downward or repeating needs every line (up to the cap) first.
-        std::vector<HeldLine> lines;
-        while (reader.Next(line)) lines.push_back(line);
-        const int32_t count = static_cast<int32_t>(std::min<std::size_t>(lines.size(), 2147483647));
-        text::LoopT loop;
-        text::InitLoop(loop, s.IntervalText, 1, count);
-        while (selected.size() < wanted && text::NextInLoop(loop)) {
-            if (loop.Current < 1 || loop.Current > count) continue;
-            selected.emplace_back(loop.Current, lines[static_cast<std::size_t>(loop.Current - 1)]);
-        }
+        return true;
     }
-    p.bytes_read = static_cast<int64_t>(reader.Text().size());
-    p.capped = reader.Capped();
-    if (reader.Failed()) {
-        p.message = "Cannot read " + path + ": " +
-                    (reader.Error() ? std::string(std::strerror(reader.Error())) : std::string("read error"));
-        return p;
+    std::vector<HeldLine> lines;
+    while (reader.Next(line)) lines.push_back(line);
+    const int32_t count = static_cast<int32_t>(std::min<std::size_t>(lines.size(), 2147483647));
+    text::LoopT loop;
+    text::InitLoop(loop, s.IntervalText, 1, count);
+    while (selected.size() < wanted && text::NextInLoop(loop)) {
+        if (loop.Current < 1 || loop.Current > count) continue;
+        selected.emplace_back(loop.Current, lines[static_cast<std::size_t>(loop.Current - 1)]);
     }
-    p.ok = true;
+    return false;
+}
 
-    // A record of the preview's own, initialised as the window's is at start-up: whatever the template
-    // counts or defines here is gone when the preview is.
+// What Start would write for each selected line, through a template record of the preview's own,
+// initialised as the window's is at start-up: whatever the template counts or defines here is gone
+// when the preview is.
+void ExpandRows(const PreviewRequestT& request, const SelectedLines& selected, const std::string& text,
+                bool use_template, PreviewT& p) {
+    const run::RunSettings& s = request.settings;
     tmpl::TemplateRecordT record;
     run::ContextLineExpander expander(record.Context);
     const char* line_end = s.UnixLineEnds ? "\n" : "\r\n";
-    const std::string& text = reader.Text();
     p.rows.reserve(selected.size());
     for (const auto& [number, held] : selected) {
         PreviewRowT row;
@@ -215,22 +194,61 @@ PreviewT BuildPreview(const PreviewRequestT& request) {
         }
         p.rows.push_back(std::move(row));
     }
+}
 
+// The status line under the preview.
+std::string PreviewMessage(const PreviewT& p, const std::string& path, int64_t max_bytes, bool streaming,
+                           std::size_t wanted) {
     const std::string name = NameOf(path);
     if (p.capped && !streaming)
-        p.message = "Only the first " + SizeText(request.max_bytes) + " of " + name +
-                    " were read: lines counted from the end are those of the part read";
-    else if (p.capped && p.rows.size() < wanted)
-        p.message = "Only the first " + SizeText(request.max_bytes) + " of " + name + " were read";
-    else if (p.rows.empty())
-        p.message = p.bytes_read == 0 ? name + " is empty" : "The interval selects no line of " + name;
-    else if (p.copies)
-        p.message = name + " is copied unchanged: neither option is in effect";
-    else if (p.rows.size() == 1)
-        p.message = name + ": the only selected line";
-    else
-        p.message = name + (p.rows.size() < wanted ? ": all " : ": the first ") +
-                    std::to_string(p.rows.size()) + " selected lines";
+        return "Only the first " + SizeText(max_bytes) + " of " + name +
+               " were read: lines counted from the end are those of the part read";
+    if (p.capped && p.rows.size() < wanted) return "Only the first " + SizeText(max_bytes) + " of " + name + " were read";
+    if (p.rows.empty()) return p.bytes_read == 0 ? name + " is empty" : "The interval selects no line of " + name;
+    if (p.copies) return name + " is copied unchanged: neither option is in effect";
+    if (p.rows.size() == 1) return name + ": the only selected line";
+    return name + (p.rows.size() < wanted ? ": all " : ": the first ") + std::to_string(p.rows.size()) +
+           " selected lines";
+}
+
+}  // namespace
+
+PreviewT BuildPreview(const PreviewRequestT& request) {
+    PreviewT p;
+    const run::RunSettings& s = request.settings;
+    const std::string& path = request.file;
+    if (path.empty()) {
+        p.message = "No file to preview: populate the file list";
+        return p;
+    }
+    files::fs::PathFacts facts;
+    if (!files::fs::GetFacts(path, facts) || !facts.exists) {
+        p.message = "Cannot read " + path + ": the file does not exist";
+        return p;
+    }
+    CappedLines reader(request.max_bytes, s.UnixLineEnds);
+    if (!facts.is_file || !reader.Open(path)) {
+        p.message = "Cannot read " + path + ": " +
+                    (!facts.is_file || reader.NotRegular() ? std::string("it is not a file")
+                                                           : std::string(std::strerror(reader.Error())));
+        return p;
+    }
+    p.copies = run::CopiesFiles(s);
+    const bool use_template = !p.copies && s.TemplateActive && !s.TemplateText.empty();
+    const bool use_interval = !p.copies && s.IntervalActive;
+    const std::size_t wanted = static_cast<std::size_t>(std::max(request.max_rows, 0));
+    SelectedLines selected;
+    const bool streaming = SelectLines(reader, s, use_interval, wanted, selected);
+    p.bytes_read = static_cast<int64_t>(reader.Text().size());
+    p.capped = reader.Capped();
+    if (reader.Failed()) {
+        p.message = "Cannot read " + path + ": " +
+                    (reader.Error() ? std::string(std::strerror(reader.Error())) : std::string("read error"));
+        return p;
+    }
+    p.ok = true;
+    ExpandRows(request, selected, reader.Text(), use_template, p);
+    p.message = PreviewMessage(p, path, request.max_bytes, streaming, wanted);
     return p;
 }
 
