@@ -107,7 +107,14 @@ int Main(int argc, char** argv, std::istream& in, std::ostream& out, std::ostrea
     } catch (const CLI::ParseError& e) {
         // CLI11 reports --help and --version as "errors" with exit code 0.
         const int code = app.exit(e, out, err);
-        return code == 0 ? kExitOk : kExitUsage;
+        if (code != 0) return kExitUsage;
+        // Help that never reached its reader is no success either.
+        out.flush();
+        if (!out) {
+            err << "rowsmith-cli: writing to standard output failed\n";
+            return kExitIoError;
+        }
+        return kExitOk;
     }
 
     if (*run_cmd) {

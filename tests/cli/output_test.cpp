@@ -78,6 +78,7 @@ TEST(CliOutput, FailingStandardOutputStopsEveryCommand) {
     };
     const std::vector<Case> cases = {
         {{"list", src}, Stdout::Full, 4, lost},
+        {{"--help"}, Stdout::Full, 4, "rowsmith-cli: writing to standard output failed\n"},
         {{"list", src, "--format", "html"}, Stdout::Full, 4, lost},
         {{"interval", "1-", "--count", "2000000000"}, Stdout::Full, 4, lost},
         {{"run", src, dst, "--dry-run"}, Stdout::Full, 4, lost},
