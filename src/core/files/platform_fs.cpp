@@ -248,12 +248,6 @@ bool PathExists(std::string_view path) {
     return lstat(p.c_str(), &st) == 0;
 }
 
-bool CanWrite(std::string_view path) {
-    std::string p;
-    if (!ToCPath(path, p) || p.empty()) return false;
-    return access(p.c_str(), W_OK) == 0;
-}
-
 bool IsReadOnly(const PathFacts& facts) { return (facts.attributes & kAttrReadOnly) != 0; }
 
 bool SameFile(std::string_view a, std::string_view b) {
@@ -262,12 +256,12 @@ bool SameFile(std::string_view a, std::string_view b) {
     return fa.device == fb.device && fa.inode == fb.inode;
 }
 
-void OpenFolder::Close() {
+void Folder::Close() {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
 }
 
-bool ListFolder(std::string_view folder, std::vector<FolderItem>& items, OpenFolder* keep) {
+bool ListFolder(std::string_view folder, std::vector<FolderItem>& items, Folder* keep) {
     items.clear();
     if (keep) keep->Close();
     std::string p;
@@ -286,7 +280,7 @@ bool ListFolder(std::string_view folder, std::vector<FolderItem>& items, OpenFol
         if (list_fd != fd) ::close(fd);
         return false;
     }
-    if (keep) keep->fd_ = fd;
+    if (keep) *keep = Folder(fd);
     ReadFolderItems(dir, items);
     closedir(dir);
     if (!SortByFoldedName(items)) {
@@ -307,7 +301,7 @@ bool GetItemFacts(std::string_view folder, std::string_view name, PathFacts& out
     return FillFacts(AT_FDCWD, p.c_str(), name, true, out);
 }
 
-bool GetItemFacts(const OpenFolder& folder, std::string_view name, PathFacts& out) {
+bool GetItemFacts(const Folder& folder, std::string_view name, PathFacts& out) {
     std::string p;
     if (!folder.IsOpen() || !ToCPath(name, p) || p.empty() || p.find('/') != std::string::npos) {
         out = PathFacts{};
@@ -360,15 +354,11 @@ bool RenameNoReplace(std::string_view from, std::string_view to) {
 
 Folder& Folder::operator=(Folder&& o) noexcept {
     if (this != &o) {
-        if (fd_ >= 0) ::close(fd_);
+        Close();
         fd_ = o.fd_;
         o.fd_ = -1;
     }
     return *this;
-}
-
-Folder::~Folder() {
-    if (fd_ >= 0) ::close(fd_);
 }
 
 bool OpenFolderHandle(std::string_view path, Folder& out) {

@@ -36,8 +36,6 @@ bool GetFacts(std::string_view path, PathFacts& out);
 bool FileExists(std::string_view path);    // a regular file (or a link to one)
 bool FolderExists(std::string_view path);  // a folder (or a link to one)
 bool PathExists(std::string_view path);    // anything, including a dangling link
-// Whether the current user may write the file (used for the read-only attribute and overwrite refusal).
-bool CanWrite(std::string_view path);
 // Whether these facts carry the read-only attribute: the write bit of the user's class is off. For
 // the superuser, who could write anyway, a file is read-only when it has no write bit at all.
 bool IsReadOnly(const PathFacts& facts);
@@ -50,42 +48,9 @@ struct FolderItem {
     bool is_symlink = false;
 };
 
-// A folder held open, so that its items can be looked at without walking the whole path each time.
-class OpenFolder {
-public:
-    OpenFolder() = default;
-    OpenFolder(const OpenFolder&) = delete;
-    OpenFolder& operator=(const OpenFolder&) = delete;
-    ~OpenFolder() { Close(); }
-    void Close();
-    bool IsOpen() const { return fd_ >= 0; }
-    int Descriptor() const { return fd_; }
-
-private:
-    friend bool ListFolder(std::string_view, std::vector<FolderItem>&, OpenFolder*);
-    int fd_ = -1;
-};
-
-// The items of a folder without "." and "..", sorted by name ignoring ASCII case (ties by bytes),
-// so that lists and runs are reproducible. Returns false when the folder cannot be listed. With
-// `keep`, the folder stays open there (closed when it cannot be listed).
-bool ListFolder(std::string_view folder, std::vector<FolderItem>& items, OpenFolder* keep = nullptr);
-// Facts of an item of a listed folder; links are followed for the facts (the walk still never
-// enters a link to a folder, because ListFolder does not report it as a folder).
-bool GetItemFacts(std::string_view folder, std::string_view name, PathFacts& out);
-// The same for an item of a folder kept open by ListFolder.
-bool GetItemFacts(const OpenFolder& folder, std::string_view name, PathFacts& out);
-
-// Creates one folder. Returns 0 on success, else the system error number.
-int MakeFolder(std::string_view path);
-bool DeleteFile(std::string_view path);
-// Atomically replaces `to` by `from` (both in the same folder).
-bool RenameReplace(std::string_view from, std::string_view to);
-// Renames only when `to` does not exist yet (no replacement); false with errno EEXIST otherwise.
-bool RenameNoReplace(std::string_view from, std::string_view to);
-
-// A folder held as a handle for the *at calls: a destination folder is resolved once, and what its
-// path leads to later (a folder swapped for a link) cannot move the files written into it.
+// A folder held open as a handle for the *at calls: its items are looked at without walking the
+// whole path each time, and a destination folder resolved once stays the folder written into, whatever
+// its path leads to later (a folder swapped for a link).
 class Folder {
 public:
     Folder() = default;
@@ -94,13 +59,32 @@ public:
     Folder& operator=(const Folder&) = delete;
     Folder(Folder&& o) noexcept : fd_(o.fd_) { o.fd_ = -1; }
     Folder& operator=(Folder&& o) noexcept;
-    ~Folder();
+    ~Folder() { Close(); }
+    void Close();
     bool IsOpen() const { return fd_ >= 0; }
     int Descriptor() const { return fd_; }
 
 private:
     int fd_ = -1;
 };
+
+// The items of a folder without "." and "..", sorted by name ignoring ASCII case (ties by bytes),
+// so that lists and runs are reproducible. Returns false when the folder cannot be listed. With
+// `keep`, the folder stays open there (closed when it cannot be listed).
+bool ListFolder(std::string_view folder, std::vector<FolderItem>& items, Folder* keep = nullptr);
+// Facts of an item of a listed folder; links are followed for the facts (the walk still never
+// enters a link to a folder, because ListFolder does not report it as a folder).
+bool GetItemFacts(std::string_view folder, std::string_view name, PathFacts& out);
+// The same for an item of a folder kept open by ListFolder.
+bool GetItemFacts(const Folder& folder, std::string_view name, PathFacts& out);
+
+// Creates one folder. Returns 0 on success, else the system error number.
+int MakeFolder(std::string_view path);
+bool DeleteFile(std::string_view path);
+// Atomically replaces `to` by `from` (both in the same folder).
+bool RenameReplace(std::string_view from, std::string_view to);
+// Renames only when `to` does not exist yet (no replacement); false with errno EEXIST otherwise.
+bool RenameNoReplace(std::string_view from, std::string_view to);
 
 // Opens a folder by its path, links followed (the user named it).
 bool OpenFolderHandle(std::string_view path, Folder& out);

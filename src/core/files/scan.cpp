@@ -263,7 +263,7 @@ struct Populator {
     // facts == nullptr with look_up set: the item's facts are read once the filter has accepted its name.
     void Candidate(std::string_view folder, std::string_view name, const fs::PathFacts* facts, uint8_t kind,
                    std::string_view list_file, std::string_view mask, double within, bool look_up = false,
-                   const fs::OpenFolder* opened = nullptr) {
+                   const fs::Folder* opened = nullptr) {
         tables::DataRecT row;
         row.Kind = kind;
         if (facts) SetFacts(row, *facts);

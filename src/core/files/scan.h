@@ -46,11 +46,11 @@ struct TFindAnyFile {
     bool Listed() const { return FirstCall == 0; }
     const std::vector<fs::FolderItem>& Listing() const { return items_; }
     // The folder being listed, held open once listed (its items' facts are looked up through it).
-    const fs::OpenFolder& Opened() const { return open_; }
+    const fs::Folder& Opened() const { return open_; }
 
 private:
     std::vector<fs::FolderItem> items_;
-    fs::OpenFolder open_;
+    fs::Folder open_;
     std::size_t next_ = 0;
 };
 

@@ -48,30 +48,35 @@ int ForceFolders(std::string_view folder) {
     return created ? 0 : 1;
 }
 
-std::string MakeUniqueName(std::string_view path) {
-    if (!fs::PathExists(path)) return std::string(path);
-    const std::string folder = FolderPart(path);
-    const std::string name = NamePart(path);
-    // The split is at the last "." of the name (a dot in a folder name does not count; a name that
-    // only starts with a dot has no extension).
+namespace {
+
+// The first of `name`, then "_1", "_2", ... before its extension, that `taken` says is free. The split
+// is at the last "." of the name (a name that only starts with a dot has no extension).
+template <class Taken>
+std::string FirstFreeName(const std::string& name, const Taken& taken) {
+    if (!taken(name)) return name;
     std::size_t dot = name.rfind('.');
     if (dot == 0) dot = std::string::npos;
-    const std::string base = folder + (dot == std::string::npos ? name : name.substr(0, dot));
+    const std::string base = dot == std::string::npos ? name : name.substr(0, dot);
     const std::string ext = dot == std::string::npos ? std::string() : name.substr(dot);
     std::string candidate;
     for (int n = 1; n <= kMaxUniqueTries; ++n) {
         candidate = base + "_" + std::to_string(n) + ext;
-        if (!fs::PathExists(candidate)) return candidate;
+        if (!taken(candidate)) return candidate;
     }
     return candidate;
 }
 
-// ---------------------------------------------------------------- destinations
+}  // namespace
 
-bool SourceSet::Has(uint64_t device, uint64_t inode) const {
-    if (fill_) std::call_once(filled_, [this] { fill_(const_cast<SourceSet&>(*this)); });
-    return ids_.count(Key{device, inode}) != 0;
+std::string MakeUniqueName(std::string_view path) {
+    if (!fs::PathExists(path)) return std::string(path);
+    // A dot in a folder name does not count: only the name part is numbered.
+    const std::string folder = FolderPart(path);
+    return folder + FirstFreeName(NamePart(path), [&](const std::string& n) { return fs::PathExists(folder + n); });
 }
+
+// ---------------------------------------------------------------- destinations
 
 DestinationRoot::DestinationRoot(std::string root) : root_(root.empty() ? std::string() : Normalise(root)) {}
 
@@ -189,17 +194,7 @@ namespace {
 // The first free name in `folder` formed from `name` with "_1", "_2", ... before its extension.
 std::string UniqueNameAt(const fs::Folder& folder, const std::string& name) {
     fs::PathFacts f;
-    if (!fs::GetFactsAt(folder, name, false, f)) return name;
-    std::size_t dot = name.rfind('.');
-    if (dot == 0) dot = std::string::npos;
-    const std::string base = dot == std::string::npos ? name : name.substr(0, dot);
-    const std::string ext = dot == std::string::npos ? std::string() : name.substr(dot);
-    std::string candidate;
-    for (int n = 1; n <= kMaxUniqueTries; ++n) {
-        candidate = base + "_" + std::to_string(n) + ext;
-        if (!fs::GetFactsAt(folder, candidate, false, f)) return candidate;
-    }
-    return candidate;
+    return FirstFreeName(name, [&](const std::string& n) { return fs::GetFactsAt(folder, n, false, f); });
 }
 
 // Why the existing entry `name` of `folder` may not be replaced; empty when it may. Both the entry and
@@ -604,13 +599,6 @@ bool TReadTextFile::Open(std::string_view path, const fs::PathFacts& facts) {
     Opened = 1;
     ShowProgress = 1;
     return true;
-}
-
-bool TReadTextFile::Open(fs::File&& file, std::string_view path, const fs::PathFacts& facts) {
-    adopt_ = &file;
-    const bool ok = Open(path, facts);
-    adopt_ = nullptr;
-    return ok;
 }
 
 bool TReadTextFile::ReadBlock() {

@@ -5,9 +5,7 @@
 // destination folder that is renamed over the old one when it is closed.
 
 #include <cstdint>
-#include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -45,13 +43,11 @@ std::string MakeUniqueName(std::string_view path);
 // Folders, then overwrite, rename or refusal when the destination exists. May change the path.
 uint16_t PrepareDestination(std::string& path, uint8_t flags);
 // The identities (device and inode) of a run's sources: no write may replace one of them, whatever
-// path, link or alias leads to it. Made on first use, by `fill`, from any thread.
+// path, link or alias leads to it. Filled before the run, read by its threads.
 class SourceSet {
 public:
-    SourceSet() = default;
-    explicit SourceSet(std::function<void(SourceSet&)> fill) : fill_(std::move(fill)) {}
     void Add(uint64_t device, uint64_t inode) { ids_.insert(Key{device, inode}); }
-    bool Has(uint64_t device, uint64_t inode) const;
+    bool Has(uint64_t device, uint64_t inode) const { return ids_.count(Key{device, inode}) != 0; }
 
 private:
     struct Key {
@@ -61,8 +57,6 @@ private:
     struct Hash {
         std::size_t operator()(const Key& k) const { return k.inode * 0x9E3779B97F4A7C15ULL ^ k.device; }
     };
-    std::function<void(SourceSet&)> fill_;
-    mutable std::once_flag filled_;
     std::unordered_set<Key, Hash> ids_;
 };
 
@@ -126,7 +120,6 @@ struct PendingCopy {
     std::string Name;         // the destination's name in Folder
     std::string Temp;         // a temporary name in Folder, where files without a name cannot be made
     bool Replaces = false;    // an existing file is to be replaced
-    uint32_t ReplacedMode = 0;
     WriteRules Rules;
     uint8_t Flags = 0;
     uint16_t Status = 0;
@@ -163,8 +156,6 @@ public:
     bool Open(std::string_view path);
     // The same with the file's facts already looked up (fs::GetFacts of this path).
     bool Open(std::string_view path, const fs::PathFacts& facts);
-    // The same for a source already opened (fs::File::OpenSource), whose facts come from its descriptor.
-    bool Open(fs::File&& file, std::string_view path, const fs::PathFacts& facts);
     // The next Open (also through LoadTextFile) takes this opened source instead of opening the path.
     void AdoptNext(fs::File& file) { adopt_ = &file; }
     bool ReadLine();

@@ -351,7 +351,7 @@ TEST(FolderListing, ManyNamesFollowTheFoldedComparison) {
     });
 
     std::vector<fs::FolderItem> items;
-    fs::OpenFolder kept;
+    fs::Folder kept;
     ASSERT_TRUE(fs::ListFolder(dir.path(), items, &kept));
     std::vector<std::string> got;
     for (const fs::FolderItem& it : items) got.push_back(it.name);
