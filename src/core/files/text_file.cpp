@@ -23,6 +23,13 @@ uint16_t IoStatus(int error) { return error == 0 ? 0 : static_cast<uint16_t>(err
 
 }  // namespace
 
+bool SourceSet::Has(uint64_t device, uint64_t inode) const {
+    const auto it = ids_.find(Key{device, inode});
+    if (it == ids_.end()) return false;
+    fs::PathFacts now;
+    return fs::GetFacts(it->second, now) && now.exists && now.device == device && now.inode == inode;
+}
+
 int ForceFolders(std::string_view folder) {
     if (folder.empty()) return 1;
     const std::string path = Normalise(folder);

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_set>
+#include <unordered_map>
 
 #include "files/platform_fs.h"
 #include "text/form_gauge.h"
@@ -43,11 +43,13 @@ std::string MakeUniqueName(std::string_view path);
 // Folders, then overwrite, rename or refusal when the destination exists. May change the path.
 uint16_t PrepareDestination(std::string& path, uint8_t flags);
 // The identities (device and inode) of a run's sources: no write may replace one of them, whatever
-// path, link or alias leads to it. Filled before the run, read by its threads.
+// path, link or alias leads to it. Filled before the run, read by its threads. A source removed during
+// the run frees its inode for reuse, even by one of the run's own outputs; so an identity counts only
+// while the source's path still leads to it (looked at on a match, which is rare).
 class SourceSet {
 public:
-    void Add(uint64_t device, uint64_t inode) { ids_.insert(Key{device, inode}); }
-    bool Has(uint64_t device, uint64_t inode) const { return ids_.count(Key{device, inode}) != 0; }
+    void Add(uint64_t device, uint64_t inode, std::string path) { ids_.emplace(Key{device, inode}, std::move(path)); }
+    bool Has(uint64_t device, uint64_t inode) const;
 
 private:
     struct Key {
@@ -57,7 +59,7 @@ private:
     struct Hash {
         std::size_t operator()(const Key& k) const { return k.inode * 0x9E3779B97F4A7C15ULL ^ k.device; }
     };
-    std::unordered_set<Key, Hash> ids_;
+    std::unordered_map<Key, std::string, Hash> ids_;
 };
 
 // The folder that a run's destinations stay beneath: each destination folder is opened below it,

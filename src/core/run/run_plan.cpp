@@ -57,13 +57,13 @@ void CollectSources(const tables::ArrayOfFiles& file_list, files::SourceSet& sou
     for (int32_t row = 1; row <= file_list.RowCount; ++row) {
         const tables::DataRecT* r = file_list.Row(row);
         if (!r || IsFolderRow(file_list, row)) continue;
+        std::string path = file_list.GetCell(row, tables::kCodeFullPath);
         if (r->Extra && r->Extra->Facts.Inode != 0) {
-            sources.Add(r->Extra->Facts.Device, r->Extra->Facts.Inode);
+            sources.Add(r->Extra->Facts.Device, r->Extra->Facts.Inode, std::move(path));
             continue;
         }
         files::fs::PathFacts f;
-        if (files::fs::GetFacts(file_list.GetCell(row, tables::kCodeFullPath), f) && f.exists)
-            sources.Add(f.device, f.inode);
+        if (files::fs::GetFacts(path, f) && f.exists) sources.Add(f.device, f.inode, std::move(path));
     }
 }
 

@@ -77,6 +77,34 @@ TEST(RunPlan, HowLinesTravelAndWhetherCopiesArePipelined) {
     }
 }
 
+// An identity is a source's only while the source's path still leads to it: a source removed during the
+// run frees its inode, which a new file (even the run's own output) may then carry.
+TEST(DestinationRules, ASourceCountsWhileItsPathLeadsToIt) {
+    struct Case {
+        const char* what;
+        std::function<void(const std::string&)> change;  // done to the source after it was collected
+        bool still_source;
+    };
+    const std::vector<Case> cases = {
+        {"unchanged", [](const std::string&) {}, true},
+        {"a hard link made elsewhere", [](const std::string& p) { link(p.c_str(), (p + ".alias").c_str()); }, true},
+        {"removed", [](const std::string& p) { unlink(p.c_str()); }, false},
+        {"moved to another name", [](const std::string& p) { rename(p.c_str(), (p + ".moved").c_str()); }, false},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        const std::string path = dir / "a.txt";
+        WriteFile(path, "a");
+        files::fs::PathFacts f;
+        ASSERT_TRUE(files::fs::GetFacts(path, f));
+        files::SourceSet sources;
+        sources.Add(f.device, f.inode, path);
+        c.change(path);
+        EXPECT_EQ(sources.Has(f.device, f.inode), c.still_source) << c.what;
+        EXPECT_FALSE(sources.Has(f.device, f.inode + 1000003)) << c.what;
+    }
+}
+
 // What holds a destination's name decides the same way whether it is looked at before the output is
 // written or only at the commit (when it appeared meanwhile, or was never looked at).
 TEST(DestinationRules, TheLookAndTheCommitAgree) {
@@ -87,8 +115,8 @@ TEST(DestinationRules, TheLookAndTheCommitAgree) {
     ASSERT_TRUE(files::fs::GetFacts(dir / "src/own.txt", own));
     ASSERT_TRUE(files::fs::GetFacts(dir / "src/other.txt", other));
     files::SourceSet sources;
-    sources.Add(own.device, own.inode);
-    sources.Add(other.device, other.inode);
+    sources.Add(own.device, own.inode, dir / "src/own.txt");
+    sources.Add(other.device, other.inode, dir / "src/other.txt");
     struct Case {
         const char* what;
         std::function<void(const std::string&)> make;  // puts something under the destination's name
