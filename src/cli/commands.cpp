@@ -14,17 +14,19 @@ namespace {
 constexpr const char* kIntro =
     "Rowsmith changes text files in batches, line by line.\n"
     "\n"
-    "Every file below SOURCE that matches the masks is copied to DEST, or read as CR LF lines, filtered\n"
-    "by a line interval (\"3-10;-1\") and rewritten through a template (\"{{line|trim|caseupper}}{{crlf}}\").\n";
+    "Every file below SOURCE that matches the masks is copied to DEST, or read as lines (each file with its\n"
+    "own line ends and encoding), filtered by a line interval (\"3-10;-1\") and rewritten through a template\n"
+    "(\"{{line|trim|caseupper}}{{eol}}\").\n";
 
 constexpr const char* kFooter =
     "\nExamples:\n"
     "  rowsmith-cli run src out --levels 2 --masks '*.txt|*.csv'        copy a tree\n"
     "  rowsmith-cli run src out --interval '1-3;-1'                    first three and last line\n"
-    "  rowsmith-cli run src out --template '{{line|caseupper}}{{crlf}}' upper-case every line\n"
+    "  rowsmith-cli run src out --template '{{line|caseupper}}{{eol}}'  upper-case every line\n"
+    "  rowsmith-cli run src out --line-ends crlf                       give every line a CR LF end\n"
     "  rowsmith-cli list src --levels 1 --columns Filename,Size,FinalDestinationPath\n"
     "  rowsmith-cli interval '1-3;7;9-8' --count 10\n"
-    "  printf 'a b\\r\\n' | rowsmith-cli expand --template '{{line|caseupper}}{{crlf}}'\n"
+    "  printf 'a b\\n' | rowsmith-cli expand --template '{{line|caseupper}}{{eol}}'\n"
     "\nExit status: 0 all done, 1 usage error, 2 some files were not processed (skipped, in a folder that\n"
     "cannot be listed, or cancelled by a signal or a closed pipe; for expand: a bound of the engine changed\n"
     "a line), 4 an I/O error stopped the command.\n";
@@ -33,6 +35,16 @@ constexpr const char* kIntervalHelp =
     "Line interval: pieces separated by \";\", each a number or a span: 3 (line 3), 3-5, 5-3 (downward),\n"
     "3- (to the end), -1 (the last line), -3- (the last three), 1--2 (all but the last), 0-3 (= 1-3).\n"
     "Pieces are walked in the order written; overlapping pieces repeat lines.";
+
+constexpr const char* kLineEndsHelp =
+    "Line ends: auto (default) decides per file from its first line end: after a CR LF only CR LF ends a\n"
+    "line, after a lone LF every LF does; {{eol}} is each line's own end (none for a last line without one).\n"
+    "crlf and lf split as named and end every output line that way.";
+
+void AddTextOptions(CLI::App* sub, std::string& line_ends, bool& lf) {
+    sub->add_option("--line-ends", line_ends, kLineEndsHelp)->check(CLI::IsMember({"auto", "crlf", "lf"}, CLI::ignore_case));
+    sub->add_flag("--lf", lf, "Same as --line-ends lf");
+}
 
 void AddSourceOptions(CLI::App* sub, std::string& source, std::string* destination, int& levels, std::string& masks,
                       std::string& sort, bool& flat) {
@@ -66,7 +78,8 @@ int Main(int argc, char** argv, std::istream& in, std::ostream& out, std::ostrea
     run_t->excludes(run_tf);
     run_cmd->add_flag("--no-create-folders", run.no_create_folders, "Do not create missing destination folders");
     run_cmd->add_flag("--rename", run.rename, "When a destination exists, write name_1.txt, name_2.txt, ... instead of overwriting");
-    run_cmd->add_flag("--lf", run.lf, "Unix line ends: also split at a lone LF, drop the CR of CR LF, end lines with LF");
+    bool run_lf = false, ex_lf = false;
+    AddTextOptions(run_cmd, run.line_ends, run_lf);
     run_cmd->add_option("--codepage", run.codepage, "Case tables: the locale's (default) or cp1252 for legacy files");
     run_cmd->add_flag("--dry-run", run.dry_run, "Print each row's mode and final destination; write nothing");
     run_cmd->add_flag("--quiet", run.quiet, "No progress display");
@@ -85,11 +98,11 @@ int Main(int argc, char** argv, std::istream& in, std::ostream& out, std::ostrea
     std::string ex_template, ex_template_file, ex_interval;
     CLI::App* expand_cmd =
         app.add_subcommand("expand", "Rewrite lines of FILEs (or standard input) through a template to standard output");
-    auto* ex_t = expand_cmd->add_option("--template", ex_template, "The template (default \"{{originalline}}{{crlf}}\")");
+    auto* ex_t = expand_cmd->add_option("--template", ex_template, "The template (default \"{{originalline}}{{eol}}\")");
     auto* ex_tf = expand_cmd->add_option("--template-file", ex_template_file, "Read the template from this file");
     ex_t->excludes(ex_tf);
     auto* ex_int = expand_cmd->add_option("--interval", ex_interval, std::string("Keep only these lines. ") + kIntervalHelp);
-    expand_cmd->add_flag("--lf", expand.lf, "Unix line ends");
+    AddTextOptions(expand_cmd, expand.line_ends, ex_lf);
     expand_cmd->add_flag("--trace", expand.trace, "On stderr, for each line: every tag, its value after the name and after each modifier");
     expand_cmd->add_option("--codepage", expand.codepage, "Case tables: the locale's (default) or cp1252");
     expand_cmd->add_option("FILE", expand.files, "Input files (standard input when none)");
@@ -117,6 +130,8 @@ int Main(int argc, char** argv, std::istream& in, std::ostream& out, std::ostrea
         return kExitOk;
     }
 
+    if (run_lf) run.line_ends = "lf";
+    if (ex_lf) expand.line_ends = "lf";
     if (*run_cmd) {
         if (*run_int) run.interval = run_interval;
         if (*run_t) run.template_text = run_template;

@@ -76,13 +76,10 @@ int ExpandCommand(const ExpandOptions& o, Io& io) {
         if (!ReadWholeFile(*o.template_file, options.TemplateText, io, "template file")) return kExitUsage;
     } else if (o.template_text) {
         options.TemplateText = *o.template_text;
-    } else if (o.lf) {
-        // Unix line ends in, Unix line ends out: the default template reproduces the input.
-        options.TemplateText = "{{originalline}}{{lf}}";
     }
     options.IntervalActive = o.interval.has_value();
     options.IntervalText = o.interval.value_or("");
-    options.UnixLineEnds = o.lf;
+    files::ParseLineEnds(o.line_ends, options.LineEnds);  // checked by the option parser
 
     run::StandaloneLineExpander expander;
     std::optional<LineTracer> tracer;

@@ -37,7 +37,12 @@ struct RunOptions {
     bool no_create_folders = false;
     bool rename = false;
     std::string sort;
-    bool lf = false;
+    // The text model: which LF ends a line ("auto", "crlf", "lf"), the input encoding ("auto", a name
+    // or "bytes"), the code page of legacy files, and the output's ("same" or a name).
+    std::string line_ends = "auto";
+    std::string encoding = "auto";
+    std::string legacy_encoding = "windows-1252";
+    std::string output_encoding = "same";
     std::string codepage;
     bool dry_run = false;
     bool quiet = false;
@@ -60,7 +65,12 @@ struct ExpandOptions {
     std::optional<std::string> template_text;
     std::optional<std::string> template_file;
     std::optional<std::string> interval;
-    bool lf = false;
+    // The text model: which LF ends a line ("auto", "crlf", "lf"), the input encoding ("auto", a name
+    // or "bytes"), the code page of legacy files, and the output's ("same" or a name).
+    std::string line_ends = "auto";
+    std::string encoding = "auto";
+    std::string legacy_encoding = "windows-1252";
+    std::string output_encoding = "same";
     bool trace = false;
     std::string codepage;
     std::vector<std::string> files;  // empty: standard input

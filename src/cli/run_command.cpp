@@ -35,7 +35,7 @@ bool MakeSettings(const RunOptions& o, Io& io, run::RunSettings& settings) {
     settings.TemplateActive = o.template_text.has_value() || o.template_file.has_value();
     settings.TemplateText = template_text;
     settings.DestinationFlags = run::MakeDestinationFlags(!o.no_create_folders, !o.rename);
-    settings.UnixLineEnds = o.lf;
+    files::ParseLineEnds(o.line_ends, settings.LineEnds);  // checked by the option parser
     return true;
 }
 

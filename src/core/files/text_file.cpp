@@ -575,6 +575,8 @@ bool TReadTextFile::Open(std::string_view path, const fs::PathFacts& facts) {
     Percent = 0;
     PreviousPosition = 0;
     CurrentLine.clear();
+    splitter_.Reset(Ends);
+    last_end_ = LineEnd::None;
     pending_.clear();
     pending_pos_ = 0;
     progress_batch_.Restart();
@@ -646,7 +648,7 @@ bool TReadTextFile::FillUntilLineEnd() {
         const void* hit = std::memchr(base + from, '\n', pending_.size() - from);
         if (hit) {
             const std::size_t lf = static_cast<std::size_t>(static_cast<const char*>(hit) - base);
-            if (UnixLineEnds || (lf > pending_pos_ && pending_[lf - 1] == '\r')) return true;
+            if (splitter_.Ends(base, pending_pos_, lf)) return true;
             searched = lf + 1;
             if (searched < pending_.size()) continue;
         } else {
@@ -686,10 +688,11 @@ bool TReadTextFile::ReadLineView(std::string_view& line) {
         std::size_t p = pending_pos_;
         for (;;) {
             const std::size_t lf = pending_.find('\n', p);
-            if (UnixLineEnds || (lf > pending_pos_ && pending_[lf - 1] == '\r')) {
+            if (splitter_.Ends(pending_.data(), pending_pos_, lf)) {
                 std::size_t end = lf;
                 int64_t term = 1;
-                if (end > pending_pos_ && pending_[end - 1] == '\r') {
+                last_end_ = LineSplitter::EndAt(pending_.data(), pending_pos_, lf);
+                if (last_end_ == LineEnd::Crlf) {
                     --end;
                     term = 2;
                 }
@@ -704,6 +707,7 @@ bool TReadTextFile::ReadLineView(std::string_view& line) {
     if (pending_pos_ >= pending_.size()) return false;
     line = std::string_view(pending_).substr(pending_pos_);
     pending_pos_ = pending_.size();
+    last_end_ = LineEnd::None;
     Account(line, 0);
     return true;
 }
@@ -730,7 +734,7 @@ int64_t TReadTextFile::EstimateLineCount() const {
             ++lines;  // text after the last terminator counts as a line
             break;
         }
-        if (UnixLineEnds || (lf > pending_.data() + pending_pos_ && lf[-1] == '\r')) ++lines;
+        if (splitter_.SplitsAll() || (lf > pending_.data() + pending_pos_ && lf[-1] == '\r')) ++lines;
         p = lf + 1;
     }
     if (EndReached || file_read_ >= FileSize || file_read_ <= 0) return lines;
@@ -901,12 +905,12 @@ void TWriteTextFile::Discard() {
     buffer_.clear();
 }
 
-bool LoadTextFile(tables::ArrayOfFiles& table, std::string_view path, int code, bool unix_line_ends,
+bool LoadTextFile(tables::ArrayOfFiles& table, std::string_view path, int code, LineEnds ends,
                   text::GaugeViewFactory* views) {
     table.Clear();
     table.Reserve(5000, true);
     TReadTextFile reader;
-    reader.UnixLineEnds = unix_line_ends;
+    reader.Ends = ends;
     reader.Progress.views = views;
     if (!reader.Open(path)) return false;
     if (code == tables::kCodeData && reader.FileSize > 0) table.ReserveText(static_cast<std::size_t>(reader.FileSize));
@@ -922,13 +926,17 @@ bool LoadTextFile(tables::ArrayOfFiles& table, std::string_view path, int code, 
 }
 
 bool LoadTextFile(tables::ArrayOfFiles& table, TReadTextFile& reader, std::string_view path,
-                  const fs::PathFacts& facts, int code) {
+                  const fs::PathFacts& facts, int code, std::vector<LineEnd>* line_ends) {
     table.Clear();
     table.Reserve(5000, true);
     if (!reader.Open(path, facts)) return false;
     if (code == tables::kCodeData && reader.FileSize > 0) table.ReserveText(static_cast<std::size_t>(reader.FileSize));
+    if (line_ends) line_ends->clear();
     std::string_view line;
-    while (reader.ReadLineView(line)) table.AddLine(line, code);
+    while (reader.ReadLineView(line)) {
+        // Rows follow the lines the table keeps (it may filter some out).
+        if (table.AddLine(line, code) && line_ends) line_ends->push_back(reader.LastEnd());
+    }
     if (!reader.Close()) {
         table.Clear();
         return false;

@@ -8,8 +8,10 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 #include <unordered_map>
 
+#include "files/line_ends.h"
 #include "files/platform_fs.h"
 #include "text/form_gauge.h"
 
@@ -150,8 +152,8 @@ public:
     uint8_t ShowProgress = 0;
     uint8_t EndReached = 0;
     uint16_t LastIOStatus = 0;
-    // Also end lines at a lone LF and drop the CR of a CR LF ("Unix line ends").
-    bool UnixLineEnds = false;
+    // Which LF ends a line; auto decides per file at its first LF (see LineSplitter).
+    LineEnds Ends = LineEnds::Crlf;
     // Bytes read per block; any size gives the same lines.
     int64_t BlockSize = 1 << 20;
 
@@ -173,6 +175,11 @@ public:
     int64_t EstimateLineCount() const;
     // A read failed after the file was opened (the lines read so far are incomplete).
     bool ReadFailed() const { return read_failed_; }
+    // What the line read last ended with (none for a last line without an end).
+    LineEnd LastEnd() const { return last_end_; }
+    // The rule the file follows: Crlf or Lf once a line end was seen; Auto before (or for a file
+    // without any, which is one line).
+    LineEnds Rule() const { return splitter_.Rule(); }
 
 private:
     bool FillUntilLineEnd();
@@ -183,6 +190,8 @@ private:
     void FeedProgress(std::string_view line);
 
     fs::File file_;
+    LineSplitter splitter_;
+    LineEnd last_end_ = LineEnd::None;
     fs::File* adopt_ = nullptr;  // a source opened by the caller, taken over by Open
     fs::PathFacts opened_facts_;
     std::string pending_;
@@ -243,11 +252,12 @@ private:
 
 // Loads a text file into a table, one row per line under `code` (clears the table first). Returns
 // whether the whole file could be read; a file that cannot be opened or read leaves the table empty.
-bool LoadTextFile(tables::ArrayOfFiles& table, std::string_view path, int code, bool unix_line_ends = false,
+bool LoadTextFile(tables::ArrayOfFiles& table, std::string_view path, int code, LineEnds ends = LineEnds::Crlf,
                   text::GaugeViewFactory* views = nullptr);
 // The same through a reader the caller keeps (its buffer serves file after file) and with the file's
-// facts already looked up; the table keeps its capacity for the next file.
+// facts already looked up; the table keeps its capacity for the next file. `line_ends`, when given,
+// gets each line's end.
 bool LoadTextFile(tables::ArrayOfFiles& table, TReadTextFile& reader, std::string_view path,
-                  const fs::PathFacts& facts, int code);
+                  const fs::PathFacts& facts, int code, std::vector<LineEnd>* line_ends = nullptr);
 
 }  // namespace rowsmith::files

@@ -26,24 +26,28 @@ class LineSource {
     virtual ~LineSource() = default;
     // The next line without its terminator, valid until the next call.
     virtual bool Next(std::string_view& line) = 0;
+    // What the line given last ended with.
+    virtual files::LineEnd LastEnd() const = 0;
     virtual bool Failed() const = 0;
     virtual std::string FailureReason() const = 0;
 };
 
-// The reader's line rule: lines end at CR LF (with Unix line ends also at a lone LF, whose CR, if
-// any, is dropped); text after the last terminator is a last line when not empty. Streams and files
-// share it; only where the blocks come from differs.
+// The reader's line rule (files::LineSplitter: CR LF, or every LF, decided per input under auto); text
+// after the last terminator is a last line when not empty. Streams and files share it; only where the
+// blocks come from differs.
 class BlockLines : public LineSource {
   public:
-    explicit BlockLines(bool unix_line_ends) : unix_(unix_line_ends) {}
+    explicit BlockLines(files::LineEnds ends) : splitter_(ends) {}
+    files::LineEnd LastEnd() const override { return last_end_; }
 
     bool Next(std::string_view& line) override {
         for (;;) {
             std::size_t lf = buf_.find('\n', std::max(searched_, pos_));
             while (lf != npos) {
-                if (unix_ || (lf > pos_ && buf_[lf - 1] == '\r')) {
+                if (splitter_.Ends(buf_.data(), pos_, lf)) {
                     std::size_t end = lf;
-                    if (end > pos_ && buf_[end - 1] == '\r') --end;
+                    last_end_ = files::LineSplitter::EndAt(buf_.data(), pos_, lf);
+                    if (last_end_ == files::LineEnd::Crlf) --end;
                     line = std::string_view(buf_).substr(pos_, end - pos_);
                     pos_ = lf + 1;
                     searched_ = pos_;
@@ -56,6 +60,7 @@ class BlockLines : public LineSource {
                 if (pos_ >= buf_.size()) return false;
                 line = std::string_view(buf_).substr(pos_);
                 pos_ = buf_.size();
+                last_end_ = files::LineEnd::None;
                 return true;
             }
         }
@@ -86,7 +91,8 @@ class BlockLines : public LineSource {
         return true;
     }
 
-    bool unix_;
+    files::LineSplitter splitter_;
+    files::LineEnd last_end_ = files::LineEnd::None;
     std::string buf_;
     std::size_t pos_ = 0;
     std::size_t searched_ = 0;
@@ -96,7 +102,7 @@ class BlockLines : public LineSource {
 
 class StreamLines : public BlockLines {
   public:
-    StreamLines(std::istream& in, bool unix_line_ends) : BlockLines(unix_line_ends), in_(in) {}
+    StreamLines(std::istream& in, files::LineEnds ends) : BlockLines(ends), in_(in) {}
     std::string FailureReason() const override { return "read error"; }
 
   protected:
@@ -114,7 +120,7 @@ class StreamLines : public BlockLines {
 // processing run's reader, which would cost a third of the time here.
 class FileLines : public BlockLines {
   public:
-    FileLines(files::fs::File& file, bool unix_line_ends) : BlockLines(unix_line_ends), file_(file) {}
+    FileLines(files::fs::File& file, files::LineEnds ends) : BlockLines(ends), file_(file) {}
     std::string FailureReason() const override {
         const int e = file_.Error();
         return e ? std::string("read error: ") + std::strerror(e) : std::string("read error");
@@ -216,8 +222,14 @@ void Run(LineSource& source, std::ostream& out, const ExpandLinesOptions& o, Lin
     if (!direct)
         if (auto* standalone = dynamic_cast<StandaloneLineExpander*>(&expander))
             direct = &standalone->Inner();
-    auto expand = [&](int64_t number, std::string_view line) {
+    std::string_view eol_set;
+    auto expand = [&](int64_t number, std::string_view line, files::LineEnd end) {
         if (o.BeforeLine) o.BeforeLine(number, line);
+        const std::string_view eol = files::OutputLineEnd(o.LineEnds, end);
+        if (eol.data() != eol_set.data() || eol.size() != eol_set.size()) {
+            expander.SetLineEnd(eol);
+            eol_set = eol;
+        }
         if (direct) {
             direct->ExpandLineAppend(o.TemplateText, line, output.Buffer());
             output.Written();
@@ -244,15 +256,17 @@ void Run(LineSource& source, std::ostream& out, const ExpandLinesOptions& o, Lin
             ++number;
             ++result.LinesRead;
             if (number < plan[piece].Start) continue;
-            expand(number, line);
+            expand(number, line, source.LastEnd());
             if (!plan[piece].OpenEnd && number >= plan[piece].End) ++piece;
         }
     } else {
         // Pieces counted from the end or walked downward need every line first.
         std::string arena;
         std::vector<std::pair<std::size_t, std::size_t>> lines;
+        std::vector<files::LineEnd> ends;
         while (source.Next(line)) {
             lines.emplace_back(arena.size(), line.size());
+            ends.push_back(source.LastEnd());
             arena.append(line);
             ++result.LinesRead;
         }
@@ -261,8 +275,8 @@ void Run(LineSource& source, std::ostream& out, const ExpandLinesOptions& o, Lin
         text::InitLoop(loop, o.IntervalText, 1, count);
         while (text::NextInLoop(loop)) {
             if (loop.Current < 1 || loop.Current > count) continue;
-            const auto& [at, len] = lines[static_cast<std::size_t>(loop.Current - 1)];
-            expand(loop.Current, std::string_view(arena).substr(at, len));
+            const std::size_t k = static_cast<std::size_t>(loop.Current - 1);
+            expand(loop.Current, std::string_view(arena).substr(lines[k].first, lines[k].second), ends[k]);
         }
     }
     output.Flush();
@@ -303,6 +317,16 @@ void ContextLineExpander::ExpandLineAppend(std::string_view template_text, std::
     context_.MaxTextSize = std::max(bound, LineSizeBound(line.size()));
     prepared_.ExpandAppend(context_, out, 1);
     context_.MaxTextSize = bound;
+}
+
+void ContextLineExpander::SetLineEnd(std::string_view eol) {
+    if (eol_slot_ > 0 && eol_epoch_ == context_.VariableEpoch && eol_slot_ <= context_.VariableCount) {
+        tmpl::SetVariableAt(context_, eol_slot_, eol);
+        return;
+    }
+    tmpl::SetVariable(context_, "eol", eol);
+    eol_slot_ = tmpl::FindVariable(context_, "eol");
+    eol_epoch_ = context_.VariableEpoch;
 }
 
 bool PlanStreamingInterval(std::string_view interval, std::vector<StreamPiece>& pieces) {
@@ -348,7 +372,7 @@ bool PlanStreamingInterval(std::string_view interval, std::vector<StreamPiece>& 
 ExpandLinesResult ExpandLines(std::istream& in, std::ostream& out, const ExpandLinesOptions& options,
                               LineExpander& expander) {
     ExpandLinesResult result;
-    StreamLines source(in, options.UnixLineEnds);
+    StreamLines source(in, options.LineEnds);
     Run(source, out, options, expander, result);
     return result;
 }
@@ -369,7 +393,7 @@ ExpandLinesResult ExpandLinesOfFile(std::string_view path, std::ostream& out,
         result.Reason = e ? std::strerror(e) : "cannot be opened";
         return result;
     }
-    FileLines source(file, options.UnixLineEnds);
+    FileLines source(file, options.LineEnds);
     Run(source, out, options, expander, result);
     file.Close();
     return result;

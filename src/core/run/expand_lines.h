@@ -1,6 +1,6 @@
 #pragma once
-// Line expansion as `rowsmith-cli expand` and the golden tests run it: CR LF lines from a stream or a
-// file, kept by an optional interval text, each expanded through a template against one context.
+// Line expansion as `rowsmith-cli expand` and the golden tests run it: lines from a stream or a file
+// (each with its own line end), kept by an optional interval text, each expanded through a template against one context.
 
 #include <cstdint>
 #include <functional>
@@ -29,12 +29,15 @@ class ContextLineExpander : public LineExpander {
     // The same, appended to out; the template is parsed once while it stays the same.
     void ExpandLineAppend(std::string_view template_text, std::string_view line, std::string& out);
     std::string TakeBoundReason() override { return tmpl::TakeBoundReason(context_); }
+    void SetLineEnd(std::string_view eol) override;
 
   private:
     tmpl::TemplateContext& context_;
     tmpl::PreparedTemplate prepared_;
     int32_t line_slot_ = 0;
     uint64_t line_epoch_ = 0;
+    int32_t eol_slot_ = 0;
+    uint64_t eol_epoch_ = 0;
 };
 
 // A LineExpander with a template record of its own: variables and counters carry on across every
@@ -46,6 +49,7 @@ class StandaloneLineExpander : public LineExpander {
         return inner_.ExpandLine(template_text, line);
     }
     std::string TakeBoundReason() override { return inner_.TakeBoundReason(); }
+    void SetLineEnd(std::string_view eol) override { inner_.SetLineEnd(eol); }
     tmpl::TemplateContext& Context() { return record_.Context; }
     ContextLineExpander& Inner() { return inner_; }
 
@@ -54,14 +58,14 @@ class StandaloneLineExpander : public LineExpander {
     ContextLineExpander inner_;
 };
 
-inline constexpr std::string_view kDefaultTemplate = "{{originalline}}{{crlf}}";
+inline constexpr std::string_view kDefaultTemplate = "{{originalline}}{{eol}}";
 
 struct ExpandLinesOptions {
     std::string TemplateText = std::string(kDefaultTemplate);
     bool IntervalActive = false;
     std::string IntervalText;
-    // Also split at a lone LF, dropping the CR of a CR LF.
-    bool UnixLineEnds = false;
+    // Which LF ends a line, and the "eol" each line gets (see files::LineEnds).
+    files::LineEnds LineEnds = files::LineEnds::Auto;
     // When set, told each kept line's number in the input and its text before it is expanded.
     std::function<void(int64_t, std::string_view)> BeforeLine;
 };

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "files/line_ends.h"
 #include "tables/string_table.h"
 #include "text/form_gauge.h"
 
@@ -19,6 +20,8 @@ public:
     virtual ~LineExpander() = default;
     // Sets the variable "line" and expands the template; the result carries its own line breaks.
     virtual std::string ExpandLine(std::string_view template_text, std::string_view line) = 0;
+    // The line end of the lines that follow ("eol": the one each had in its file, or the forced one).
+    virtual void SetLineEnd(std::string_view eol) {}
     // Why a bound of the expansion changed a result (a tag that yielded the empty text instead),
     // for the last such event since the previous call; empty when none. Taking it clears it.
     virtual std::string TakeBoundReason() { return {}; }
@@ -30,8 +33,14 @@ struct RunSettings {
     bool TemplateActive = false;
     std::string TemplateText;
     uint8_t DestinationFlags = 2;
-    // Linux addition: split at a lone LF too, drop the CR of CR LF, end untemplated lines with LF.
-    bool UnixLineEnds = false;
+    // Which LF ends a line and what ends each output line (see files::LineEnds).
+    files::LineEnds LineEnds = files::LineEnds::Auto;
+    // How the files' bytes are read as text: "auto" (per file: a byte order mark, else UTF-8 when the
+    // text is valid UTF-8, else LegacyEncoding), "bytes" (one byte one character, never decoded) or an
+    // encoding's name. Each file is written back in its own encoding unless OutputEncoding names one.
+    std::string Encoding = "auto";
+    std::string LegacyEncoding = "windows-1252";
+    std::string OutputEncoding = "same";
 };
 
 // DestinationFlags from the window's destination options.

@@ -66,7 +66,7 @@ RowWorker::RowWorker(const Parts& parts) : p_(parts) {
     write_gauge_.views = p_.Hooks.Views;
     write_gauge_.clock = &clock_;
     text::ApplyGaugeSettings(write_gauge_, text::GaugeUse::Writing);
-    reader_.UnixLineEnds = p_.Settings.UnixLineEnds;
+    reader_.Ends = p_.Plan.LineEnds;
     reader_.Progress.views = p_.Hooks.Views;
     reader_.Progress.clock = &clock_;
     direct_ = dynamic_cast<ContextLineExpander*>(p_.Expander);
@@ -186,18 +186,20 @@ bool RowWorker::LoadSource(const std::string& path, files::fs::File& source, con
             reader_.Progress.views = p_.Hooks.Views;
             kept_text_.clear();
             kept_starts_.clear();
+            kept_ends_.clear();
             if (!reader_.Open(path, facts)) return false;
             if (reader_.FileSize > 0) kept_text_.reserve(static_cast<std::size_t>(reader_.FileSize));
             std::string_view line;
             while (reader_.ReadLineView(line)) {
                 kept_starts_.push_back(kept_text_.size());
+                kept_ends_.push_back(reader_.LastEnd());
                 kept_text_.append(line);
             }
             return reader_.Close();
         }
         case LineWay::Buffered:
             p_.LineBuffer.Clear();
-            return files::LoadTextFile(p_.LineBuffer, reader_, path, facts, tables::kCodeData);
+            return files::LoadTextFile(p_.LineBuffer, reader_, path, facts, tables::kCodeData, &kept_ends_);
     }
     return false;
 }
@@ -239,11 +241,19 @@ bool RowWorker::RewriteRow(RowReport& rep, files::fs::File& source, const files:
     return FinishRewrite(rep, w);
 }
 
-void RowWorker::MakeOutput(std::string_view line) {
+void RowWorker::MakeOutput(std::string_view line, files::LineEnd end) {
+    const std::string_view eol = files::OutputLineEnd(p_.Plan.LineEnds, end);
     if (!p_.Plan.UseTemplate) {
         output_.assign(line);
-        output_ += p_.Plan.LineEnd;
-    } else if (direct_) {
+        output_ += eol;
+        return;
+    }
+    // The texts are constants: comparing where they point is enough to tell a change.
+    if (eol.data() != eol_set_.data() || eol.size() != eol_set_.size()) {
+        p_.Expander->SetLineEnd(eol);
+        eol_set_ = eol;
+    }
+    if (direct_) {
         output_.clear();
         direct_->ExpandLineAppend(p_.Settings.TemplateText, line, output_);
     } else {
@@ -251,8 +261,8 @@ void RowWorker::MakeOutput(std::string_view line) {
     }
 }
 
-bool RowWorker::Put(std::string_view line, int64_t at, Written& w) {
-    MakeOutput(line);
+bool RowWorker::Put(std::string_view line, files::LineEnd end, int64_t at, Written& w) {
+    MakeOutput(line, end);
     // A bound that changed this line's output skips the row: a result is never cut silently.
     if (p_.Plan.UseTemplate) {
         if (std::string why = p_.Expander->TakeBoundReason(); !why.empty()) [[unlikely]] {
@@ -293,7 +303,7 @@ void RowWorker::WriteStreamed(Written& w) {
     while (piece < pieces.size() && reader_.ReadLineView(line)) {
         ++number;
         if (number < pieces[piece].Start) continue;
-        if (!Put(line, number, w)) break;
+        if (!Put(line, reader_.LastEnd(), number, w)) break;
         if (views && feed_.Counted()) feed_streamed();
         if (!pieces[piece].OpenEnd && number >= pieces[piece].End) ++piece;
     }
@@ -317,7 +327,7 @@ void RowWorker::WriteCompact(Written& w) {
         const std::size_t k = static_cast<std::size_t>(loop.Current - 1);
         const uint64_t at = kept_starts_[k];
         const uint64_t end = k + 1 < held ? kept_starts_[k + 1] : kept_text_.size();
-        if (!Put(std::string_view(kept_text_).substr(at, end - at), loop.Current, w)) break;
+        if (!Put(std::string_view(kept_text_).substr(at, end - at), kept_ends_[k], loop.Current, w)) break;
         if (p_.Hooks.Views && feed_.Counted()) feed_.Feed(done, count);
     }
     if (p_.Hooks.Views) feed_.Feed(done, count);
@@ -325,6 +335,7 @@ void RowWorker::WriteCompact(Written& w) {
     if (kept_text_.capacity() > (64u << 20)) {
         std::string().swap(kept_text_);
         std::vector<uint64_t>().swap(kept_starts_);
+        std::vector<files::LineEnd>().swap(kept_ends_);
     }
 }
 
@@ -337,7 +348,10 @@ void RowWorker::WriteBuffered(Written& w) {
     int32_t done = 0;
     while (text::NextInLoop(buffer.LineIterator)) {
         const int32_t k = buffer.LineIterator.Current;
-        if (!Put(buffer.LineView(k), k, w)) break;
+        const files::LineEnd end = static_cast<std::size_t>(k - 1) < kept_ends_.size()
+                                       ? kept_ends_[static_cast<std::size_t>(k - 1)]
+                                       : files::LineEnd::None;
+        if (!Put(buffer.LineView(k), end, k, w)) break;
         done = k;
         if (p_.Hooks.Views && feed_.Counted()) feed_.Feed(k, count);
     }

@@ -108,8 +108,8 @@ private:
     void WriteCompact(Written& w);
     void WriteBuffered(Written& w);
     // One kept line (number `at` of the file) to the writer; false ends the file's loop.
-    bool Put(std::string_view line, int64_t at, Written& w);
-    void MakeOutput(std::string_view line);
+    bool Put(std::string_view line, files::LineEnd end, int64_t at, Written& w);
+    void MakeOutput(std::string_view line, files::LineEnd end);
     bool FinishRewrite(RowReport& rep, Written& w);
     bool Cancelled() const { return p_.Hooks.ShouldCancel && p_.Hooks.ShouldCancel(); }
 
@@ -123,6 +123,8 @@ private:
     std::string output_, last_written_;
     std::string kept_text_;
     std::vector<uint64_t> kept_starts_;
+    std::vector<files::LineEnd> kept_ends_;  // each kept line's end (compact and buffered lines)
+    std::string_view eol_set_;               // the line end the expander has
     WriteFeed feed_{write_gauge_, last_written_};
 };
 

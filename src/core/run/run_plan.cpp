@@ -31,7 +31,7 @@ RunPlan MakeRunPlan(const tables::ArrayOfFiles& file_list, const tables::ArrayOf
     plan.Flags = settings.DestinationFlags;
     plan.CopyMode = CopiesFiles(settings);
     plan.UseTemplate = settings.TemplateActive && !settings.TemplateText.empty();
-    plan.LineEnd = settings.UnixLineEnds ? "\n" : "\r\n";
+    plan.LineEnds = settings.LineEnds;
     // Lines stream from the reader to the writer when the interval needs no look-back. Otherwise the
     // file's lines are kept, compactly: the texts one after another and where each starts (8 bytes a
     // line instead of a 32-byte table row). Only a line buffer that filters its lines takes them as rows.

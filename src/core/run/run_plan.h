@@ -28,7 +28,7 @@ struct RunPlan {
     bool UseTemplate = false;
     LineWay Lines = LineWay::Streamed;
     std::vector<StreamPiece> Pieces;  // Streamed: the interval's pieces in file order
-    std::string_view LineEnd;         // of untemplated lines
+    files::LineEnds LineEnds = files::LineEnds::Auto;
     // Copies without a progress view, 32 rows or more: the bytes move on the helper thread.
     bool Pipelined = false;
     int64_t TotalSize = 0;  // of every row, for the copy gauge (64 bits; an empty total shows complete)

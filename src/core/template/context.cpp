@@ -79,6 +79,8 @@ void InitTemplateContext(TemplateContext& context) {
     SetVariable(context, "crlf", "\r\n");
     SetVariable(context, "cr", "\r");
     SetVariable(context, "lf", "\n");
+    // The current line's end; a run sets it per line, and the format's CR LF stands until then.
+    SetVariable(context, "eol", "\r\n");
 }
 
 int32_t FindVariable(TemplateContext& c, std::string_view name) {

@@ -191,7 +191,7 @@ inline constexpr std::array<std::string_view, 7> kItemVariableNames = {
     "itisthefirstitem", "itisthelastitem", "itisthelastoutput", "item",
     "itemcount",        "itemnumber",      "itemblock"};
 
-// Defaults for every field, the date record refreshed to now, then "found", "crlf", "cr", "lf".
+// Defaults for every field, the date record refreshed to now, then "found", "crlf", "cr", "lf", "eol".
 void InitTemplateContext(TemplateContext& context);
 // Slot of the variable (names compared after lower-casing); 0 for an empty or unknown name.
 int32_t FindVariable(TemplateContext& context, std::string_view name);
