@@ -68,7 +68,7 @@ TEST_F(CliTree, CopiesTheMatchingTreeByteForByte) {
     EXPECT_FALSE(Exists(dst + "/sub/deeper/deepest"));
 }
 
-TEST_F(CliTree, IntervalWritesTheFirstThreeLinesWithCrLf) {
+TEST_F(CliTree, IntervalWritesTheFirstThreeLinesWithTheirEnds) {
     const CliResult r =
         Cli({"run", src, dst, "--levels", "2", "--masks", "*.txt|*.csv", "--interval", "1-3"});
     EXPECT_EQ(r.code, 0) << r.err;
@@ -76,9 +76,16 @@ TEST_F(CliTree, IntervalWritesTheFirstThreeLinesWithCrLf) {
     EXPECT_EQ(ReadFile(dst + "/a.txt"), "1\r\n2\r\n3\r\n");
     EXPECT_EQ(ReadFile(dst + "/b.csv"), "h,i\r\nj,k\r\n");
     EXPECT_EQ(ReadFile(dst + "/sub/c.txt"), "c1\r\nc2\r\nc3\r\n");
-    EXPECT_EQ(ReadFile(dst + "/sub/deeper/d.txt"), "d1\r\nd2\r\n");
+    EXPECT_EQ(ReadFile(dst + "/sub/deeper/d.txt"), "d1\r\nd2");  // its last line had no end
     EXPECT_TRUE(Exists(dst + "/empty.txt"));
     EXPECT_EQ(ReadFile(dst + "/empty.txt"), "");
+
+    const CliResult crlf = Cli({"run", src, dir / "crlf", "--levels", "2", "--interval", "1-3", "--line-ends", "crlf", "--masks", "d.txt"});
+    EXPECT_EQ(crlf.code, 0) << crlf.err;
+    EXPECT_EQ(ReadFile(dir / "crlf/sub/deeper/d.txt"), "d1\r\nd2\r\n");
+    const CliResult bad = Cli({"run", src, dir / "bad", "--line-ends", "mac"});
+    EXPECT_EQ(bad.code, 1);
+    EXPECT_NE(bad.err.find("--line-ends"), std::string::npos) << bad.err;
 
     const CliResult lf = Cli({"run", src, dir / "lf", "--interval=-2-", "--lf", "--masks", "a.txt"});
     EXPECT_EQ(lf.code, 0) << lf.err;

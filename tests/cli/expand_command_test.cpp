@@ -34,8 +34,10 @@ TEST(ExpandCommand, StandardInputWithAndWithoutATemplate) {
     r = RunExpand(o, "a\r\nb\r\n");
     EXPECT_EQ(r.out, "b");
     ExpandOptions lf;
-    lf.lf = true;
+    lf.line_ends = "lf";
     EXPECT_EQ(RunExpand(lf, "a\nb\r\n").out, "a\nb\n");
+    // Auto keeps what the input has; each FILE decides for itself.
+    EXPECT_EQ(RunExpand(ExpandOptions{}, "a\nb\r\nc").out, "a\nb\r\nc");
 }
 
 TEST(ExpandCommand, TemplateFileAndFiles) {
@@ -43,12 +45,18 @@ TEST(ExpandCommand, TemplateFileAndFiles) {
     testing::WriteFile(dir / "t.txt", "<{{line}}>\r\n");
     testing::WriteFile(dir / "one.txt", "1\r\n2\r\n");
     testing::WriteFile(dir / "two.txt", "3\r\n");
+    testing::WriteFile(dir / "lf.txt", "4\n5");
     ExpandOptions o;
     o.template_file = dir / "t.txt";
     o.files = {dir / "one.txt", dir / "missing.txt", dir / "two.txt"};
     const Result r = RunExpand(o);
     EXPECT_EQ(r.status, kExitSkipped);
     EXPECT_EQ(r.out, "<1>\r\n<2>\r\n<3>\r\n");
+    // Line ends are decided per file: the CR LF file does not make the LF file one line.
+    ExpandOptions each;
+    each.template_text = "<{{line}}>{{eol}}";
+    each.files = {dir / "one.txt", dir / "lf.txt"};
+    EXPECT_EQ(RunExpand(each).out, "<1>\r\n<2>\r\n<4>\n<5>");
     EXPECT_NE(r.err.find("missing.txt"), std::string::npos);
 
     o.template_file = dir / "nope.txt";
@@ -79,7 +87,7 @@ TEST(ExpandCommand, TraceGoesToStderrAndLeavesStdoutAlone) {
         ExpandOptions o;
         if (k.tmpl) o.template_text = k.tmpl;
         if (k.interval) o.interval = k.interval;
-        o.lf = k.lf;
+        o.line_ends = k.lf ? "lf" : "auto";
         const Result plain = RunExpand(o, k.input);
         o.trace = true;
         const Result traced = RunExpand(o, k.input);

@@ -223,12 +223,14 @@ void Run(LineSource& source, std::ostream& out, const ExpandLinesOptions& o, Lin
         if (auto* standalone = dynamic_cast<StandaloneLineExpander*>(&expander))
             direct = &standalone->Inner();
     std::string_view eol_set;
+    bool eol_known = false;
     auto expand = [&](int64_t number, std::string_view line, files::LineEnd end) {
         if (o.BeforeLine) o.BeforeLine(number, line);
         const std::string_view eol = files::OutputLineEnd(o.LineEnds, end);
-        if (eol.data() != eol_set.data() || eol.size() != eol_set.size()) {
+        if (!eol_known || eol.size() != eol_set.size() || eol.data() != eol_set.data()) {
             expander.SetLineEnd(eol);
             eol_set = eol;
+            eol_known = true;
         }
         if (direct) {
             direct->ExpandLineAppend(o.TemplateText, line, output.Buffer());

@@ -249,9 +249,10 @@ void RowWorker::MakeOutput(std::string_view line, files::LineEnd end) {
         return;
     }
     // The texts are constants: comparing where they point is enough to tell a change.
-    if (eol.data() != eol_set_.data() || eol.size() != eol_set_.size()) {
+    if (!eol_known_ || eol.size() != eol_set_.size() || eol.data() != eol_set_.data()) {
         p_.Expander->SetLineEnd(eol);
         eol_set_ = eol;
+        eol_known_ = true;
     }
     if (direct_) {
         output_.clear();

@@ -125,6 +125,7 @@ private:
     std::vector<uint64_t> kept_starts_;
     std::vector<files::LineEnd> kept_ends_;  // each kept line's end (compact and buffered lines)
     std::string_view eol_set_;               // the line end the expander has
+    bool eol_known_ = false;
     WriteFeed feed_{write_gauge_, last_written_};
 };
 

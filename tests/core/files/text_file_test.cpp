@@ -24,13 +24,17 @@ using testing::TempDir;
 using testing::TreeSnapshot;
 using testing::WriteFile;
 
-std::vector<std::string> ReadAll(const std::string& path, int64_t block, bool unix_ends = false) {
+std::vector<std::string> ReadAll(const std::string& path, int64_t block, LineEnds ends = LineEnds::Crlf,
+                                 std::string* ends_seen = nullptr) {
     TReadTextFile r;
     r.BlockSize = block;
-    r.UnixLineEnds = unix_ends;
+    r.Ends = ends;
     std::vector<std::string> lines;
     if (!r.Open(path)) return {"<not opened>"};
-    while (r.ReadLine()) lines.push_back(r.CurrentLine);
+    while (r.ReadLine()) {
+        lines.push_back(r.CurrentLine);
+        if (ends_seen) *ends_seen += r.LastEnd() == LineEnd::Crlf ? 'C' : r.LastEnd() == LineEnd::Lf ? 'L' : '-';
+    }
     r.Close();
     return lines;
 }
@@ -78,8 +82,48 @@ TEST(TextReader, LinesEndOnlyAtCrLfWhateverTheBlockSize) {
         WriteFile(path, c.bytes);
         for (int64_t block : {1, 2, 3, 7, 512, 1 << 20}) {
             EXPECT_EQ(ReadAll(path, block), c.crlf_lines) << "case " << n << " block " << block;
-            EXPECT_EQ(ReadAll(path, block, true), c.unix_lines) << "unix case " << n << " block " << block;
+            EXPECT_EQ(ReadAll(path, block, LineEnds::Lf), c.unix_lines) << "unix case " << n << " block " << block;
+            // Under auto the file's first LF decides: after a CR the CR LF rule, else every LF.
+            const std::size_t lf = c.bytes.find('\n');
+            const bool crlf_file = lf == std::string::npos || (lf > 0 && c.bytes[lf - 1] == '\r');
+            EXPECT_EQ(ReadAll(path, block, LineEnds::Auto), crlf_file ? c.crlf_lines : c.unix_lines)
+                << "auto case " << n << " block " << block;
         }
+    }
+}
+
+// Each line knows the end it had: what {{eol}} gives back, so that mixed files round-trip.
+TEST(TextReader, EachLineKeepsItsOwnEnd) {
+    struct Case {
+        std::string bytes;
+        LineEnds ends;
+        std::string seen;  // C: CR LF, L: LF, -: none
+        LineEnds rule;
+    };
+    const std::vector<Case> cases = {
+        {"a\nb\r\nc", LineEnds::Auto, "LC-", LineEnds::Lf},
+        {"a\r\nb\nc\r\n", LineEnds::Auto, "CC", LineEnds::Crlf},
+        {"a\nb\n", LineEnds::Auto, "LL", LineEnds::Lf},
+        {"no end", LineEnds::Auto, "-", LineEnds::Auto},
+        {"", LineEnds::Auto, "", LineEnds::Auto},
+        {"a\r\nb\n", LineEnds::Lf, "CL", LineEnds::Lf},
+        {"a\nb\r\n", LineEnds::Crlf, "C", LineEnds::Crlf},
+    };
+    TempDir dir;
+    for (const Case& c : cases) {
+        WriteFile(dir / "f", c.bytes);
+        for (int64_t block : {1, 3, 1 << 20}) {
+            std::string seen;
+            ReadAll(dir / "f", block, c.ends, &seen);
+            EXPECT_EQ(seen, c.seen) << c.bytes << " block " << block;
+        }
+        TReadTextFile r;
+        r.Ends = c.ends;
+        ASSERT_TRUE(r.Open(dir / "f"));
+        while (r.ReadLine()) {
+        }
+        EXPECT_EQ(r.Rule(), c.rule) << c.bytes;
+        r.Close();
     }
 }
 
@@ -193,16 +237,17 @@ TEST(TextReader, ReadsToTheRealEndWhenTheFileGrewSinceItWasLookedAt) {
 TEST(LoadTextFile, OneRowPerLineAndClearsFirst) {
     struct Case {
         std::string bytes;
-        bool unix_ends;
+        LineEnds ends;
         std::vector<std::string> rows;
     };
     const std::vector<Case> cases = {
-        {"a\r\nb", false, {"a", "b"}},
-        {"a\r\nb\r\n", false, {"a", "b"}},
-        {"a\r\n\r\n\r\nb\r\n", false, {"a", "", "", "b"}},
-        {"a\nb\nc\n", false, {"a\nb\nc\n"}},
-        {"a\nb\r\nc", true, {"a", "b", "c"}},
-        {"", false, {}},
+        {"a\r\nb", LineEnds::Crlf, {"a", "b"}},
+        {"a\r\nb\r\n", LineEnds::Crlf, {"a", "b"}},
+        {"a\r\n\r\n\r\nb\r\n", LineEnds::Crlf, {"a", "", "", "b"}},
+        {"a\nb\nc\n", LineEnds::Crlf, {"a\nb\nc\n"}},
+        {"a\nb\nc\n", LineEnds::Auto, {"a", "b", "c"}},
+        {"a\nb\r\nc", LineEnds::Lf, {"a", "b", "c"}},
+        {"", LineEnds::Crlf, {}},
     };
     TempDir dir;
     for (const Case& c : cases) {
@@ -210,7 +255,7 @@ TEST(LoadTextFile, OneRowPerLineAndClearsFirst) {
         tables::ArrayOfFiles t;
         t.AddLine("stale", tables::kCodeData);
         t.SetIntervalText("1");
-        ASSERT_TRUE(LoadTextFile(t, dir / "f", tables::kCodeData, c.unix_ends));
+        ASSERT_TRUE(LoadTextFile(t, dir / "f", tables::kCodeData, c.ends));
         EXPECT_EQ(t.IntervalText, "");
         std::vector<std::string> rows;
         for (int32_t r = 1; r <= t.RowCount; ++r) rows.push_back(t.GetCell(r, tables::kCodeData));

@@ -67,16 +67,21 @@ TEST(ExpandLines, StreamingPlans) {
 TEST(ExpandLines, LineEnds) {
     ExpandLinesOptions o;
     o.TemplateText = "[{{originalline}}]";
+    o.LineEnds = files::LineEnds::Crlf;
     EXPECT_EQ(Expand("a\r\nb\nc\rd\r\n", o), "[a][b\nc\rd]");
     EXPECT_EQ(Expand("a\r\n\r\nlast", o), "[a][][last]");
     EXPECT_EQ(Expand("", o), "");
     EXPECT_EQ(Expand("\r\n", o), "[]");
     EXPECT_EQ(Expand("\n\r\n", o), "[\n]");
-    o.UnixLineEnds = true;
+    o.LineEnds = files::LineEnds::Lf;
     EXPECT_EQ(Expand("a\r\nb\nc\rd\r\n", o), "[a][b][c\rd]");
     EXPECT_EQ(Expand("x\r", o), "[x\r]");
+    // Auto: the first line end decides for the whole input.
+    o.LineEnds = files::LineEnds::Auto;
+    EXPECT_EQ(Expand("a\r\nb\nc\rd\r\n", o), "[a][b\nc\rd]");
+    EXPECT_EQ(Expand("a\nb\r\nc", o), "[a][b][c]");
     // A CR LF split across the reader's blocks is still one line end.
-    o.UnixLineEnds = false;
+    o.LineEnds = files::LineEnds::Crlf;
     o.TemplateText = "{{line|1}}{{line|-1}}|";
     const std::string long_line = std::string((1u << 20) - 1, 'x') + "y";
     EXPECT_EQ(Expand(long_line + "\r\nz\r\n", o), "xy|zz|");
@@ -86,6 +91,8 @@ TEST(ExpandLines, DefaultTemplateReproducesTheInputAndStateCarriesOn) {
     ExpandLinesOptions o;
     ExpandLinesResult r;
     EXPECT_EQ(Expand("a\r\nb{{crlf}}c\r\n", o, &r), "a\r\nb{{crlf}}c\r\n");
+    // Each input keeps its own line ends, and a last line without one gets none.
+    for (const char* same : {"a", "a\nb", "a\r\nb\nc", "x\ny\r\nz\n", "\n", ""}) EXPECT_EQ(Expand(same, o), same);
     EXPECT_TRUE(r.Ok);
     EXPECT_EQ(r.LinesRead, 2);
     EXPECT_EQ(r.LinesExpanded, 2);

@@ -49,14 +49,14 @@ TEST(LinePaths, EveryIntervalGivesTheSameBytesWithAndWithoutProgress) {
                                      "5-3",   "0-3",    "4-99",    "3-4;6-",   "2;2",     "6-;1",     "x",
                                      "1-2;4", ";;-2;;", "2147483647", "-2147483647", "1-99999999999999999999"};
     for (const bool templ : {false, true}) {
-        for (const bool unix_ends : {false, true}) {
+        for (const files::LineEnds ends : {files::LineEnds::Crlf, files::LineEnds::Lf, files::LineEnds::Auto}) {
             for (const char* interval : intervals) {
                 TempDir dir;
                 WriteFile(dir / "src/a.txt", text);
                 RunSettings s;
                 s.IntervalActive = true;
                 s.IntervalText = interval;
-                s.UnixLineEnds = unix_ends;
+                s.LineEnds = ends;
                 if (templ) {
                     s.TemplateActive = true;
                     s.TemplateText = "[{{line}}]{{|inc:n}}{{n}}{{lf}}";
@@ -64,8 +64,52 @@ TEST(LinePaths, EveryIntervalGivesTheSameBytesWithAndWithoutProgress) {
                 testing::FakeGaugeFactory views;
                 const std::string shown = RunOne(dir / "src", dir / "shown", s, &views);
                 const std::string quiet = RunOne(dir / "src", dir / "quiet", s, nullptr);
-                EXPECT_EQ(quiet, shown) << "interval '" << interval << "' template " << templ << " lf " << unix_ends;
+                EXPECT_EQ(quiet, shown) << "interval '" << interval << "' template " << templ << " ends " << files::LineEndsWord(ends);
             }
+        }
+    }
+}
+
+// Under auto the identity template and an interval that keeps every line give every file back byte
+// for byte, whatever its line ends, along every way of reading its lines.
+TEST(LinePaths, AutoLineEndsRoundTripEveryFile) {
+    const std::string pieces[] = {"x", "yz", "\r\n", "\n", "\r", "\r\r\n", "\n\n", "\xC3\xA9", std::string(1, '\0')};
+    uint32_t seed = 12345;
+    auto next = [&seed] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7FFF; };
+    TempDir dir;
+    std::vector<std::string> corpus = {"", "\n", "\r\n", "a", "a\r", "a\nb\r\nc", "a\r\nb\nc\r\n"};
+    while (corpus.size() < 60) {
+        std::string text;
+        for (uint32_t k = next() % 12; k > 0; --k) text += pieces[next() % std::size(pieces)];
+        corpus.push_back(text);
+    }
+    for (std::size_t i = 0; i < corpus.size(); ++i) WriteFile(dir / ("src/f" + std::to_string(i) + ".txt"), corpus[i]);
+    struct Way {
+        const char* what;
+        const char* interval;
+        bool views;
+        const char* templ;
+    };
+    const Way ways[] = {{"streamed", "1-", false, nullptr},
+                        {"kept", "-2147483647-", false, nullptr},
+                        {"loaded with progress", "-2147483647-", true, nullptr},
+                        {"streamed, default template", "1-", false, "{{originalline}}{{eol}}"},
+                        {"kept, default template", "-2147483647-", false, "{{originalline}}{{eol}}"}};
+    int n = 0;
+    for (const Way& way : ways) {
+        RunSettings s;
+        s.IntervalActive = true;
+        s.IntervalText = way.interval;
+        if (way.templ) {
+            s.TemplateActive = true;
+            s.TemplateText = way.templ;
+        }
+        testing::FakeGaugeFactory views;
+        const std::string out = dir / ("out" + std::to_string(n++));
+        for (std::size_t i = 0; i < corpus.size(); ++i) {
+            const std::string name = "f" + std::to_string(i) + ".txt";
+            EXPECT_EQ(RunOne(dir / "src", out, s, way.views ? &views : nullptr, {}, name), corpus[i])
+                << way.what << ", file " << i;
         }
     }
 }

@@ -121,7 +121,9 @@ TEST_F(RunTest, IntervalKeepsLinesEachEndingInCrLf) {
     };
     for (const Case& c : cases) {
         WriteFile(src + "/f.txt", c.source);
-        const RunResult r = Run(Interval(c.interval));
+        RunSettings s = Interval(c.interval);
+        s.LineEnds = files::LineEnds::Crlf;  // the format's rule: every kept line ends in CR LF
+        const RunResult r = Run(s);
         ASSERT_EQ(r.rows.size(), 1u);
         EXPECT_EQ(r.rows[0].Outcome, RowOutcome::Rewritten) << c.interval;
         ASSERT_TRUE(Exists(dst + "/f.txt"));
@@ -129,12 +131,27 @@ TEST_F(RunTest, IntervalKeepsLinesEachEndingInCrLf) {
     }
 }
 
-TEST_F(RunTest, UnixLineEndsSplitAtLfAndEndWithLf) {
-    WriteFile(src + "/f.txt", "a\nb\r\nc");
-    RunSettings s = Interval("1-");
-    s.UnixLineEnds = true;
-    Run(s);
-    EXPECT_EQ(ReadFile(dst + "/f.txt"), "a\nb\nc\n");
+TEST_F(RunTest, LineEndsAreKeptUnderAutoAndForcedOtherwise) {
+    struct Case {
+        std::string bytes;
+        files::LineEnds ends;
+        std::string expected;
+    };
+    const std::vector<Case> cases = {
+        {"a\nb\r\nc", files::LineEnds::Auto, "a\nb\r\nc"},
+        {"a\r\nb\nc\r\n", files::LineEnds::Auto, "a\r\nb\nc\r\n"},
+        {"one\ntwo\n", files::LineEnds::Auto, "one\ntwo\n"},
+        {"a\nb\r\nc", files::LineEnds::Lf, "a\nb\nc\n"},
+        {"a\nb\r\nc", files::LineEnds::Crlf, "a\nb\r\nc\r\n"},
+        {"a\r\nb", files::LineEnds::Crlf, "a\r\nb\r\n"},
+    };
+    for (const Case& c : cases) {
+        WriteFile(src + "/f.txt", c.bytes);
+        RunSettings s = Interval("1-");
+        s.LineEnds = c.ends;
+        Run(s);
+        EXPECT_EQ(ReadFile(dst + "/f.txt"), c.expected) << c.bytes << " " << files::LineEndsWord(c.ends);
+    }
 }
 
 TEST_F(RunTest, TemplateWithEmptyIntervalProcessesEveryLine) {
@@ -209,7 +226,7 @@ TEST_F(RunTest, FolderRowsCreateFolders) {
         EXPECT_EQ(r.summary.Folders, 1);
         EXPECT_TRUE(files::fs::FolderExists(dst + "/sub"));
         EXPECT_FALSE(Exists(dst + "/sub/inner.txt"));
-        EXPECT_EQ(ReadFile(dst + "/top.txt"), s.IntervalActive ? "t\r\n" : "t");
+        EXPECT_EQ(ReadFile(dst + "/top.txt"), "t");  // a last line without an end keeps none
     }
     RunSettings no_folders;
     no_folders.DestinationFlags = MakeDestinationFlags(false, true);

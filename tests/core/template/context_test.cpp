@@ -7,19 +7,19 @@
 namespace rowsmith::tmpl {
 namespace {
 
-TEST(Context, InitDefinesTheFourVariablesInOrder) {
+TEST(Context, InitDefinesTheFiveVariablesInOrder) {
     TemplateRecordT record;
     TemplateContext& c = record.Context;
-    EXPECT_EQ(c.VariableCount, 4);
-    const char* names[] = {"found", "crlf", "cr", "lf"};
-    const char* values[] = {"", "\r\n", "\r", "\n"};
-    for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(c.VariableCount, 5);
+    const char* names[] = {"found", "crlf", "cr", "lf", "eol"};
+    const char* values[] = {"", "\r\n", "\r", "\n", "\r\n"};
+    for (int i = 0; i < 5; ++i) {
         EXPECT_EQ(FindVariable(c, names[i]), i + 1);
         EXPECT_EQ(GetVariableValue(c, names[i]), values[i]);
     }
     SetVariable(c, "FOUND", "x");
     EXPECT_EQ(FindVariable(c, "found"), 1);
-    EXPECT_EQ(c.VariableCount, 4);
+    EXPECT_EQ(c.VariableCount, 5);
     EXPECT_EQ(c.UndefinedNamePolicy, 3);
     EXPECT_EQ(c.NumberOfAll, 1);
     EXPECT_EQ(c.NumberInThisFile, 1);
@@ -58,9 +58,9 @@ TEST(Context, EmptyNamesAppendUnreachableSlots) {
     TemplateContext& c = record.Context;
     SetVariable(c, "", "a");
     SetVariable(c, "|comment", "b");
-    EXPECT_EQ(c.VariableCount, 6);
+    EXPECT_EQ(c.VariableCount, 7);
     EXPECT_EQ(FindVariable(c, ""), 0);
-    EXPECT_EQ(c.Variables.size(), 7u);
+    EXPECT_EQ(c.Variables.size(), 8u);
     EXPECT_EQ(c.Variables[0].Name, "");
     EXPECT_EQ(c.Variables[0].Value, "");
 }
@@ -70,10 +70,10 @@ TEST(Context, IndexSurvivesSlotsChangedDirectly) {
     TemplateContext& c = record.Context;
     c.Variables.push_back({"extra", "v", "", 0});
     ++c.VariableCount;
-    EXPECT_EQ(FindVariable(c, "EXTRA"), 5);
-    c.Variables[5].Name = "renamed";
+    EXPECT_EQ(FindVariable(c, "EXTRA"), 6);
+    c.Variables[6].Name = "renamed";
     EXPECT_EQ(FindVariable(c, "extra"), 0);
-    EXPECT_EQ(FindVariable(c, "renamed"), 5);
+    EXPECT_EQ(FindVariable(c, "renamed"), 6);
 }
 
 TEST(Context, ProtectAndRestoreTags) {
@@ -122,7 +122,7 @@ TEST(Context, InitKeepsNothingButRefreshesTheDate) {
     auto old_date = c.RunDate;
     InitTemplateContext(c);
     EXPECT_EQ(FindVariable(c, "x"), 0);
-    EXPECT_EQ(c.VariableCount, 4);
+    EXPECT_EQ(c.VariableCount, 5);
     EXPECT_EQ(c.UndefinedNamePolicy, 3);
     EXPECT_NE(c.RunDate, old_date);
     EXPECT_GT(c.RunDate->Year, 2000);
