@@ -1,8 +1,10 @@
 #include "gui/main_window.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDialog>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -19,6 +21,7 @@
 #include <QTabBar>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "files/file_list.h"
 #include "files/scan.h"
@@ -139,7 +142,7 @@ void TForm1::CreatePathsPanel() {
 
 void TForm1::CreateOptionsPanel() {
     // "Options"
-    Panel2 = MakePanel(this, "Panel2", "Options", kPanelWidth, 134);
+    Panel2 = MakePanel(this, "Panel2", "Options", kPanelWidth, 152);
     CheckBox1 = Place(Named(new QCheckBox(QStringLiteral("Include only these lines"), Panel2), "CheckBox1"),
                       8, 6, 240, 20);
     Button2 =
@@ -151,11 +154,31 @@ void TForm1::CreateOptionsPanel() {
         Place(Named(new QCheckBox(QStringLiteral("Process each line"), Panel2), "CheckBox2"), 8, 58, 240, 20);
     Edit3 = Place(Named(new QLineEdit(QString::fromLatin1(kDefaultTemplate), Panel2), "Edit3"), 8, 80,
                   kEditWidth, 22);
-    CheckBoxUnixLineEnds =
-        Place(Named(new QCheckBox(QStringLiteral("Unix line ends (LF)"), Panel2), "CheckBoxUnixLineEnds"), 8,
-              108, kEditWidth, 20);
-    CheckBoxUnixLineEnds->setToolTip(
-        QStringLiteral("Also split lines at a lone LF, drop the CR of CR LF, end unprocessed lines with LF"));
+    // "Line ends" and "Encoding" side by side under their labels: "Line ends" as wide as its longest
+    // caption, "Encoding" the rest; its list opens wide enough for every caption.
+    ComboLineEnds = Named(new QComboBox(Panel2), "ComboLineEnds");
+    for (const LineEndsChoiceT& c : kLineEndsChoices) ComboLineEnds->addItem(QString::fromLatin1(c.caption));
+    ComboLineEnds->setToolTip(
+        QStringLiteral("Auto: each file keeps its own line ends; its first line end decides whether a lone LF "
+                       "ends a line.\nWindows CR LF: only CR LF ends a line; every written line ends with CR LF."
+                       "\nUnix LF: every LF ends a line; every written line ends with LF."));
+    ComboEncoding = Named(new QComboBox(Panel2), "ComboEncoding");
+    ComboEncoding->setEditable(true);
+    ComboEncoding->setInsertPolicy(QComboBox::NoInsert);  // a typed name is used, not added to the list
+    for (const EncodingChoiceT& c : kEncodingChoices) ComboEncoding->addItem(QString::fromLatin1(c.caption));
+    ComboEncoding->setToolTip(
+        QStringLiteral("How the files' bytes are read as text. Auto decides per file: a byte order mark, else "
+                       "UTF-8 when the text is valid UTF-8, else windows-1252.\nBytes: one byte one character, "
+                       "never decoded. Another code page name may be typed.\nEach file is written back in its "
+                       "own encoding."));
+    constexpr int kChoiceTop = 108;
+    const int line_ends_width = std::clamp(ComboLineEnds->sizeHint().width(), 96, kEditWidth / 2 - 4);
+    const int encoding_left = 8 + line_ends_width + 8;
+    MakeLabel(Panel2, "Line ends:", 8, kChoiceTop, line_ends_width);
+    MakeLabel(Panel2, "Encoding:", encoding_left, kChoiceTop, kPanelWidth - 8 - encoding_left);
+    Place(ComboLineEnds, 8, kChoiceTop + 16, line_ends_width, 22);
+    Place(ComboEncoding, encoding_left, kChoiceTop + 16, kPanelWidth - 8 - encoding_left, 22);
+    ComboEncoding->view()->setMinimumWidth(ComboEncoding->view()->sizeHintForColumn(0) + 24);
 }
 
 void TForm1::CreateDestinationPanel() {
@@ -216,7 +239,7 @@ void TForm1::CreateListPanels() {
     AdvStringGrid1 = Named(new GridControl(Panel7), "AdvStringGrid1");
 
     // Check boxes take their panel's plain colour; as wide as their caption they leave the gradient be.
-    for (QCheckBox* box : {CheckBox1, CheckBox2, CheckBoxUnixLineEnds, CheckBox3, CheckBox5})
+    for (QCheckBox* box : {CheckBox1, CheckBox2, CheckBox3, CheckBox5})
         box->resize(box->sizeHint().width(), box->height());
 }
 
@@ -251,8 +274,10 @@ void TForm1::ConnectEvents() {
     // The preview follows every setting it depends on, once typing pauses.
     for (QLineEdit* edit : {Edit3, Edit4, Edit2})
         QObject::connect(edit, &QLineEdit::textChanged, this, [this] { Preview->Schedule(); });
-    for (QCheckBox* box : {CheckBox1, CheckBox2, CheckBoxUnixLineEnds})
+    for (QCheckBox* box : {CheckBox1, CheckBox2})
         QObject::connect(box, &QCheckBox::toggled, this, [this] { Preview->Schedule(); });
+    QObject::connect(ComboLineEnds, &QComboBox::currentIndexChanged, this, [this] { Preview->Schedule(); });
+    QObject::connect(ComboEncoding, &QComboBox::currentTextChanged, this, [this] { Preview->Schedule(); });
     QObject::connect(TabControl1, &QTabBar::currentChanged, this, [this](int index) { SetTab(index); });
     // The form's resize handler, which the window layout calls after each arrangement.
     SetResizeHook(this, ResizeHook{[this](QWidget*) { SetSizes(); }});
@@ -378,7 +403,8 @@ run::RunSettings TForm1::CurrentRunSettings() const {
     in.template_text = S(Edit3->text());
     in.create_folders = StateOf(CheckBox5);
     in.overwrite = StateOf(RadioButton1);
-    in.unix_line_ends = StateOf(CheckBoxUnixLineEnds);
+    in.line_ends_choice = ComboLineEnds->currentIndex();
+    in.encoding_text = S(ComboEncoding->currentText());
     return BuildRunSettings(in);
 }
 

@@ -22,6 +22,7 @@
 #include "template/engine_adapters.h"
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -59,7 +60,8 @@ class TForm1 : public QWidget {
     QPushButton* Button2 = nullptr;
     QCheckBox* CheckBox2 = nullptr;
     QLineEdit* Edit3 = nullptr;
-    QCheckBox* CheckBoxUnixLineEnds = nullptr;
+    QComboBox* ComboLineEnds = nullptr;  // kLineEndsChoices
+    QComboBox* ComboEncoding = nullptr;  // kEncodingChoices, or a typed name
     // The list container (main control of the window layout) with "Sort options" and the grid's panel.
     TPanel* Panel3 = nullptr;
     TPanel* Panel5 = nullptr;

@@ -20,6 +20,31 @@ bool OptionEditEnabled(ControlStateT check_box) {
     return check_box.IsOn();
 }
 
+files::LineEnds LineEndsForChoice(int index) {
+    if (index < 0 || index >= static_cast<int>(kLineEndsChoices.size())) return files::LineEnds::Auto;
+    return kLineEndsChoices[static_cast<std::size_t>(index)].value;
+}
+
+std::string EncodingForText(std::string_view text) {
+    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+    if (text.empty()) return "auto";
+    auto same_no_case = [](std::string_view a, std::string_view b) {
+        if (a.size() != b.size()) return false;
+        for (std::size_t i = 0; i < a.size(); ++i) {
+            char x = a[i], y = b[i];
+            if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+            if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+            if (x != y) return false;
+        }
+        return true;
+    };
+    for (const EncodingChoiceT& c : kEncodingChoices)
+        if (same_no_case(text, c.caption)) return c.name;
+    return std::string(text);
+}
+
 run::RunSettings BuildRunSettings(const RunInputsT& in) {
     run::RunSettings s;
     // An enabled edit counts even when empty: the run then decides by the text.
@@ -28,7 +53,8 @@ run::RunSettings BuildRunSettings(const RunInputsT& in) {
     s.TemplateActive = in.template_edit_enabled;
     s.TemplateText = in.template_text;
     s.DestinationFlags = run::MakeDestinationFlags(in.create_folders.IsOn(), in.overwrite.IsOn());
-    s.UnixLineEnds = in.unix_line_ends.IsOn();
+    s.LineEnds = LineEndsForChoice(in.line_ends_choice);
+    s.Encoding = EncodingForText(in.encoding_text);
     return s;
 }
 
@@ -104,7 +130,11 @@ std::string CommandLineFor(const CommandInputsT& in) {
     if (s.DestinationFlags & 1) line += " --no-create-folders";
     if (!(s.DestinationFlags & 2)) line += " --rename";
     if (!in.sort.empty()) option("--sort", in.sort);
-    if (s.UnixLineEnds) line += " --lf";
+    // Auto and the default encodings are what the command does without them.
+    if (s.LineEnds != files::LineEnds::Auto) option("--line-ends", files::LineEndsWord(s.LineEnds));
+    if (s.Encoding != "auto") option("--encoding", s.Encoding);
+    if (s.LegacyEncoding != run::RunSettings().LegacyEncoding) option("--legacy-encoding", s.LegacyEncoding);
+    if (s.OutputEncoding != run::RunSettings().OutputEncoding) option("--output-encoding", s.OutputEncoding);
     return line;
 }
 

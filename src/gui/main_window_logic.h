@@ -3,6 +3,7 @@
 // destination mode the settings give, the run settings from plain control states, the texts of the
 // status bar and the command line's preset paths.
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -16,7 +17,7 @@ inline constexpr char kWindowCaption[] = "Quorra Rowsmith 1.0";
 inline constexpr char kWindowOrder[] = "panel1,panel2,panel6,panel4";
 inline constexpr char kDefaultMasks[] = "*.*";
 inline constexpr char kDefaultInterval[] = "1--1000000";
-inline constexpr char kDefaultTemplate[] = "{{originalline}}{{crlf}}";
+inline constexpr char kDefaultTemplate[] = "{{originalline}}{{eol}}";
 inline constexpr int32_t kPathsPanelColour = 0xFFDFDA;
 inline constexpr int32_t kDestinationPanelColour = 0xF0B3A6;
 inline constexpr int32_t kStartColour = 0x0000FF;
@@ -41,6 +42,39 @@ bool PathColumnShown(int levels);
 // An option edit is enabled exactly when its check box is on.
 bool OptionEditEnabled(ControlStateT check_box);
 
+// The "Line ends" choices in their order; the first is the default.
+struct LineEndsChoiceT {
+    const char* caption;
+    files::LineEnds value;
+};
+inline constexpr std::array<LineEndsChoiceT, 3> kLineEndsChoices = {{
+    {"Auto", files::LineEnds::Auto},
+    {"Windows CR LF", files::LineEnds::Crlf},
+    {"Unix LF", files::LineEnds::Lf},
+}};
+// The "Encoding" choices in their order, the first the default; any other name may be typed.
+struct EncodingChoiceT {
+    const char* caption;
+    const char* name;  // as RunSettings::Encoding and --encoding take it
+};
+inline constexpr std::array<EncodingChoiceT, 10> kEncodingChoices = {{
+    {"Auto", "auto"},
+    {"UTF-8", "utf-8"},
+    {"UTF-16 LE", "utf-16le"},
+    {"UTF-16 BE", "utf-16be"},
+    {"Bytes (one byte one character)", "bytes"},
+    {"windows-1252", "windows-1252"},
+    {"latin1", "latin1"},
+    {"windows-1251", "windows-1251"},
+    {"koi8-r", "koi8-r"},
+    {"shift_jis", "shift_jis"},
+}};
+// The line ends of the choice at this index; Auto for an index outside the list (nothing chosen).
+files::LineEnds LineEndsForChoice(int index);
+// The encoding name of the "Encoding" text: a caption (any letter case) gives its name, anything else
+// is a typed name, trimmed; blank means auto.
+std::string EncodingForText(std::string_view text);
+
 // What DoIt reads from the window.
 struct RunInputsT {
     bool interval_edit_enabled = false;
@@ -49,7 +83,8 @@ struct RunInputsT {
     std::string template_text;
     ControlStateT create_folders;
     ControlStateT overwrite;
-    ControlStateT unix_line_ends;
+    int line_ends_choice = 0;    // the "Line ends" index
+    std::string encoding_text;   // the "Encoding" text, chosen or typed
 };
 run::RunSettings BuildRunSettings(const RunInputsT& inputs);
 

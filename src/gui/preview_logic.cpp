@@ -33,19 +33,21 @@ std::string SizeText(int64_t bytes) {
     return std::to_string(bytes) + " bytes";
 }
 
-// A line of the held text: where it starts, its length and the length of its line break.
+// A line of the held text: where it starts, its length, the length of its line break and which one
+// it is.
 struct HeldLine {
     std::size_t at = 0;
     std::size_t length = 0;
     std::size_t terminator = 0;
+    files::LineEnd end = files::LineEnd::None;
 };
 
-// Lines of a file read in blocks, split as the run's reader splits them (at CR LF; with Unix line
-// ends also at a lone LF, whose CR is dropped), holding at most `cap` bytes. The text stays in one
-// buffer, so that held lines remain valid while more are read.
+// Lines of a file read in blocks, split by the run's rule (files::LineSplitter: under auto the first
+// LF of the file decides), holding at most `cap` bytes. The text stays in one buffer, so that held
+// lines remain valid while more are read.
 class CappedLines {
   public:
-    CappedLines(int64_t cap, bool unix_line_ends) : cap_(std::max<int64_t>(cap, 0)), unix_(unix_line_ends) {}
+    CappedLines(int64_t cap, files::LineEnds mode) : cap_(std::max<int64_t>(cap, 0)), splitter_(mode) {}
 
     // Without waiting: a pipe put in the file's place must not hang the window.
     bool Open(const std::string& path) {
@@ -60,10 +62,10 @@ class CappedLines {
         for (;;) {
             std::size_t lf = text_.find('\n', std::max(searched_, pos_));
             while (lf != npos) {
-                if (unix_ || (lf > pos_ && text_[lf - 1] == '\r')) {
-                    std::size_t end = lf;
-                    if (end > pos_ && text_[end - 1] == '\r') --end;
-                    line = {pos_, end - pos_, lf + 1 - end};
+                if (splitter_.Ends(text_.data(), pos_, lf)) {
+                    const files::LineEnd end = files::LineSplitter::EndAt(text_.data(), pos_, lf);
+                    const std::size_t terminator = end == files::LineEnd::Crlf ? 2 : 1;
+                    line = {pos_, lf + 1 - terminator - pos_, terminator, end};
                     pos_ = lf + 1;
                     searched_ = pos_;
                     return true;
@@ -74,13 +76,15 @@ class CappedLines {
             if (!Fill()) {
                 // What the cap cut off is not a whole line: it is left out rather than shown wrong.
                 if (pos_ >= text_.size() || capped_ || failed_) return false;
-                line = {pos_, text_.size() - pos_, 0};
+                line = {pos_, text_.size() - pos_, 0, files::LineEnd::None};
                 pos_ = text_.size();
                 return true;
             }
         }
     }
 
+    // The file's rule as far as read: Auto while no LF was seen.
+    files::LineEnds Rule() const { return splitter_.Rule(); }
     const std::string& Text() const { return text_; }
     bool Capped() const { return capped_; }
     bool Failed() const { return failed_; }
@@ -113,7 +117,7 @@ class CappedLines {
 
     files::fs::File file_;
     int64_t cap_;
-    bool unix_;
+    files::LineSplitter splitter_;
     std::string text_;
     std::size_t pos_ = 0;
     std::size_t searched_ = 0;
@@ -176,19 +180,23 @@ void ExpandRows(const PreviewRequestT& request, const SelectedLines& selected, c
     const run::RunSettings& s = request.settings;
     tmpl::TemplateRecordT record;
     run::ContextLineExpander expander(record.Context);
-    const char* line_end = s.UnixLineEnds ? "\n" : "\r\n";
     p.rows.reserve(selected.size());
     for (const auto& [number, held] : selected) {
         PreviewRowT row;
         row.line = number;
         row.input = text.substr(held.at, held.length);
+        row.end = held.end;
+        const std::string_view eol = files::OutputLineEnd(s.LineEnds, held.end);
         if (p.copies) {
             row.output = text.substr(held.at, held.length + held.terminator);
         } else if (!use_template) {
-            row.output = row.input + line_end;
+            row.output = row.input;
+            row.output += eol;
         } else {
             row.trace.MaxSteps = kPreviewTraceSteps;
             record.Context.Trace = request.trace ? &row.trace : nullptr;
+            // "eol" is the line's own end under auto (none for a last line without one), else the forced one.
+            expander.SetLineEnd(eol);
             row.output = expander.ExpandLine(s.TemplateText, row.input);
             record.Context.Trace = nullptr;
         }
@@ -198,16 +206,20 @@ void ExpandRows(const PreviewRequestT& request, const SelectedLines& selected, c
 
 // The status line under the preview.
 std::string PreviewMessage(const PreviewT& p, const std::string& path, int64_t max_bytes, bool streaming,
-                           std::size_t wanted) {
+                           std::size_t wanted, files::LineEnds mode) {
     const std::string name = NameOf(path);
+    // Under auto the file decided where its lines end; the rows alone do not tell.
+    std::string decided;
+    if (mode == files::LineEnds::Auto && p.rule == files::LineEnds::Crlf) decided = " (lines end at CR LF)";
+    if (mode == files::LineEnds::Auto && p.rule == files::LineEnds::Lf) decided = " (lines end at every LF)";
     if (p.capped && !streaming)
         return "Only the first " + SizeText(max_bytes) + " of " + name +
                " were read: lines counted from the end are those of the part read";
     if (p.capped && p.rows.size() < wanted) return "Only the first " + SizeText(max_bytes) + " of " + name + " were read";
     if (p.rows.empty()) return p.bytes_read == 0 ? name + " is empty" : "The interval selects no line of " + name;
     if (p.copies) return name + " is copied unchanged: neither option is in effect";
-    if (p.rows.size() == 1) return name + ": the only selected line";
-    return name + (p.rows.size() < wanted ? ": all " : ": the first ") + std::to_string(p.rows.size()) +
+    if (p.rows.size() == 1) return name + decided + ": the only selected line";
+    return name + decided + (p.rows.size() < wanted ? ": all " : ": the first ") + std::to_string(p.rows.size()) +
            " selected lines";
 }
 
@@ -226,7 +238,7 @@ PreviewT BuildPreview(const PreviewRequestT& request) {
         p.message = "Cannot read " + path + ": the file does not exist";
         return p;
     }
-    CappedLines reader(request.max_bytes, s.UnixLineEnds);
+    CappedLines reader(request.max_bytes, s.LineEnds);
     if (!facts.is_file || !reader.Open(path)) {
         p.message = "Cannot read " + path + ": " +
                     (!facts.is_file || reader.NotRegular() ? std::string("it is not a file")
@@ -241,6 +253,7 @@ PreviewT BuildPreview(const PreviewRequestT& request) {
     const bool streaming = SelectLines(reader, s, use_interval, wanted, selected);
     p.bytes_read = static_cast<int64_t>(reader.Text().size());
     p.capped = reader.Capped();
+    p.rule = reader.Rule();
     if (reader.Failed()) {
         p.message = "Cannot read " + path + ": " +
                     (reader.Error() ? std::string(std::strerror(reader.Error())) : std::string("read error"));
@@ -248,7 +261,7 @@ PreviewT BuildPreview(const PreviewRequestT& request) {
     }
     p.ok = true;
     ExpandRows(request, selected, reader.Text(), use_template, p);
-    p.message = PreviewMessage(p, path, request.max_bytes, streaming, wanted);
+    p.message = PreviewMessage(p, path, request.max_bytes, streaming, wanted, s.LineEnds);
     return p;
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "files/line_ends.h"
 #include "run/processing_run.h"
 #include "tables/string_table.h"
 #include "template/trace.h"
@@ -35,6 +36,7 @@ struct PreviewRequestT {
 struct PreviewRowT {
     int32_t line = 0;    // 1-based line number in the file
     std::string input;   // the line as the run reads it, without its line break
+    files::LineEnd end = files::LineEnd::None;  // the line break it had in the file
     std::string output;  // what the run writes for it
     // The steps of the template's tags for this line (none without a template).
     tmpl::CollectingTrace trace;
@@ -46,6 +48,8 @@ struct PreviewT {
     bool copies = false;  // the settings copy files unchanged
     bool capped = false;  // the byte cap ended the read before the end of the file
     int64_t bytes_read = 0;
+    // Which LF ended a line in what was read: Crlf or Lf once an LF was seen, else Auto.
+    files::LineEnds rule = files::LineEnds::Auto;
     // One line for the panel: why nothing shows, or a note about what shows.
     std::string message;
 };

@@ -79,9 +79,12 @@ void TPreviewPanel::RefreshNow() {
 }
 
 QString TPreviewPanel::RowTip(const PreviewRowT& row) {
-    QString tip = QStringLiteral("Line %1\nInput:  %2\nOutput: %3")
+    // The input column leaves the line's own end out; under auto it decides the output's.
+    const QString end = row.end == files::LineEnd::None ? QStringLiteral("no line end")
+                                                        : QStringLiteral("ends with ") + Visible(files::LineEndText(row.end));
+    QString tip = QStringLiteral("Line %1, %2\nInput:  %3\nOutput: %4")
                       .arg(row.line)
-                      .arg(Visible(row.input), Visible(row.output));
+                      .arg(end, Visible(row.input), Visible(row.output));
     if (!row.trace.Steps.empty()) tip += QStringLiteral("\n\nTrace:\n") + Q(tmpl::FormatTrace(row.trace));
     // As rich text the tooltip keeps its lines and columns whatever the texts hold.
     return QStringLiteral("<pre>") + tip.toHtmlEscaped() + QStringLiteral("</pre>");

@@ -35,15 +35,67 @@ TEST(MainWindowLogic, RunSettingsFromControlStates) {
     in.interval_text = "";
     in.template_edit_enabled = false;
     in.template_text = "{{line}} ";
-    in.unix_line_ends = {true, true};
     const run::RunSettings s = BuildRunSettings(in);
     EXPECT_TRUE(s.IntervalActive);
     EXPECT_EQ(s.IntervalText, "");
     EXPECT_FALSE(s.TemplateActive);
     EXPECT_EQ(s.TemplateText, "{{line}} ");
-    EXPECT_TRUE(s.UnixLineEnds);
-    in.unix_line_ends = {true, false};
-    EXPECT_FALSE(BuildRunSettings(in).UnixLineEnds);
+    // Untouched choices are the command line's defaults.
+    EXPECT_EQ(s.LineEnds, files::LineEnds::Auto);
+    EXPECT_EQ(s.Encoding, "auto");
+    EXPECT_EQ(s.LegacyEncoding, "windows-1252");
+    EXPECT_EQ(s.OutputEncoding, "same");
+}
+
+TEST(MainWindowLogic, LineEndsFromTheChoice) {
+    struct {
+        int index;
+        files::LineEnds ends;
+    } cases[] = {
+        {0, files::LineEnds::Auto},
+        {1, files::LineEnds::Crlf},
+        {2, files::LineEnds::Lf},
+        // A combo box with nothing chosen reads -1.
+        {-1, files::LineEnds::Auto},
+        {3, files::LineEnds::Auto},
+    };
+    for (const auto& c : cases) {
+        RunInputsT in;
+        in.line_ends_choice = c.index;
+        EXPECT_EQ(BuildRunSettings(in).LineEnds, c.ends) << c.index;
+    }
+}
+
+TEST(MainWindowLogic, EncodingFromTheChosenOrTypedText) {
+    struct {
+        const char* text;
+        const char* encoding;
+    } cases[] = {
+        {"Auto", "auto"},
+        {"UTF-8", "utf-8"},
+        {"UTF-16 LE", "utf-16le"},
+        {"UTF-16 BE", "utf-16be"},
+        {"Bytes (one byte one character)", "bytes"},
+        {"windows-1252", "windows-1252"},
+        {"shift_jis", "shift_jis"},
+        // Typed: a caption in another case is still that choice; blanks around a name go.
+        {"auto", "auto"},
+        {"utf-16 le", "utf-16le"},
+        {"  UTF-8\t", "utf-8"},
+        {"", "auto"},
+        {"   ", "auto"},
+        // Any other name goes to the run as typed (the run judges it), less its blanks.
+        {" cp437 ", "cp437"},
+        {"ISO-8859-15", "ISO-8859-15"},
+        {"utf-16le", "utf-16le"},
+        {"UTF16LE", "UTF16LE"},
+        {"Bytes", "Bytes"},
+    };
+    for (const auto& c : cases) {
+        RunInputsT in;
+        in.encoding_text = c.text;
+        EXPECT_EQ(BuildRunSettings(in).Encoding, c.encoding) << '"' << c.text << '"';
+    }
 }
 
 TEST(MainWindowLogic, EnablingRulesAndColumns) {
@@ -136,10 +188,46 @@ TEST(MainWindowLogic, CommandLineCarriesEveryOptionOfTheRun) {
     in.settings.TemplateActive = true;
     in.settings.TemplateText = "";  // enabled but empty: the run copies, and so does the command
     in.settings.DestinationFlags = 1 | 4;
-    in.settings.UnixLineEnds = true;
+    in.settings.LineEnds = files::LineEnds::Lf;
+    in.settings.Encoding = "utf-16le";
     EXPECT_EQ(CommandLineFor(in),
               "/opt/bin/rowsmith-cli run '/data/My Src' /data/out --levels=2 --masks='*.*' --interval=-1 "
-              "--template='' --flat --no-create-folders --rename --sort=-filename --lf");
+              "--template='' --flat --no-create-folders --rename --sort=-filename --line-ends=lf "
+              "--encoding=utf-16le");
+}
+
+TEST(MainWindowLogic, CommandLineCarriesLineEndsAndEncodings) {
+    const std::string head = "rowsmith-cli run /s /d --levels=0 --masks='*.*'";
+    struct {
+        const char* what;
+        files::LineEnds ends;
+        const char* encoding;
+        const char* legacy;
+        const char* output;
+        const char* tail;
+    } cases[] = {
+        {"defaults add nothing", files::LineEnds::Auto, "auto", "windows-1252", "same", ""},
+        {"CR LF", files::LineEnds::Crlf, "auto", "windows-1252", "same", " --line-ends=crlf"},
+        {"LF", files::LineEnds::Lf, "auto", "windows-1252", "same", " --line-ends=lf"},
+        {"bytes", files::LineEnds::Auto, "bytes", "windows-1252", "same", " --encoding=bytes"},
+        {"both", files::LineEnds::Crlf, "koi8-r", "windows-1252", "same", " --line-ends=crlf --encoding=koi8-r"},
+        {"a typed name is quoted", files::LineEnds::Auto, "my code page", "windows-1252", "same",
+         " --encoding='my code page'"},
+        {"a name that looks like an option stays a value", files::LineEnds::Auto, "-x", "windows-1252", "same",
+         " --encoding=-x"},
+        {"legacy and output encodings other than the defaults", files::LineEnds::Auto, "auto", "latin1", "utf-8",
+         " --legacy-encoding=latin1 --output-encoding=utf-8"},
+    };
+    for (const auto& c : cases) {
+        CommandInputsT in;
+        in.source = "/s";
+        in.destination = "/d";
+        in.settings.LineEnds = c.ends;
+        in.settings.Encoding = c.encoding;
+        in.settings.LegacyEncoding = c.legacy;
+        in.settings.OutputEncoding = c.output;
+        EXPECT_EQ(CommandLineFor(in), head + c.tail) << c.what;
+    }
 }
 
 }  // namespace

@@ -6,9 +6,11 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QAbstractItemView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
@@ -119,7 +121,8 @@ TEST(MainWindow, StartedWithoutArgumentsShowsTheDefaults) {
                            "CheckBox2",        "Edit3",          "Edit2",
                            "AdvStringGrid1",   "GradBtn1",       "CheckBox3",
                            "CheckBox5",        "RadioButton1",   "RadioButton2",
-                           "StatusBar1",       "TabControl1",    "CheckBoxUnixLineEnds"};
+                           "StatusBar1",       "TabControl1",    "ComboLineEnds",
+                           "ComboEncoding"};
     for (const char* name : names)
         EXPECT_NE(f.findChild<QWidget*>(QString::fromLatin1(name)), nullptr) << name;
     EXPECT_EQ(f.Edit1->text(), QStringLiteral("*.*"));
@@ -128,7 +131,7 @@ TEST(MainWindow, StartedWithoutArgumentsShowsTheDefaults) {
     EXPECT_EQ(f.Button1->text(), QStringLiteral("Populate file list"));
     EXPECT_EQ(f.Edit4->text(), QStringLiteral("1--1000000"));
     EXPECT_EQ(f.Edit4->toolTip(), QStringLiteral("Please see homepage for examples"));
-    EXPECT_EQ(f.Edit3->text(), QStringLiteral("{{originalline}}{{crlf}}"));
+    EXPECT_EQ(f.Edit3->text(), QStringLiteral("{{originalline}}{{eol}}"));
     // Binding the empty sort edit takes its text as the list's sort text.
     EXPECT_EQ(f.Edit2->text(), QString());
     EXPECT_EQ(f.FileList().SortText, "");
@@ -137,7 +140,6 @@ TEST(MainWindow, StartedWithoutArgumentsShowsTheDefaults) {
     EXPECT_FALSE(f.CheckBox2->isChecked());
     EXPECT_FALSE(f.Edit4->isEnabled());
     EXPECT_FALSE(f.Edit3->isEnabled());
-    EXPECT_FALSE(f.CheckBoxUnixLineEnds->isChecked());
     EXPECT_TRUE(f.CheckBox3->isChecked());
     EXPECT_TRUE(f.CheckBox5->isChecked());
     EXPECT_TRUE(f.RadioButton1->isChecked());
@@ -161,6 +163,117 @@ TEST(MainWindow, StartedWithoutArgumentsShowsTheDefaults) {
     w.Populate();
     EXPECT_EQ(f.FileList().RowCount, 0);
     EXPECT_FALSE(w.StartEnabled());
+}
+
+std::vector<std::string> Items(const QComboBox* box) {
+    std::vector<std::string> out;
+    for (int i = 0; i < box->count(); ++i) out.push_back(box->itemText(i).toStdString());
+    return out;
+}
+
+TEST(MainWindow, TheLineEndsAndEncodingChoicesReachTheRunAndTheCommand) {
+    Fixture w(false);
+    TForm1& f = *w.form;
+    EXPECT_EQ(Items(f.ComboLineEnds), (std::vector<std::string>{"Auto", "Windows CR LF", "Unix LF"}));
+    EXPECT_EQ(Items(f.ComboEncoding),
+              (std::vector<std::string>{"Auto", "UTF-8", "UTF-16 LE", "UTF-16 BE", "Bytes (one byte one character)",
+                                        "windows-1252", "latin1", "windows-1251", "koi8-r", "shift_jis"}));
+    EXPECT_EQ(f.ComboLineEnds->currentText(), QStringLiteral("Auto"));
+    EXPECT_EQ(f.ComboEncoding->currentText(), QStringLiteral("Auto"));
+    EXPECT_FALSE(f.ComboLineEnds->isEditable());
+    EXPECT_TRUE(f.ComboEncoding->isEditable());
+    EXPECT_TRUE(f.ComboLineEnds->toolTip().contains(QStringLiteral("Auto")));
+    EXPECT_TRUE(f.ComboEncoding->toolTip().contains(QStringLiteral("Auto")));
+    EXPECT_EQ(f.CurrentRunSettings().LineEnds, files::LineEnds::Auto);
+    EXPECT_EQ(f.CurrentRunSettings().Encoding, "auto");
+
+    f.ComboLineEnds->setCurrentText(QStringLiteral("Windows CR LF"));
+    f.ComboEncoding->setCurrentText(QStringLiteral("UTF-16 BE"));
+    EXPECT_EQ(f.CurrentRunSettings().LineEnds, files::LineEnds::Crlf);
+    EXPECT_EQ(f.CurrentRunSettings().Encoding, "utf-16be");
+    std::string command = f.CommandLineText();
+    EXPECT_NE(command.find(" --line-ends=crlf"), std::string::npos) << command;
+    EXPECT_NE(command.find(" --encoding=utf-16be"), std::string::npos) << command;
+
+    // A typed name counts as typed, and Enter does not add it to the list.
+    f.ComboEncoding->lineEdit()->clear();
+    QTest::keyClicks(f.ComboEncoding, QStringLiteral(" iso-8859-15 "));
+    QTest::keyClick(f.ComboEncoding, Qt::Key_Return);
+    EXPECT_EQ(f.CurrentRunSettings().Encoding, "iso-8859-15");
+    EXPECT_EQ(f.ComboEncoding->count(), 10);
+    f.ComboLineEnds->setCurrentText(QStringLiteral("Auto"));
+    command = f.CommandLineText();
+    EXPECT_EQ(command.find("--line-ends"), std::string::npos) << command;
+    EXPECT_NE(command.find(" --encoding=iso-8859-15"), std::string::npos) << command;
+}
+
+TEST(MainWindow, UnderAutoEachFileKeepsItsOwnLineEnds) {
+    Fixture w;
+    TForm1& f = *w.form;
+    WriteAll(w.source + "/b.txt", "x\ny\r\nz");
+    w.Populate();
+    f.CheckBox2->setChecked(true);
+    f.Edit3->setText(QStringLiteral("[{{line}}]{{eol}}"));
+    struct {
+        const char* choice;
+        std::string a, b;
+    } cases[] = {
+        {"Auto", "[one]\r\n[two]\r\n[three]\r\n", "[x]\n[y]\r\n[z]"},
+        {"Windows CR LF", "[one]\r\n[two]\r\n[three]\r\n", "[x\ny]\r\n[z]\r\n"},
+        {"Unix LF", "[one]\n[two]\n[three]\n", "[x]\n[y]\n[z]\n"},
+    };
+    for (const auto& c : cases) {
+        f.ComboLineEnds->setCurrentText(QString::fromLatin1(c.choice));
+        w.Start();
+        EXPECT_EQ(w.Out("a.txt"), c.a) << c.choice;
+        EXPECT_EQ(w.Out("b.txt"), c.b) << c.choice;
+    }
+}
+
+// Where a control lies in the panel's own coordinates (the layout moves a panel's controls onto a
+// background inside it).
+QRect InPanel(const QWidget* control, const QWidget* panel) {
+    return QRect(control->mapTo(panel, QPoint(0, 0)), control->size());
+}
+
+TEST(MainWindow, TheChoicesFitTheirPanelInEveryLayoutAndSize) {
+    Fixture w;
+    TForm1& f = *w.form;
+    QLabel* line_ends_label = nullptr;
+    QLabel* encoding_label = nullptr;
+    for (QLabel* label : f.Panel2->findChildren<QLabel*>()) {
+        if (label->text() == QStringLiteral("Line ends:")) line_ends_label = label;
+        if (label->text() == QStringLiteral("Encoding:")) encoding_label = label;
+    }
+    ASSERT_NE(line_ends_label, nullptr);
+    ASSERT_NE(encoding_label, nullptr);
+    // Each caption of "Line ends" shows whole; "Encoding" opens a list wide enough for its captions.
+    EXPECT_GE(f.ComboLineEnds->width(), f.ComboLineEnds->sizeHint().width());
+    EXPECT_GE(f.ComboEncoding->view()->minimumWidth(), f.ComboEncoding->view()->sizeHintForColumn(0));
+
+    const QSize sizes[] = {QSize(1, 1), QSize(800, 600), QSize(1024, 768), QSize(1600, 1000)};
+    for (const char* layout : {"llay", "hortop", "horbot"}) {
+        TitleMenuCommand(f.WindowLayout(), layout, -1);
+        for (const QSize& size : sizes) {
+            f.resize(size);  // below the minimum the window keeps its minimum
+            Settle();
+            const std::string at = std::string(layout) + " " + std::to_string(f.width()) + "x" +
+                                   std::to_string(f.height());
+            ASSERT_TRUE(f.Panel2->isVisible()) << at;
+            EXPECT_TRUE(f.rect().contains(f.Panel2->geometry())) << at;
+            const QRect panel = f.Panel2->rect();
+            const QWidget* parts[] = {line_ends_label, encoding_label, f.ComboLineEnds, f.ComboEncoding};
+            for (const QWidget* part : parts) {
+                EXPECT_TRUE(part->isVisibleTo(&f)) << at;
+                EXPECT_TRUE(panel.contains(InPanel(part, f.Panel2))) << at;
+            }
+            // Side by side, under their labels, below the template edit.
+            EXPECT_FALSE(InPanel(f.ComboLineEnds, f.Panel2).intersects(InPanel(f.ComboEncoding, f.Panel2))) << at;
+            EXPECT_LE(InPanel(line_ends_label, f.Panel2).bottom(), InPanel(f.ComboLineEnds, f.Panel2).top()) << at;
+            EXPECT_LE(InPanel(encoding_label, f.Panel2).bottom(), InPanel(f.ComboEncoding, f.Panel2).top()) << at;
+            EXPECT_LT(InPanel(f.Edit3, f.Panel2).bottom(), InPanel(line_ends_label, f.Panel2).top()) << at;
+        }
+    }
 }
 
 TEST(MainWindow, ArgumentsPresetThePathsAndPopulateThenStartWriteTheFiles) {
@@ -225,7 +338,7 @@ TEST(MainWindow, UncheckedIntervalGreysItsEditAndTheRunIgnoresIt) {
     f.Edit4->setText(QStringLiteral("2"));
     w.Start();
     EXPECT_EQ(w.Out("a.txt"), "two\r\n");
-    EXPECT_EQ(w.Out("b.txt"), "beta\r\n");  // a kept line always ends with CR LF
+    EXPECT_EQ(w.Out("b.txt"), "beta");  // under auto a last line without an end gets none
     EXPECT_EQ(f.StatusPanel(0)->text(), QStringLiteral("0 copied, 2 rewritten, 0 skipped"));
 
     const QColor enabled_colour = f.Edit4->palette().color(QPalette::Base);
@@ -283,7 +396,7 @@ TEST(MainWindow, TheRunLocksThePanelsAndTheOptionsReachIt) {
     w.Populate();
     f.CheckBox1->setChecked(true);
     f.Edit4->setText(QStringLiteral("1"));
-    f.CheckBoxUnixLineEnds->setChecked(true);
+    f.ComboLineEnds->setCurrentText(QStringLiteral("Unix LF"));
     f.RadioButton2->setChecked(true);
     WriteAll(w.destination + "/a.txt", "old");
 
@@ -299,7 +412,7 @@ TEST(MainWindow, TheRunLocksThePanelsAndTheOptionsReachIt) {
     // Afterwards everything is usable again.
     EXPECT_TRUE(w.StartEnabled());
     EXPECT_TRUE(f.EditfolderSource->isEnabledTo(&f));
-    // Unix line ends split at the lone LF and end the kept line with LF; the old file stays.
+    // "Unix LF" splits at the lone LF and ends the kept line with LF; the old file stays.
     EXPECT_EQ(w.Out("a.txt"), "old");
     EXPECT_EQ(w.Out("a_1.txt"), "one\n");
 }
@@ -391,13 +504,15 @@ TEST(MainWindow, TheCopiedCommandLineReproducesTheRun) {
     Fixture w;
     TForm1& f = *w.form;
     WriteAll(w.source + "/sub/a.txt", "x'y\r\nz\r\n");  // the same name twice: renamed in flat mode
+    WriteAll(w.source + "/sub/lf.txt", "p\nq\r\nr\n");
     f.SpinEdit1->setValue(1);
     f.Edit1->setText(QStringLiteral("*.txt"));
     f.Edit2->setText(QStringLiteral("-filename"));
     f.CheckBox1->setChecked(true);
     f.Edit4->setText(QStringLiteral("-1;1"));
     f.CheckBox2->setChecked(true);
-    f.Edit3->setText(QStringLiteral("{{|inc:n}}{{n}} '{{line|caseupper}}'{{crlf}}"));
+    f.Edit3->setText(QStringLiteral("{{|inc:n}}{{n}} '{{line|caseupper}}'{{eol}}"));
+    f.ComboLineEnds->setCurrentText(QStringLiteral("Unix LF"));
     f.CheckBox3->setChecked(false);
     f.RadioButton2->setChecked(true);
     w.Populate();
@@ -409,6 +524,7 @@ TEST(MainWindow, TheCopiedCommandLineReproducesTheRun) {
     EXPECT_EQ(command, f.CommandLineText());
     EXPECT_NE(command.find("--flat"), std::string::npos) << command;
     EXPECT_NE(command.find("--rename"), std::string::npos) << command;
+    EXPECT_NE(command.find("--line-ends=lf"), std::string::npos) << command;
     QProcess sh;
     sh.start(QStringLiteral("sh"), {QStringLiteral("-c"), QString::fromStdString(command)});
     ASSERT_TRUE(sh.waitForFinished(30000));
@@ -417,7 +533,7 @@ TEST(MainWindow, TheCopiedCommandLineReproducesTheRun) {
     f.EditFolderDest->setText(QStringLiteral("../ByWindow"));
     w.Start();
     const auto by_window = Tree(w.tmp.path() + "/ByWindow");
-    EXPECT_EQ(by_window.size(), 4u);
+    EXPECT_EQ(by_window.size(), 5u);
     EXPECT_EQ(by_window, Tree(w.tmp.path() + "/ByCommand"));
 }
 
@@ -449,7 +565,7 @@ TEST(MainWindow, EscCancelsTheRunAndLeavesNoPartialFile) {
     w.Start();
     EXPECT_FALSE(f.LastSummary().Cancelled);
     EXPECT_EQ(w.Out("a.txt"), many);
-    EXPECT_EQ(w.Out("b.txt"), "alpha\r\nbeta\r\n");
+    EXPECT_EQ(w.Out("b.txt"), "alpha\r\nbeta");  // the default template gives each line its own end
 }
 
 TEST(MainWindow, TheRunReportListsEveryRowAndOpensWhenFilesWereSkipped) {

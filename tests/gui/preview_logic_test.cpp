@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "files/platform_fs.h"
+#include "gui/main_window_logic.h"
 
 namespace rowsmith::gui {
 namespace {
@@ -46,13 +47,13 @@ std::string NumberedLines(int count, const char* prefix = "line ") {
 }
 
 run::RunSettings Settings(bool interval_on, std::string interval, bool template_on, std::string tmpl,
-                          bool unix_line_ends = false) {
+                          files::LineEnds ends = files::LineEnds::Auto) {
     run::RunSettings s;
     s.IntervalActive = interval_on;
     s.IntervalText = std::move(interval);
     s.TemplateActive = template_on;
     s.TemplateText = std::move(tmpl);
-    s.UnixLineEnds = unix_line_ends;
+    s.LineEnds = ends;
     return s;
 }
 
@@ -72,6 +73,16 @@ std::vector<int32_t> Lines(const PreviewT& p) {
 std::vector<std::string> Outputs(const PreviewT& p) {
     std::vector<std::string> out;
     for (const PreviewRowT& row : p.rows) out.push_back(row.output);
+    return out;
+}
+std::vector<std::string> Inputs(const PreviewT& p) {
+    std::vector<std::string> out;
+    for (const PreviewRowT& row : p.rows) out.push_back(row.input);
+    return out;
+}
+std::vector<files::LineEnd> Ends(const PreviewT& p) {
+    std::vector<files::LineEnd> out;
+    for (const PreviewRowT& row : p.rows) out.push_back(row.end);
     return out;
 }
 
@@ -114,12 +125,12 @@ TEST(BuildPreview, ShowsWhatTheRunWouldWriteForTheSelectedLines) {
          {1, 2, 3, 4},
          {"one\r\n", "two\r\n", "thr\nee\r\n", "four"},
          true},
-        {"interval only: kept lines end with CR LF",
+        {"interval only: kept lines keep their own ends, the last has none",
          Settings(true, "2-3;4", false, ""),
          {2, 3, 4},
-         {"two\r\n", "thr\nee\r\n", "four\r\n"},
+         {"two\r\n", "thr\nee\r\n", "four"},
          false},
-        {"counting from the end", Settings(true, "-1;1", false, ""), {4, 1}, {"four\r\n", "one\r\n"}, false},
+        {"counting from the end", Settings(true, "-1;1", false, ""), {4, 1}, {"four", "one\r\n"}, false},
         {"downward",
          Settings(true, "3-1", false, ""),
          {3, 2, 1},
@@ -135,10 +146,15 @@ TEST(BuildPreview, ShowsWhatTheRunWouldWriteForTheSelectedLines) {
          {3, 4},
          {"<thr\nee>", "<four>"},
          false},
-        {"unix line ends split at the lone LF",
-         Settings(true, "3-4", false, "", true),
-         {3, 4},
-         {"thr\n", "ee\n"},
+        {"forced LF splits at the lone LF and ends every line with LF",
+         Settings(true, "3-5", false, "", files::LineEnds::Lf),
+         {3, 4, 5},
+         {"thr\n", "ee\n", "four\n"},
+         false},
+        {"forced CR LF gives the last line an end too",
+         Settings(true, "-1", false, "", files::LineEnds::Crlf),
+         {4},
+         {"four\r\n"},
          false},
     };
     for (const Case& c : cases) {
@@ -153,6 +169,104 @@ TEST(BuildPreview, ShowsWhatTheRunWouldWriteForTheSelectedLines) {
     const PreviewT p = Preview(file, Settings(true, "3", false, ""));
     ASSERT_EQ(p.rows.size(), 1u);
     EXPECT_EQ(p.rows[0].input, "thr\nee");
+}
+
+TEST(BuildPreview, UnderAutoTheFirstLineEndOfEachFileDecides) {
+    TempDir dir;
+    using E = files::LineEnd;
+    using M = files::LineEnds;
+    struct Case {
+        const char* what;
+        std::string bytes;
+        M mode;
+        std::vector<std::string> inputs;
+        std::vector<E> ends;
+        std::vector<std::string> outputs;
+        M rule;
+    } cases[] = {
+        {"an LF file splits at every LF; a CR LF keeps its CR in the output",
+         "one\ntwo\r\nthree", M::Auto, {"one", "two", "three"}, {E::Lf, E::Crlf, E::None},
+         {"one\n", "two\r\n", "three"}, M::Lf},
+        {"a CR LF file leaves a lone LF inside its line",
+         "one\r\ntwo\nthree\r\n", M::Auto, {"one", "two\nthree"}, {E::Crlf, E::Crlf},
+         {"one\r\n", "two\nthree\r\n"}, M::Crlf},
+        {"an empty first line ending with LF decides LF",
+         "\nx\r\ny", M::Auto, {"", "x", "y"}, {E::Lf, E::Crlf, E::None}, {"\n", "x\r\n", "y"}, M::Lf},
+        {"an empty first line ending with CR LF decides CR LF",
+         "\r\nb\n", M::Auto, {"", "b\n"}, {E::Crlf, E::None}, {"\r\n", "b\n"}, M::Crlf},
+        {"without any LF nothing is decided", "one line\r", M::Auto, {"one line\r"}, {E::None},
+         {"one line\r"}, M::Auto},
+        {"forced CR LF over an LF file", "one\ntwo\r\nthree", M::Crlf, {"one\ntwo", "three"},
+         {E::Crlf, E::None}, {"one\ntwo\r\n", "three\r\n"}, M::Crlf},
+        {"forced LF over a CR LF file", "one\r\ntwo\nthree\r\n", M::Lf, {"one", "two", "three"},
+         {E::Crlf, E::Lf, E::Crlf}, {"one\n", "two\n", "three\n"}, M::Lf},
+    };
+    for (const Case& c : cases) {
+        const std::string file = dir.Write("f.txt", c.bytes);
+        const PreviewT p = Preview(file, Settings(true, "1-", false, "", c.mode));
+        ASSERT_TRUE(p.ok) << c.what;
+        EXPECT_EQ(Inputs(p), c.inputs) << c.what;
+        EXPECT_EQ(Ends(p), c.ends) << c.what;
+        EXPECT_EQ(Outputs(p), c.outputs) << c.what;
+        EXPECT_EQ(p.rule, c.rule) << c.what;
+    }
+}
+
+TEST(BuildPreview, TheTemplateSeesEachLinesOwnEnd) {
+    TempDir dir;
+    const std::string lf = dir.Write("lf.txt", "one\ntwo\r\nthree");
+    const std::string crlf = dir.Write("crlf.txt", "one\r\ntwo\nthree\r\n");
+    struct Case {
+        const char* what;
+        const std::string& file;
+        files::LineEnds mode;
+        std::vector<std::string> outputs;
+    } cases[] = {
+        {"LF file, auto", lf, files::LineEnds::Auto, {"[one]\n", "[two]\r\n", "[three]"}},
+        {"CR LF file, auto", crlf, files::LineEnds::Auto, {"[one]\r\n", "[two\nthree]\r\n"}},
+        {"LF file, forced CR LF", lf, files::LineEnds::Crlf, {"[one\ntwo]\r\n", "[three]\r\n"}},
+        {"CR LF file, forced LF", crlf, files::LineEnds::Lf, {"[one]\n", "[two]\n", "[three]\n"}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Outputs(Preview(c.file, Settings(false, "", true, "[{{line}}]{{eol}}", c.mode))), c.outputs)
+            << c.what;
+}
+
+TEST(BuildPreview, TheDefaultTemplateUnderAutoGivesTheFileBack) {
+    TempDir dir;
+    const std::string files[] = {"a\r\nb\r\n", "a\nb\n", "a\nb\r\nc", "a\r\nb\nc\r\n\r\n", "", "x"};
+    for (const std::string& bytes : files) {
+        const std::string file = dir.Write("f.txt", bytes);
+        std::string joined;
+        for (const std::string& out : Outputs(Preview(file, Settings(false, "", true, kDefaultTemplate))))
+            joined += out;
+        EXPECT_EQ(joined, bytes) << tmpl::VisibleText(bytes);
+    }
+}
+
+TEST(BuildPreview, TheMessageSaysWhatAutoDecided) {
+    TempDir dir;
+    const std::string lf = dir.Write("lf.txt", "a\nb\n");
+    const std::string crlf = dir.Write("crlf.txt", "a\r\nb\r\n");
+    const std::string none = dir.Write("none.txt", "a");
+    struct Case {
+        const std::string& file;
+        files::LineEnds mode;
+        const char* says;  // nullptr: nothing about line ends
+    } cases[] = {
+        {lf, files::LineEnds::Auto, "lf.txt (lines end at every LF)"},
+        {crlf, files::LineEnds::Auto, "crlf.txt (lines end at CR LF)"},
+        {none, files::LineEnds::Auto, nullptr},
+        // A forced choice is the user's own: nothing to tell.
+        {lf, files::LineEnds::Crlf, nullptr},
+    };
+    for (const Case& c : cases) {
+        const PreviewT p = Preview(c.file, Settings(true, "1-", false, "", c.mode));
+        if (c.says != nullptr)
+            EXPECT_NE(p.message.find(c.says), std::string::npos) << p.message;
+        else
+            EXPECT_EQ(p.message.find("lines end at"), std::string::npos) << p.message;
+    }
 }
 
 TEST(BuildPreview, ShowsAtMostTheFirstTwentySelectedLines) {

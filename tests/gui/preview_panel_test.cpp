@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -139,13 +140,41 @@ TEST(PreviewPanel, TheIntervalAppliesAndTheSelectedFileIsShown) {
     f.CheckBox1->setChecked(true);
     w.Settled();
 
-    // The second file, selected in the grid: its last line has no line break in the source.
+    // The second file, selected in the grid: its last line has no line break in the source, and under
+    // auto it gets none.
     GridControl* grid = f.AdvStringGrid1;
     grid->setCurrentIndex(grid->model()->index(1, 1));
     w.Settled();
     EXPECT_EQ(w.Column(1), (Texts{"beta", "alpha"}));
-    EXPECT_EQ(w.Column(2), (Texts{"beta\\r\\n", "alpha\\r\\n"}));
+    EXPECT_EQ(w.Column(2), (Texts{"beta", "alpha\\r\\n"}));
     EXPECT_NE(w.Message().find("b.txt"), std::string::npos) << w.Message();
+}
+
+TEST(PreviewPanel, FollowsTheLineEndsChoice) {
+    Window w;
+    TForm1& f = *w.form;
+    WriteAll(w.source + "/a.txt", "one\ntwo\r\n");
+    f.CheckBox1->setChecked(true);
+    f.Edit4->setText(QStringLiteral("1-"));
+    w.Settled();
+    struct {
+        const char* choice;
+        Texts inputs, outputs;
+    } cases[] = {
+        {"Windows CR LF", {"one\\ntwo"}, {"one\\ntwo\\r\\n"}},
+        {"Unix LF", {"one", "two"}, {"one\\n", "two\\n"}},
+        {"Auto", {"one", "two"}, {"one\\n", "two\\r\\n"}},
+    };
+    for (const auto& c : cases) {
+        f.ComboLineEnds->setCurrentText(QString::fromLatin1(c.choice));
+        EXPECT_TRUE(f.Preview->Pending()) << c.choice;
+        w.Settled();
+        EXPECT_EQ(w.Column(1), c.inputs) << c.choice;
+        EXPECT_EQ(w.Column(2), c.outputs) << c.choice;
+    }
+    // The tooltip names the end the line had in its file, which the input column leaves out.
+    EXPECT_TRUE(f.Preview->Table()->item(0, 1)->toolTip().contains(QStringLiteral("ends with \\n")));
+    EXPECT_TRUE(f.Preview->Table()->item(1, 1)->toolTip().contains(QStringLiteral("ends with \\r\\n")));
 }
 
 TEST(PreviewPanel, ACountingTemplateInThePreviewLeavesTheRunsCounterAlone) {

@@ -1,6 +1,9 @@
 // The modifiers for case, letters and words: case conversions, character filters, trimming, article
 // and bracket rearrangements, repetition and a few text games. Each one changes the value in place.
+// A value the text model counts in code points (utf8.h) takes the Unicode routines of unicase.h;
+// every other value takes the byte tables, exactly as in the bytes model.
 
+#include <algorithm>
 #include <array>
 #include <random>
 #include <string>
@@ -15,6 +18,8 @@
 #include "text/spans.h"
 #include "text/split.h"
 #include "text/strings.h"
+#include "text/unicase.h"
+#include "text/utf8.h"
 
 namespace rowsmith::tmpl {
 
@@ -53,21 +58,53 @@ std::size_t CharacterLength(std::string_view s, std::size_t i) {
     return n;
 }
 
+// Whether the first character is one of several bytes: only then does a rule for the first character
+// differ from the byte rule, so the rest of the value need not be looked at.
+bool FirstCharIsUnicode(std::string_view v) {
+    return !v.empty() && static_cast<unsigned char>(v[0]) >= 0x80 &&
+           text::CurrentCharModel() == text::CharModel::Utf8;
+}
+
+// The apostrophe-like characters inside words: the ASCII ones and the UTF-8 forms of bytes 146 (’)
+// and 180 (´) of the byte rules.
+bool IsApostrophe(char32_t c) {
+    return c == '\'' || c == '`' || c == 0x2019 || c == 0xB4;
+}
+
 void CaseUpper(ModifierCall& call) {
-    text::UpperCaseInPlace(call.Value());
+    std::string& v = call.Value();
+    if (text::CountsCodePoints(v))
+        v = text::UnicodeUpper(v);
+    else
+        text::UpperCaseInPlace(v);
 }
 
 void CaseLower(ModifierCall& call) {
-    text::LowerCaseInPlace(call.Value());
+    std::string& v = call.Value();
+    if (text::CountsCodePoints(v))
+        v = text::UnicodeLower(v);
+    else
+        text::LowerCaseInPlace(v);
 }
 
 void CaseFirstUpper(ModifierCall& call) {
     std::string& v = call.Value();
-    if (!v.empty()) v[0] = text::UpperChar(v[0]);
+    if (FirstCharIsUnicode(v))
+        v = text::UnicodeTitleFirst(v);
+    else if (!v.empty())
+        v[0] = text::UpperChar(v[0]);
+}
+
+bool IsCaseEnglishSeparator(char32_t c) {
+    return !text::IsUnicodeWordPart(c) && !IsApostrophe(c);
 }
 
 void CaseEnglish(ModifierCall& call) {
     std::string& v = call.Value();
+    if (text::CountsCodePoints(v)) {
+        v = text::UnicodeCapitaliseAfter(v, IsCaseEnglishSeparator);
+        return;
+    }
     const CharSet separators = text::CaseEnglishSeparators();
     for (std::size_t i = 1; i < v.size(); ++i)
         if (separators.Has(v[i - 1])) v[i] = text::UpperChar(v[i]);
@@ -90,9 +127,46 @@ bool IsSmallWord(std::string_view word) {
     return false;
 }
 
+// Words of caseintelligent: those of the byte rule (letters, digits, ' ` and byte 146).
+bool IsIntelligentWordPart(char32_t c) {
+    return text::IsUnicodeWordPart(c) || c == '\'' || c == '`' || c == 0x2019;
+}
+
+std::string CaseIntelligentUnicode(std::string_view value) {
+    const std::string v = text::UnicodeLower(value);
+    std::string out;
+    out.reserve(v.size() + 8);
+    std::size_t copied = 0;
+    for (const text::WordSpan& w : text::UnicodeWords(v, IsIntelligentWordPart)) {
+        const char before = w.start > 0 ? v[w.start - 1] : '\0';
+        const bool after_bracket = before == '(' || before == '[' || before == '{';
+        if (w.start > 0 && !after_bracket &&
+            IsSmallWord(std::string_view(v).substr(w.start, w.end - w.start)))
+            continue;
+        std::size_t first_end = w.start;
+        text::DecodeAt(v, first_end);
+        out.append(v, copied, w.start - copied);
+        text::AppendCaseOf(out, v, w.start, first_end, text::LetterCase::Title);
+        copied = first_end;
+    }
+    out.append(v, copied);
+    // The value's first character is capitalised even when no word starts there.
+    std::size_t first = 0;
+    if (!out.empty() && !IsIntelligentWordPart(text::DecodeAt(v, first))) out = text::UnicodeTitleFirst(out);
+    for (std::size_t at = out.find("(S)", 1); at != std::string::npos; at = out.find("(S)", at + 1)) {
+        std::size_t before = at;
+        if (text::IsUnicodeLetter(text::DecodeBefore(out, before))) out[at + 1] = 's';
+    }
+    return out;
+}
+
 void CaseIntelligent(ModifierCall& call) {
     std::string& v = call.Value();
     if (v.empty()) return;
+    if (text::CountsCodePoints(v)) {
+        v = CaseIntelligentUnicode(v);
+        return;
+    }
     text::LowerCaseInPlace(v);
     text::PosInfoT words;
     words.Mode = text::kSearchWordRun;
@@ -113,11 +187,66 @@ void CaseIntelligent(ModifierCall& call) {
 
 void CaseRandom(ModifierCall& call) {
     std::bernoulli_distribution upper(0.5);
-    for (char& c : call.Value()) c = upper(text::RandomEngine()) ? text::UpperChar(c) : text::LowerChar(c);
+    std::string& v = call.Value();
+    if (text::CountsCodePoints(v)) {
+        // One draw a character, not a byte.
+        std::string out;
+        out.reserve(v.size() + 8);
+        for (std::size_t pos = 0; pos < v.size();) {
+            const std::size_t start = pos;
+            text::DecodeAt(v, pos);
+            text::AppendCaseOf(
+                out, v, start, pos,
+                upper(text::RandomEngine()) ? text::LetterCase::Upper : text::LetterCase::Lower);
+        }
+        v = std::move(out);
+        return;
+    }
+    for (char& c : v) c = upper(text::RandomEngine()) ? text::UpperChar(c) : text::LowerChar(c);
 }
 
 void CaseInvert(ModifierCall& call) {
-    for (char& c : call.Value()) c = text::UpperChar(c) == c ? text::LowerChar(c) : text::UpperChar(c);
+    std::string& v = call.Value();
+    if (text::CountsCodePoints(v)) {
+        v = text::UnicodeInvertCase(v);
+        return;
+    }
+    for (char& c : v) c = text::UpperChar(c) == c ? text::LowerChar(c) : text::UpperChar(c);
+}
+
+bool EqualsAsciiIgnoreCase(std::string_view a, std::string_view b) {
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (text::LowerChar(a[i]) != text::LowerChar(b[i])) return false;
+    return true;
+}
+
+// The replace engine's whole-word rule on characters: the byte tables would take a UTF-8 letter next
+// to the word for a separator ("\xC3\x89god" is no "god"). The searches are ASCII, so the letter case
+// of a match and its transfer to the replacement are those of ASCII; one pass is enough, as no
+// replacement forms a new match.
+std::string ReplaceWholeWordOnCodePoints(std::string_view value, std::string_view search,
+                                         std::string_view replacement, bool ignore_case) {
+    std::string out;
+    std::size_t copied = 0;
+    for (std::size_t at = 0; at + search.size() <= value.size(); ++at) {
+        const std::string_view here = value.substr(at, search.size());
+        if (ignore_case ? !EqualsAsciiIgnoreCase(here, search) : here != search) continue;
+        std::size_t before = at, after = at + search.size();
+        if (at > 0 && text::IsUnicodeWordPart(text::DecodeBefore(value, before))) continue;
+        if (after < value.size() && text::IsUnicodeWordPart(text::DecodeAt(value, after))) continue;
+        out.append(value, copied, at - copied);
+        std::string piece(replacement);
+        if (ignore_case)
+            for (std::size_t i = 0; i < std::min(piece.size(), here.size()); ++i)
+                if (text::IsAsciiLetter(here[i]))
+                    piece[i] = here[i] >= 'a' ? text::LowerChar(piece[i]) : text::UpperChar(piece[i]);
+        out += piece;
+        copied = at + search.size();
+        at = copied - 1;
+    }
+    if (copied == 0) return std::string(value);
+    out.append(value, copied);
+    return out;
 }
 
 // Applies whole-word replacements in order with a one-off record of the replace engine.
@@ -125,6 +254,11 @@ template <std::size_t N>
 void ReplaceWholeWords(std::string& value,
                        const std::array<std::pair<std::string_view, std::string_view>, N>& pairs,
                        bool ignore_case) {
+    if (text::CountsCodePoints(value)) {
+        for (const auto& [search, replacement] : pairs)
+            value = ReplaceWholeWordOnCodePoints(value, search, replacement, ignore_case);
+        return;
+    }
     text::ReplaceT record;
     text::InitReplace(record);
     record.MustStartWord = 1;
@@ -235,6 +369,10 @@ void Reverse(ModifierCall& call) {
 
 void OnlyInitials(ModifierCall& call) {
     const std::string& v = call.Value();
+    if (text::CountsCodePoints(v)) {
+        call.Value() = text::UnicodeInitials(v);
+        return;
+    }
     const CharSet separators = InitialSeparators();
     std::string initials;
     for (std::size_t i = 0; i < v.size();) {
@@ -245,45 +383,106 @@ void OnlyInitials(ModifierCall& call) {
     call.Value() = std::move(initials);
 }
 
+bool IsLetterOrDigit(char32_t c) {
+    return text::IsUnicodeLetter(c) || text::IsUnicodeDigit(c);
+}
+
+bool IsNoBlank(char32_t c) {
+    return !text::IsUnicodeBlank(c);
+}
+
+// The filters keep Unicode letters and decimal digits; the characters of argument 1 are compared as
+// characters. Stray bytes are neither and go (as high bytes do under the ASCII tables).
 void OnlyNumbers(ModifierCall& call) {
+    if (text::CountsCodePoints(call.Value())) {
+        call.Value() = text::UnicodeKeep(call.Value(), text::IsUnicodeDigit, call.Text(1));
+        return;
+    }
     call.Value() = text::OnlyNumbers(call.Value(), call.Text(1));
 }
 
 void OnlyLetters(ModifierCall& call) {
+    if (text::CountsCodePoints(call.Value())) {
+        call.Value() = text::UnicodeKeep(call.Value(), text::IsUnicodeLetter, call.Text(1));
+        return;
+    }
     call.Value() = text::OnlyLetters(call.Value(), call.Text(1));
 }
 
 void OnlyLettersAndNumbers(ModifierCall& call) {
+    if (text::CountsCodePoints(call.Value())) {
+        call.Value() = text::UnicodeKeep(call.Value(), IsLetterOrDigit, call.Text(1));
+        return;
+    }
     call.Value() = text::OnlyLettersAndNumbers(call.Value(), call.Text(1));
 }
 
 void NoSpace(ModifierCall& call) {
+    // Byte 160 alone would cut "à" (C3 A0) in two; on characters every Unicode space goes instead.
+    if (text::CountsCodePoints(call.Value())) {
+        call.Value() = text::UnicodeKeep(call.Value(), IsNoBlank);
+        return;
+    }
     call.Value() = text::KeepChars(call.Value(), ~text::Blanks());
 }
 
-// Blanks and control characters: every byte up to the space.
-const CharSet& TrimSet() {
-    static const CharSet set = CharSet::Range(0, 32);
-    return set;
+// Trimming removes every byte up to the space. In the Utf8 model a character of several bytes at an
+// end is decoded as well (no-break space, U+3000, C1 controls): an ASCII value never gets past the
+// byte test, so it needs no scan for being ASCII.
+std::size_t TrimmedStart(std::string_view v, std::size_t end, bool unicode) {
+    std::size_t start = 0;
+    while (start < end) {
+        const auto b = static_cast<unsigned char>(v[start]);
+        if (b <= 32) {
+            ++start;
+            continue;
+        }
+        if (b < 0x80 || !unicode) break;
+        std::size_t next = start;
+        if (!text::IsUnicodeTrimmed(text::DecodeAt(v, next))) break;
+        start = next;
+    }
+    return start;
+}
+
+std::size_t TrimmedEnd(std::string_view v, bool unicode) {
+    std::size_t end = v.size();
+    while (end > 0) {
+        const auto b = static_cast<unsigned char>(v[end - 1]);
+        if (b <= 32) {
+            --end;
+            continue;
+        }
+        if (b < 0x80 || !unicode) break;
+        std::size_t before = end;
+        if (!text::IsUnicodeTrimmed(text::DecodeBefore(v, before))) break;
+        end = before;
+    }
+    return end;
+}
+
+bool TrimsUnicode() {
+    return text::CurrentCharModel() == text::CharModel::Utf8;
 }
 
 void Trim(ModifierCall& call) {
     // In place: a line that is trimmed on every row should not cost two new texts.
     std::string& v = call.Value();
-    std::size_t end = v.size();
-    while (end > 0 && static_cast<unsigned char>(v[end - 1]) <= 32) --end;
-    std::size_t start = 0;
-    while (start < end && static_cast<unsigned char>(v[start]) <= 32) ++start;
+    const bool unicode = TrimsUnicode();
+    const std::size_t end = TrimmedEnd(v, unicode);
+    const std::size_t start = TrimmedStart(v, end, unicode);
     v.erase(end);
     v.erase(0, start);
 }
 
 void TrimLeft(ModifierCall& call) {
-    call.Value() = text::TrimLeftOfSet(TrimSet(), call.Value());
+    std::string& v = call.Value();
+    v.erase(0, TrimmedStart(v, v.size(), TrimsUnicode()));
 }
 
 void TrimRight(ModifierCall& call) {
-    call.Value() = text::TrimRightOfSet(TrimSet(), call.Value());
+    std::string& v = call.Value();
+    v.erase(TrimmedEnd(v, TrimsUnicode()));
 }
 
 void ScrubThe(ModifierCall& call) {
@@ -322,9 +521,28 @@ void BracketToFront(ModifierCall& call) {
     call.Value() = text::JoinNonEmpty(front, " ", rest);
 }
 
+// The byte rule's groups on the first character: a letter beyond ASCII is "A", as the high letters
+// of a code page are, a decimal digit of any script the digit mark, anything else "!".
+std::string UnicodeAlphabeticalGroup(std::string_view v, std::string_view digit_mark) {
+    std::size_t pos = 0;
+    const char32_t c = text::DecodeAt(v, pos);
+    if (text::IsUnicodeDigit(c)) return std::string(digit_mark);
+    return text::IsUnicodeLetter(c) ? "A" : "!";
+}
+
 void AlphabeticalGroup(ModifierCall& call) {
     const std::string mark = call.TextOr(1, "0");
-    call.Value() = std::string(1, text::AlphabeticalGroup(call.Value(), mark.empty() ? '0' : mark[0]));
+    // The mark is the argument's first character, so "№" is not cut to its first byte.
+    const std::string digit_mark = mark.empty()               ? std::string("0")
+                                   : FirstCharIsUnicode(mark) ? std::string(text::CharSubstr(mark, 0, 1))
+                                                              : mark.substr(0, 1);
+    const std::string& v = call.Value();
+    if (FirstCharIsUnicode(v))
+        call.Value() = UnicodeAlphabeticalGroup(v, digit_mark);
+    else if (!v.empty() && text::IsDigit(v[0]))
+        call.Value() = digit_mark;
+    else
+        call.Value() = std::string(1, text::AlphabeticalGroup(v, '0'));
 }
 
 void Multiply(ModifierCall& call) {
@@ -369,7 +587,8 @@ void RegisterCaseModifiers(ModifierRegistry& r) {
     r.AddExact("onlylettersandnumbers", OnlyLettersAndNumbers,
                "keeps letters, digits and the characters of argument 1");
     r.AddExact("onlynumbersandletters", OnlyLettersAndNumbers, "same as onlylettersandnumbers");
-    r.AddPrefix("nospace", NoSpace, "removes every tab, space and no-break space");
+    r.AddPrefix("nospace", NoSpace,
+                "removes every tab, space and no-break space (all Unicode spaces in UTF-8)");
     r.AddPrefix("replacespace", NoSpace, "same as nospace");
     r.AddExact("trim", Trim, "removes blanks and control characters at both ends");
     r.AddExact("trimleft", TrimLeft, "removes blanks and control characters at the start");

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -64,11 +65,19 @@ int main(int argc, char** argv) {
     Place(new QLabel(QStringLiteral("Destination folder"), paths), 8, 50, 120, 18);
     Place(new QLineEdit(QStringLiteral("../converted"), paths), 8, 68, 284, 22);
 
-    TPanel* options = MakePanel(&form, "Panel2", "Options", 300, 96);
+    TPanel* options = MakePanel(&form, "Panel2", "Options", 300, 140);
     Place(new QCheckBox(QStringLiteral("Include only these lines"), options), 8, 6, 200, 20);
     Place(new QLineEdit(QStringLiteral("1--1000000"), options), 8, 26, 284, 22);
     Place(new QCheckBox(QStringLiteral("Process each line"), options), 8, 50, 200, 20);
-    Place(new QLineEdit(QStringLiteral("{{originalline}}{{crlf}}"), options), 8, 70, 284, 22);
+    Place(new QLineEdit(QStringLiteral("{{originalline}}{{eol}}"), options), 8, 70, 284, 22);
+    // The line end and encoding choices, as the main window has them.
+    Place(new QLabel(QStringLiteral("Line ends:"), options), 8, 96, 120, 16);
+    auto* line_ends = Place(new QComboBox(options), 8, 112, 120, 22);
+    line_ends->addItems({QStringLiteral("Auto"), QStringLiteral("Windows CR LF"), QStringLiteral("Unix LF")});
+    Place(new QLabel(QStringLiteral("Encoding:"), options), 136, 96, 156, 16);
+    auto* encoding = Place(new QComboBox(options), 136, 112, 156, 22);
+    encoding->setEditable(true);
+    encoding->addItems({QStringLiteral("Auto"), QStringLiteral("UTF-8"), QStringLiteral("windows-1252")});
 
     TPanel* dest = MakePanel(&form, "Panel6", "Destination file options", 300, 92);
     dest->SetColor(0xF0B3A6);
