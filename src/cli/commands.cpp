@@ -41,9 +41,22 @@ constexpr const char* kLineEndsHelp =
     "line, after a lone LF every LF does; {{eol}} is each line's own end (none for a last line without one).\n"
     "crlf and lf split as named and end every output line that way.";
 
-void AddTextOptions(CLI::App* sub, std::string& line_ends, bool& lf) {
-    sub->add_option("--line-ends", line_ends, kLineEndsHelp)->check(CLI::IsMember({"auto", "crlf", "lf"}, CLI::ignore_case));
+constexpr const char* kEncodingHelp =
+    "How the bytes are read as text: auto (default) decides per file: a byte order mark, else UTF-8 when the\n"
+    "file is valid UTF-8, else the legacy code page (a file with NUL bytes is read as bytes); utf-8,\n"
+    "utf-16le, utf-16be, utf-32le, utf-32be, any code page name (latin1, windows-1251, koi8-r, shift_jis ...),\n"
+    "or bytes: one byte one character, never converted (the case tables of --codepage).";
+
+template <typename Options>
+void AddTextOptions(CLI::App* sub, Options& o, bool& lf) {
+    sub->add_option("--line-ends", o.line_ends, kLineEndsHelp)->check(CLI::IsMember({"auto", "crlf", "lf"}, CLI::ignore_case));
     sub->add_flag("--lf", lf, "Same as --line-ends lf");
+    sub->add_option("--encoding", o.encoding, kEncodingHelp);
+    sub->add_option("--legacy-encoding", o.legacy_encoding,
+                    "The code page of files that are not UTF-8 under --encoding auto (default windows-1252)");
+    sub->add_option("--output-encoding", o.output_encoding,
+                    "same (default: each file in its own encoding, with its byte order mark), or an encoding's name; "
+                    "a character it cannot hold skips the file");
 }
 
 void AddSourceOptions(CLI::App* sub, std::string& source, std::string* destination, int& levels, std::string& masks,
@@ -79,7 +92,7 @@ int Main(int argc, char** argv, std::istream& in, std::ostream& out, std::ostrea
     run_cmd->add_flag("--no-create-folders", run.no_create_folders, "Do not create missing destination folders");
     run_cmd->add_flag("--rename", run.rename, "When a destination exists, write name_1.txt, name_2.txt, ... instead of overwriting");
     bool run_lf = false, ex_lf = false;
-    AddTextOptions(run_cmd, run.line_ends, run_lf);
+    AddTextOptions(run_cmd, run, run_lf);
     run_cmd->add_option("--codepage", run.codepage, "Case tables: the locale's (default) or cp1252 for legacy files");
     run_cmd->add_flag("--dry-run", run.dry_run, "Print each row's mode and final destination; write nothing");
     run_cmd->add_flag("--quiet", run.quiet, "No progress display");
@@ -102,7 +115,7 @@ int Main(int argc, char** argv, std::istream& in, std::ostream& out, std::ostrea
     auto* ex_tf = expand_cmd->add_option("--template-file", ex_template_file, "Read the template from this file");
     ex_t->excludes(ex_tf);
     auto* ex_int = expand_cmd->add_option("--interval", ex_interval, std::string("Keep only these lines. ") + kIntervalHelp);
-    AddTextOptions(expand_cmd, expand.line_ends, ex_lf);
+    AddTextOptions(expand_cmd, expand, ex_lf);
     expand_cmd->add_flag("--trace", expand.trace, "On stderr, for each line: every tag, its value after the name and after each modifier");
     expand_cmd->add_option("--codepage", expand.codepage, "Case tables: the locale's (default) or cp1252");
     expand_cmd->add_option("FILE", expand.files, "Input files (standard input when none)");

@@ -64,6 +64,15 @@ bool ReportBoundHits(const run::ExpandLinesResult& r, std::string_view input, st
     return true;
 }
 
+// A character the output encoding cannot hold ended the input's output: told with its line.
+bool ReportUnwritable(const run::ExpandLinesResult& r, const std::string& input, std::ostream& err) {
+    if (r.UnwritableLine == 0) return false;
+    err << "rowsmith-cli: ";
+    if (!input.empty()) err << input << ": ";
+    err << "line " << r.UnwritableLine << ": " << r.UnwritableReason << "; the output ends before that line\n";
+    return true;
+}
+
 }  // namespace
 
 // Exit status: 0 all done; 2 an input could not be read or a bound changed a line's result (both
@@ -80,6 +89,9 @@ int ExpandCommand(const ExpandOptions& o, Io& io) {
     options.IntervalActive = o.interval.has_value();
     options.IntervalText = o.interval.value_or("");
     files::ParseLineEnds(o.line_ends, options.LineEnds);  // checked by the option parser
+    if (!CheckEncodings(o.encoding, o.legacy_encoding, o.output_encoding, io, &options.Encodings,
+                        &options.OutputEncoding))
+        return kExitUsage;
 
     run::StandaloneLineExpander expander;
     std::optional<LineTracer> tracer;
@@ -102,6 +114,7 @@ int ExpandCommand(const ExpandOptions& o, Io& io) {
             status = kExitSkipped;
         }
         if (ReportBoundHits(r, {}, io.err)) status = kExitSkipped;
+        if (ReportUnwritable(r, {}, io.err)) status = kExitSkipped;
     } else {
         for (const std::string& file : o.files) {
             if (tracer) tracer->File(file);
@@ -116,6 +129,7 @@ int ExpandCommand(const ExpandOptions& o, Io& io) {
                 status = kExitSkipped;
             }
             if (ReportBoundHits(r, file, io.err)) status = kExitSkipped;
+            if (ReportUnwritable(r, file, io.err)) status = kExitSkipped;
         }
     }
     io.out.flush();

@@ -49,6 +49,30 @@ bool ApplyCodepage(const std::string& codepage, Io& io) {
     return false;
 }
 
+bool CheckEncodings(const std::string& encoding, const std::string& legacy, const std::string& output, Io& io,
+                    files::EncodingChoice* choice, std::optional<text::Encoding>* output_encoding) {
+    auto fail = [&](const char* option, const std::string& why) {
+        io.err << "rowsmith-cli: " << option << ": " << why << "\n";
+        return false;
+    };
+    files::EncodingChoice c;
+    std::string error;
+    c.Legacy = legacy;
+    text::Encoding probe;
+    if (!text::ParseEncodingName(legacy, probe, error)) return fail("--legacy-encoding", error);
+    c.Detect = text::EqualsIgnoreCase(encoding, "auto");
+    if (!c.Detect && !text::ParseEncodingName(encoding, c.Fixed, error)) return fail("--encoding", error);
+    std::optional<text::Encoding> out;
+    if (!text::EqualsIgnoreCase(output, "same")) {
+        text::Encoding e;
+        if (!text::ParseEncodingName(output, e, error)) return fail("--output-encoding", error);
+        out = e;
+    }
+    if (choice) *choice = c;
+    if (output_encoding) *output_encoding = out;
+    return true;
+}
+
 bool ReadWholeFile(const std::string& path, std::string& out, Io& io, const char* what) {
     auto fail = [&](const std::string& why) {
         io.err << "rowsmith-cli: cannot read the " << what << " '" << path << "': " << why << "\n";

@@ -1,9 +1,11 @@
 #pragma once
 // What run and list share: checking SOURCE and DEST as the window does, and building the file list.
 
+#include <optional>
 #include <string>
 
 #include "cli/options.h"
+#include "files/text_file.h"
 #include "tables/string_table.h"
 #include "text/form_gauge.h"
 
@@ -22,6 +24,11 @@ struct ListRequest {
 
 // Builds the case tables for the code page; false (with a message) for an unknown one.
 bool ApplyCodepage(const std::string& codepage, Io& io);
+
+// Checks the text options (--encoding auto|NAME, --legacy-encoding NAME, --output-encoding same|NAME)
+// and fills what is given; false with a message that names the option and the input.
+bool CheckEncodings(const std::string& encoding, const std::string& legacy, const std::string& output, Io& io,
+                    files::EncodingChoice* choice = nullptr, std::optional<text::Encoding>* output_encoding = nullptr);
 
 // Validates the pair (source folder exists; destination resolvable, without wildcard characters and
 // not the source itself), scans the source into the list and sorts it. Both paths are taken relative to

@@ -106,13 +106,14 @@ bool RunReportWriter::Open(const std::string& path, Io& io) {
         return false;
     }
     open_ = true;
-    return writer_.WriteLine("row,outcome,source,destination,lines,reason");
+    return writer_.WriteLine("row,outcome,source,destination,lines,reason,encoding,line ends");
 }
 
 void RunReportWriter::Add(const run::RowReport& r) {
     if (!open_) return;
     writer_.WriteLine(std::to_string(r.Row) + "," + OutcomeWord(r.Outcome) + "," + CsvField(r.Source) + "," +
-                      CsvField(r.Destination) + "," + std::to_string(r.Lines) + "," + CsvField(r.Reason));
+                      CsvField(r.Destination) + "," + std::to_string(r.Lines) + "," + CsvField(r.Reason) + "," +
+                      CsvField(r.Encoding) + "," + r.LineEnds);
 }
 
 bool RunReportWriter::Close(Io& io) {

@@ -36,6 +36,10 @@ bool MakeSettings(const RunOptions& o, Io& io, run::RunSettings& settings) {
     settings.TemplateText = template_text;
     settings.DestinationFlags = run::MakeDestinationFlags(!o.no_create_folders, !o.rename);
     files::ParseLineEnds(o.line_ends, settings.LineEnds);  // checked by the option parser
+    if (!CheckEncodings(o.encoding, o.legacy_encoding, o.output_encoding, io)) return false;
+    settings.Encoding = o.encoding;
+    settings.LegacyEncoding = o.legacy_encoding;
+    settings.OutputEncoding = o.output_encoding;
     return true;
 }
 

@@ -201,8 +201,12 @@ TEST_F(CliTree, ReportListsEveryRowsOutcome) {
     EXPECT_EQ(r.code, 2);
     const auto lines = Lines(ReadFile(dir / "rep.csv"));
     ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[0], "row,outcome,source,destination,lines,reason\r");
-    EXPECT_EQ(lines[1], "1,copied," + src + "/a.txt," + dst + "/a.txt,0,\r");
+    EXPECT_EQ(lines[0], "row,outcome,source,destination,lines,reason,encoding,line ends\r");
+    EXPECT_EQ(lines[1], "1,copied," + src + "/a.txt," + dst + "/a.txt,0,,,\r");
+    // A rewrite tells how the source was read.
+    WriteFile(src + "/lf.txt", "caf\xc3\xa9\nb\n");
+    Cli({"run", src, dir / "re", "--masks", "lf.txt", "--interval", "1-", "--report", dir / "re.csv"});
+    EXPECT_EQ(Lines(ReadFile(dir / "re.csv"))[1], "1,rewritten," + src + "/lf.txt," + dir / "re/lf.txt" + ",2,,UTF-8,LF\r");
     EXPECT_EQ(lines[2].rfind("2,skipped," + src + "/sub/c.txt," + dst + "/sub/c.txt,0,", 0), 0u) << lines[2];
 }
 

@@ -11,6 +11,7 @@
 
 #include "files/paths.h"
 #include "tables/string_table.h"
+#include "text/utf8.h"
 
 namespace rowsmith::files {
 
@@ -568,22 +569,11 @@ bool TReadTextFile::Open(std::string_view path) {
 bool TReadTextFile::Open(std::string_view path, const fs::PathFacts& facts) {
     fs::File* const adopt = adopt_;
     adopt_ = nullptr;
-    LinesRead = 0;
-    BytesConsumed = 0;
     FileSize = 0;
-    Remaining = 0;
-    Percent = 0;
-    PreviousPosition = 0;
-    CurrentLine.clear();
-    splitter_.Reset(Ends);
-    last_end_ = LineEnd::None;
-    pending_.clear();
-    pending_pos_ = 0;
-    progress_batch_.Restart();
-    EndReached = 0;
+    ResetLines();
     Opened = 0;
-    read_failed_ = false;
-    file_read_ = 0;
+    encoding_ = text::Encoding{text::EncodingKind::Bytes, false, {}};
+    mode_ = Mode::Pass;
     FileName = path;
     caption_ = "Reading:" + FileName;
     text::ApplyGaugeSettings(Progress, text::GaugeUse::Reading);
@@ -607,24 +597,196 @@ bool TReadTextFile::Open(std::string_view path, const fs::PathFacts& facts) {
     LastIOStatus = 0;
     Opened = 1;
     ShowProgress = 1;
+    return StartText(nullptr);
+}
+
+void TReadTextFile::ResetLines() {
+    LinesRead = 0;
+    BytesConsumed = 0;
+    Remaining = FileSize;
+    Percent = 0;
+    PreviousPosition = 0;
+    CurrentLine.clear();
+    splitter_.Reset(Ends);
+    last_end_ = LineEnd::None;
+    pending_.clear();
+    pending_pos_ = 0;
+    raw_.clear();
+    progress_batch_.Restart();
+    EndReached = 0;
+    read_failed_ = false;
+    file_read_ = 0;
+    validated_ = 0;
+    saw_non_ascii_ = false;
+    wrong_guess_ = false;
+    decode_error_.clear();
+    ratio_ = 1.0;
+    raw_total_ = text_total_ = 0;
+}
+
+namespace {
+
+// A UTF-8 sequence begun but cut off by the end of what was read (it may complete with the next block).
+bool IsCutUtf8(std::string_view tail) {
+    if (tail.empty() || tail.size() > 3) return false;
+    const auto lead = static_cast<unsigned char>(tail[0]);
+    const std::size_t need = lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3 : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
+    if (need == 0 || tail.size() >= need) return false;
+    for (std::size_t i = 1; i < tail.size(); ++i)
+        if ((static_cast<unsigned char>(tail[i]) & 0xC0) != 0x80) return false;
     return true;
 }
 
+}  // namespace
+
+bool TReadTextFile::StartText(const text::Encoding* forced) {
+    const bool detect = !forced && Encodings.Detect;
+    text::Encoding e = forced ? *forced : Encodings.Fixed;
+    mode_ = Mode::Pass;
+    if (!detect && e.Kind == text::EncodingKind::Bytes) {
+        encoding_ = e;  // nothing is read ahead: bytes as they are
+        return true;
+    }
+    // The first block decides, and a byte order mark is taken off (and written back by the caller).
+    ReadRaw(raw_);
+    if (read_failed_) return true;  // told through ReadFailed, as any failed read
+    if (detect) {
+        e = text::DetectEncoding(raw_, EndReached != 0, Encodings.Legacy);
+    } else if (e.Kind != text::EncodingKind::Legacy) {
+        text::Encoding marked = e;
+        marked.Bom = true;
+        const std::string_view bom = text::BomBytes(marked);
+        e.Bom = !bom.empty() && std::string_view(raw_).substr(0, bom.size()) == bom;
+    }
+    const std::size_t skip = text::BomBytes(e).size();
+    encoding_ = e;
+    if (e.Kind == text::EncodingKind::Utf8 || e.Kind == text::EncodingKind::Bytes) {
+        pending_.swap(raw_);
+        raw_.clear();
+        pending_pos_ = skip;
+        // Detected UTF-8 without a mark stays a guess until the whole file has been seen.
+        if (detect && e.Kind == text::EncodingKind::Utf8 && !e.Bom && !EndReached) {
+            mode_ = Mode::Validate;
+            validated_ = 0;
+            CheckUtf8();
+        }
+        return true;
+    }
+    std::string error;
+    if (!decoder_.Open(e, error)) {
+        DecodeFailed(error);
+        return true;
+    }
+    mode_ = Mode::Decode;
+    const std::string_view body = std::string_view(raw_).substr(std::min(skip, raw_.size()));
+    if (!decoder_.Feed(body, EndReached != 0, pending_, error)) {
+        if (detect) {
+            // Not text in this encoding, and nothing was read as lines yet: the file's bytes as they are.
+            encoding_ = text::Encoding{text::EncodingKind::Bytes, false, {}};
+            mode_ = Mode::Pass;
+            pending_.swap(raw_);
+            pending_pos_ = 0;
+            raw_.clear();
+            return true;
+        }
+        DecodeFailed(error);
+        return true;
+    }
+    raw_total_ += static_cast<int64_t>(raw_.size());
+    text_total_ += static_cast<int64_t>(pending_.size());
+    if (text_total_ > 0) ratio_ = static_cast<double>(raw_total_) / static_cast<double>(text_total_);
+    raw_.clear();
+    return true;
+}
+
+void TReadTextFile::CheckUtf8() {
+    const std::string_view fresh = std::string_view(pending_).substr(validated_);
+    const std::size_t ok = text::ValidUtf8Prefix(fresh);
+    if (ok < fresh.size() && (EndReached || !IsCutUtf8(fresh.substr(ok)))) {
+        if (MayReread) {
+            // Not UTF-8 after all: the file is read again as the legacy code page, whole.
+            wrong_guess_ = true;
+            EndReached = 1;
+        } else {
+            mode_ = Mode::Pass;  // it stays UTF-8; its odd bytes are kept as they are
+        }
+        return;
+    }
+    if (!saw_non_ascii_ && !text::IsAscii(fresh.substr(0, ok))) saw_non_ascii_ = true;
+    validated_ += ok;
+    if (EndReached) mode_ = Mode::Pass;
+}
+
+void TReadTextFile::DecodeFailed(const std::string& error) {
+    EndReached = 1;
+    if (Encodings.Detect && MayReread && encoding_.Kind != text::EncodingKind::Bytes) {
+        wrong_guess_ = true;  // read again as bytes
+        return;
+    }
+    decode_error_ = error;
+    read_failed_ = true;
+    LastIOStatus = IoStatus(EILSEQ);
+}
+
+bool TReadTextFile::Reread() {
+    if (!Opened || !file_.IsOpen()) return false;
+    text::Encoding next{text::EncodingKind::Bytes, false, {}};
+    if (encoding_.Kind == text::EncodingKind::Utf8) {
+        std::string error;
+        if (!text::ParseEncodingName(Encodings.Legacy, next, error)) next = text::Encoding{text::EncodingKind::Bytes, false, {}};
+    }
+    if (::lseek(file_.Descriptor(), 0, SEEK_SET) != 0) {
+        read_failed_ = true;
+        LastIOStatus = IoStatus(errno);
+        return false;
+    }
+    ResetLines();
+    return StartText(&next);
+}
+
 bool TReadTextFile::ReadBlock() {
+    switch (mode_) {
+        case Mode::Pass: return ReadRaw(pending_);
+        case Mode::Validate: {
+            const bool got = ReadRaw(pending_);
+            if (read_failed_) return false;
+            CheckUtf8();
+            return got && !wrong_guess_;
+        }
+        case Mode::Decode: {
+            const std::size_t before = pending_.size();
+            ReadRaw(raw_);
+            if (read_failed_) return false;
+            std::string error;
+            if (!decoder_.Feed(raw_, EndReached != 0, pending_, error)) {
+                raw_.clear();
+                DecodeFailed(error);
+                return false;
+            }
+            raw_total_ += static_cast<int64_t>(raw_.size());
+            text_total_ += static_cast<int64_t>(pending_.size() - before);
+            if (text_total_ > 0) ratio_ = static_cast<double>(raw_total_) / static_cast<double>(text_total_);
+            raw_.clear();
+            return pending_.size() > before || !EndReached;
+        }
+    }
+    return false;
+}
+
+bool TReadTextFile::ReadRaw(std::string& into) {
     // A small file needs no block of full size (the buffer is cleared when it grows).
     int64_t want = std::max<int64_t>(BlockSize, 1);
     const int64_t left = FileSize - file_read_;
     if (left >= 0 && left < want - 4096) want = left + 4096;
-    const std::size_t old = pending_.size();
-    pending_.resize(old + static_cast<std::size_t>(want));
-    const int64_t n = file_.Read(pending_.data() + old, want);
-    pending_.resize(old + static_cast<std::size_t>(std::max<int64_t>(n, 0)));
+    const std::size_t old = into.size();
+    into.resize(old + static_cast<std::size_t>(want));
+    const int64_t n = file_.Read(into.data() + old, want);
+    into.resize(old + static_cast<std::size_t>(std::max<int64_t>(n, 0)));
     if (n <= 0) {
         if (n < 0) {
             read_failed_ = true;
             LastIOStatus = IoStatus(file_.Error());
         }
-        file_.Close();
         EndReached = 1;
         return false;
     }
@@ -632,10 +794,7 @@ bool TReadTextFile::ReadBlock() {
     // A file that gave less than was asked and at least the size it had when it was opened is at its
     // end: the read that would return nothing is saved. Files that report no size (pseudo-files) and
     // reads cut short before the known size go on to the read that returns nothing.
-    if (n < want && FileSize > 0 && file_read_ >= FileSize) {
-        file_.Close();
-        EndReached = 1;
-    }
+    if (n < want && FileSize > 0 && file_read_ >= FileSize) EndReached = 1;
     return true;
 }
 
@@ -658,6 +817,7 @@ bool TReadTextFile::FillUntilLineEnd() {
         if (pending_pos_ > 0 && pending_pos_ >= pending_.size() / 2) {
             pending_.erase(0, pending_pos_);
             searched -= pending_pos_;
+            validated_ = validated_ > pending_pos_ ? validated_ - pending_pos_ : 0;
             pending_pos_ = 0;
         }
         if (!ReadBlock()) return false;
@@ -666,7 +826,9 @@ bool TReadTextFile::FillUntilLineEnd() {
 
 void TReadTextFile::Account(std::string_view line, int64_t terminator) {
     PreviousPosition = BytesConsumed;
-    BytesConsumed += static_cast<int64_t>(line.size()) + terminator;
+    const int64_t taken = static_cast<int64_t>(line.size()) + terminator;
+    // Decoded text is counted in the file's bytes, so that the share consumed ends at the file's size.
+    BytesConsumed += ratio_ == 1.0 ? taken : static_cast<int64_t>(static_cast<double>(taken) * ratio_);
     Remaining = FileSize - BytesConsumed;
     ++LinesRead;
     Percent = FileSize > 0 ? static_cast<double>(BytesConsumed) / static_cast<double>(FileSize) * 100.0 : 0;
@@ -681,7 +843,7 @@ void TReadTextFile::FeedProgress(std::string_view line) {
 }
 
 bool TReadTextFile::ReadLineView(std::string_view& line) {
-    if (!Opened) return false;
+    if (!Opened || wrong_guess_) return false;
     if (EndReached && pending_pos_ >= pending_.size()) return false;
     if (FillUntilLineEnd()) {
         // Find the terminator again from the line's start (cheap: it is the first one that qualifies).
@@ -704,7 +866,7 @@ bool TReadTextFile::ReadLineView(std::string_view& line) {
             p = lf + 1;
         }
     }
-    if (pending_pos_ >= pending_.size()) return false;
+    if (wrong_guess_ || pending_pos_ >= pending_.size()) return false;
     line = std::string_view(pending_).substr(pending_pos_);
     pending_pos_ = pending_.size();
     last_end_ = LineEnd::None;
@@ -715,9 +877,19 @@ bool TReadTextFile::ReadLineView(std::string_view& line) {
 bool TReadTextFile::DrainToEnd() {
     if (!Opened) return false;
     while (!EndReached) {
-        pending_.clear();
-        pending_pos_ = 0;
-        ReadBlock();
+        if (mode_ == Mode::Validate) {
+            // The rest must still prove the file UTF-8; a character cut by a block waits for the next.
+            pending_.erase(0, validated_);
+            pending_pos_ = 0;
+            validated_ = 0;
+            ReadBlock();
+        } else {
+            // Undecoded: no line of the rest is wanted, only that it reads.
+            pending_.clear();
+            pending_pos_ = 0;
+            ReadRaw(raw_);
+            raw_.clear();
+        }
     }
     pending_.clear();
     pending_pos_ = 0;
@@ -792,6 +964,8 @@ bool TWriteTextFile::OpenForWriting(std::string_view path, uint8_t flags, const 
     ItemPrefix.clear();
     HtmlFlag = 0;
     failed_ = false;
+    encoding_ = false;
+    encode_failed_ = false;
     flags_ = flags;
     buffer_.clear();
     replaces_ = (PrepareStatus & kStatusDeleted) != 0;
@@ -818,7 +992,48 @@ bool TWriteTextFile::Flush() {
     return !failed_;
 }
 
+bool TWriteTextFile::SetEncoding(const text::Encoding& e, std::string& error) {
+    encoding_ = e.Kind != text::EncodingKind::Utf8 && e.Kind != text::EncodingKind::Bytes;
+    encode_failed_ = false;
+    if (encoding_ && !encoder_.Open(e, error)) {
+        encoding_ = false;
+        return false;
+    }
+    const std::string_view bom = text::BomBytes(e);
+    return bom.empty() || PutRaw(bom);
+}
+
+bool TWriteTextFile::Restart() {
+    if (!file_.IsOpen()) return false;
+    buffer_.clear();
+    failed_ = false;
+    encode_failed_ = false;
+    Writes = 0;
+    BytesWritten = 0;
+    LineFill = 0;
+    if (::ftruncate(file_.Descriptor(), 0) != 0 || ::lseek(file_.Descriptor(), 0, SEEK_SET) != 0) {
+        failed_ = true;
+        LastIOStatus = IoStatus(errno);
+        return false;
+    }
+    return true;
+}
+
 bool TWriteTextFile::Put(std::string_view text) {
+    if (!encoding_) return PutRaw(text);
+    if (!file_.IsOpen() || failed_) return false;
+    encoded_.clear();
+    std::string error;
+    if (!encoder_.Feed(text, false, encoded_, error)) {
+        failed_ = true;
+        encode_failed_ = true;
+        Reason = error;
+        return false;
+    }
+    return PutRaw(encoded_);
+}
+
+bool TWriteTextFile::PutRaw(std::string_view text) {
     if (!file_.IsOpen() || failed_) return false;
     if (buffer_.size() + text.size() > kWriteBuffer) {
         if (!Flush()) return false;
@@ -873,6 +1088,18 @@ bool TWriteTextFile::Close() {
     if (!file_.IsOpen()) return false;
     bool ok = true;
     if (HtmlFlag) ok = WriteLine("</body>") && WriteLine("</html>");
+    if (ok && encoding_) {
+        // A character cut at the end of the text is no character: the encoder says so.
+        encoded_.clear();
+        std::string error;
+        if (!encoder_.Feed({}, true, encoded_, error)) {
+            encode_failed_ = true;
+            Reason = error;
+            ok = false;
+        } else {
+            ok = PutRaw(encoded_);
+        }
+    }
     ok = Flush() && ok;
     if (!ok || failed_) {
         if (LastIOStatus == 0) LastIOStatus = IoStatus(file_.Error() ? file_.Error() : EIO);
@@ -931,12 +1158,15 @@ bool LoadTextFile(tables::ArrayOfFiles& table, TReadTextFile& reader, std::strin
     table.Reserve(5000, true);
     if (!reader.Open(path, facts)) return false;
     if (code == tables::kCodeData && reader.FileSize > 0) table.ReserveText(static_cast<std::size_t>(reader.FileSize));
-    if (line_ends) line_ends->clear();
     std::string_view line;
-    while (reader.ReadLineView(line)) {
-        // Rows follow the lines the table keeps (it may filter some out).
-        if (table.AddLine(line, code) && line_ends) line_ends->push_back(reader.LastEnd());
-    }
+    do {
+        table.Clear();
+        if (line_ends) line_ends->clear();
+        while (reader.ReadLineView(line)) {
+            // Rows follow the lines the table keeps (it may filter some out).
+            if (table.AddLine(line, code) && line_ends) line_ends->push_back(reader.LastEnd());
+        }
+    } while (reader.WrongGuess() && reader.Reread());
     if (!reader.Close()) {
         table.Clear();
         return false;

@@ -13,6 +13,7 @@
 
 #include "files/line_ends.h"
 #include "files/platform_fs.h"
+#include "text/encoding.h"
 #include "text/form_gauge.h"
 
 namespace rowsmith::tables {
@@ -137,6 +138,13 @@ void AbandonCopy(PendingCopy& copy);
 // A short human-readable reason for a destination status that stopped or failed an operation.
 std::string DestinationStatusReason(uint16_t status, int error = 0);
 
+// How a file's bytes become text (text/encoding.h).
+struct EncodingChoice {
+    bool Detect = false;  // per file: a byte order mark, else UTF-8 when valid, else Legacy
+    text::Encoding Fixed{text::EncodingKind::Bytes, false, {}};  // the encoding when not detecting
+    std::string Legacy = "windows-1252";
+};
+
 class TReadTextFile {
 public:
     int32_t LinesRead = 0;
@@ -156,6 +164,13 @@ public:
     LineEnds Ends = LineEnds::Crlf;
     // Bytes read per block; any size gives the same lines.
     int64_t BlockSize = 1 << 20;
+    // The file's encoding; by default its bytes are taken as they are.
+    EncodingChoice Encodings;
+    // Whether a detected file may be read again when a later block proves its first block wrong (see
+    // WrongGuess): only a caller that can take back what it did with the lines allows it. Otherwise
+    // such a file stays what the first block showed (UTF-8 with its odd bytes kept as they are), or
+    // fails to read (a legacy or UTF-16 file with bytes that do not decode).
+    bool MayReread = false;
 
     bool Open(std::string_view path);
     // The same with the file's facts already looked up (fs::GetFacts of this path).
@@ -175,6 +190,17 @@ public:
     int64_t EstimateLineCount() const;
     // A read failed after the file was opened (the lines read so far are incomplete).
     bool ReadFailed() const { return read_failed_; }
+    // The encoding the file is read in (decided at Open when detected).
+    const text::Encoding& FileEncoding() const { return encoding_; }
+    // Whether a later block may still prove the encoding wrong (a detected UTF-8 file not yet read whole).
+    bool EncodingMayChange() const { return mode_ == Mode::Validate && MayReread; }
+    // A block proved the detected encoding wrong: the lines read so far are void and reading stopped.
+    // Reread starts again from the first byte with the next guess (the legacy code page after UTF-8,
+    // bytes after a code page or UTF-16 that does not decode).
+    bool WrongGuess() const { return wrong_guess_; }
+    bool Reread();
+    // Why the bytes do not decode in the encoding given (empty when they do); the read then failed.
+    const std::string& DecodeError() const { return decode_error_; }
     // What the line read last ended with (none for a last line without an end).
     LineEnd LastEnd() const { return last_end_; }
     // The rule the file follows: Crlf or Lf once a line end was seen; Auto before (or for a file
@@ -183,12 +209,30 @@ public:
 
 private:
     bool FillUntilLineEnd();
-    // Appends the next block of the file to the pending bytes; false at the end or on a failure
-    // (then EndReached is set and the file closed).
+    // Appends the next block of text to the pending bytes; false at the end or on a failure (then
+    // EndReached is set).
     bool ReadBlock();
+    // Appends the next block of the file's bytes to `into`; false at the end or on a failure.
+    bool ReadRaw(std::string& into);
+    // Reads the first block and decides the encoding (the given one, or detected).
+    bool StartText(const text::Encoding* forced);
+    void CheckUtf8();
+    void DecodeFailed(const std::string& error);
+    void ResetLines();
     void Account(std::string_view line, int64_t terminator);
     void FeedProgress(std::string_view line);
 
+    enum class Mode : uint8_t { Pass, Validate, Decode };
+    Mode mode_ = Mode::Pass;
+    text::Encoding encoding_{text::EncodingKind::Bytes, false, {}};
+    text::Decoder decoder_;
+    std::string raw_;              // bytes read but not yet decoded
+    std::size_t validated_ = 0;    // Validate: pending bytes known to be UTF-8
+    bool saw_non_ascii_ = false;
+    bool wrong_guess_ = false;
+    std::string decode_error_;
+    double ratio_ = 1.0;           // file bytes per text byte, for the share consumed
+    int64_t raw_total_ = 0, text_total_ = 0;
     fs::File file_;
     LineSplitter splitter_;
     LineEnd last_end_ = LineEnd::None;
@@ -231,12 +275,24 @@ public:
     bool Close();
     // Abandons the file being written; the destination keeps what it had.
     void Discard();
+    // The encoding the text given is written in (UTF-8 and bytes go out as they are), after its byte
+    // order mark. False with `error` when it cannot be set up.
+    bool SetEncoding(const text::Encoding& e, std::string& error);
+    // Empties the output, to write it again from its start (SetEncoding again after it).
+    bool Restart();
+    // A character the encoding cannot hold stopped the writing (Reason says which).
+    bool EncodeFailed() const { return encode_failed_; }
     bool IsOpen() const { return file_.IsOpen(); }
     bool Failed() const { return failed_; }
 
 private:
     bool Put(std::string_view text);
+    bool PutRaw(std::string_view bytes);
     bool Flush();
+    text::Encoder encoder_;
+    bool encoding_ = false;  // the encoder converts what is put
+    bool encode_failed_ = false;
+    std::string encoded_;
 
     fs::File file_;
     std::shared_ptr<const fs::Folder> folder_;

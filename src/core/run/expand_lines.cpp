@@ -30,6 +30,9 @@ class LineSource {
     virtual files::LineEnd LastEnd() const = 0;
     virtual bool Failed() const = 0;
     virtual std::string FailureReason() const = 0;
+    // Reads the first block, which decides the input's encoding.
+    virtual void Start() = 0;
+    virtual const text::Encoding& InputEncoding() const = 0;
 };
 
 // The reader's line rule (files::LineSplitter: CR LF, or every LF, decided per input under auto); text
@@ -37,7 +40,11 @@ class LineSource {
 // blocks come from differs.
 class BlockLines : public LineSource {
   public:
-    explicit BlockLines(files::LineEnds ends) : splitter_(ends) {}
+    BlockLines(files::LineEnds ends, const files::EncodingChoice& encodings) : splitter_(ends), choice_(encodings) {}
+    void Start() override {
+        if (!started_) Fill();
+    }
+    const text::Encoding& InputEncoding() const override { return encoding_; }
     files::LineEnd LastEnd() const override { return last_end_; }
 
     bool Next(std::string_view& line) override {
@@ -68,6 +75,8 @@ class BlockLines : public LineSource {
     bool Failed() const override { return failed_; }
 
   protected:
+    // Why the input does not decode (empty when it does).
+    std::string decode_error_;
     // Reads up to n bytes; 0 at the end, -1 on an error.
     virtual int64_t ReadBlock(char* data, std::size_t n) = 0;
 
@@ -79,20 +88,80 @@ class BlockLines : public LineSource {
             searched_ -= std::min(searched_, pos_);
             pos_ = 0;
         }
-        const std::size_t old = buf_.size();
-        buf_.resize(old + kBlock);
-        const int64_t got = ReadBlock(buf_.data() + old, kBlock);
-        buf_.resize(old + static_cast<std::size_t>(std::max<int64_t>(got, 0)));
-        if (got <= 0) {
-            eof_ = true;
-            failed_ = got < 0;
+        // Text as it is: straight into the buffer.
+        if (started_ && !decoding_) {
+            const std::size_t old = buf_.size();
+            buf_.resize(old + kBlock);
+            const int64_t got = ReadBlock(buf_.data() + old, kBlock);
+            buf_.resize(old + static_cast<std::size_t>(std::max<int64_t>(got, 0)));
+            if (got <= 0) {
+                eof_ = true;
+                failed_ = got < 0;
+                return false;
+            }
+            return true;
+        }
+        raw_.resize(kBlock);
+        const int64_t got = ReadBlock(raw_.data(), kBlock);
+        raw_.resize(static_cast<std::size_t>(std::max<int64_t>(got, 0)));
+        if (got < 0) {
+            eof_ = failed_ = true;
             return false;
         }
+        const std::size_t old = buf_.size();
+        std::string_view body = raw_;
+        if (!started_) {
+            started_ = true;
+            // The first block decides: a mark, else UTF-8 when valid, else the legacy code page. A
+            // later block that is not UTF-8 keeps its bytes as they are (the output is already out).
+            encoding_ = choice_.Detect ? text::DetectEncoding(raw_, got == 0, choice_.Legacy) : choice_.Fixed;
+            if (!choice_.Detect && encoding_.Kind != text::EncodingKind::Legacy) {
+                text::Encoding marked = encoding_;
+                marked.Bom = true;
+                const std::string_view bom = text::BomBytes(marked);
+                encoding_.Bom = !bom.empty() && body.substr(0, bom.size()) == bom;
+            }
+            body.remove_prefix(std::min(body.size(), text::BomBytes(encoding_).size()));
+            decoding_ = encoding_.Kind != text::EncodingKind::Utf8 && encoding_.Kind != text::EncodingKind::Bytes;
+            std::string error;
+            if (decoding_ && !decoder_.Open(encoding_, error)) return Fails(error);
+            if (decoding_ && choice_.Detect) {
+                // Not text in the detected encoding: the input's bytes as they are.
+                std::string probe;
+                text::Decoder trial;
+                if (trial.Open(encoding_, error) && !trial.Feed(body, got == 0, probe, error)) {
+                    encoding_ = text::Encoding{text::EncodingKind::Bytes, false, {}};
+                    decoding_ = false;
+                    body = raw_;
+                }
+            }
+        }
+        if (!decoding_) {
+            buf_.append(body);
+        } else {
+            std::string error;
+            if (!decoder_.Feed(body, got == 0, buf_, error)) return Fails(error);
+        }
+        if (got == 0) {
+            eof_ = true;
+            return buf_.size() > old;
+        }
         return true;
+    }
+    bool Fails(const std::string& error) {
+        decode_error_ = "the input is not " + encoding_.Label() + " text: " + error;
+        eof_ = failed_ = true;
+        return false;
     }
 
     files::LineSplitter splitter_;
     files::LineEnd last_end_ = files::LineEnd::None;
+    files::EncodingChoice choice_;
+    text::Encoding encoding_;
+    text::Decoder decoder_;
+    bool started_ = false;
+    bool decoding_ = false;
+    std::string raw_;
     std::string buf_;
     std::size_t pos_ = 0;
     std::size_t searched_ = 0;
@@ -102,8 +171,9 @@ class BlockLines : public LineSource {
 
 class StreamLines : public BlockLines {
   public:
-    StreamLines(std::istream& in, files::LineEnds ends) : BlockLines(ends), in_(in) {}
-    std::string FailureReason() const override { return "read error"; }
+    StreamLines(std::istream& in, files::LineEnds ends, const files::EncodingChoice& encodings)
+        : BlockLines(ends, encodings), in_(in) {}
+    std::string FailureReason() const override { return decode_error_.empty() ? "read error" : decode_error_; }
 
   protected:
     int64_t ReadBlock(char* data, std::size_t n) override {
@@ -120,8 +190,10 @@ class StreamLines : public BlockLines {
 // processing run's reader, which would cost a third of the time here.
 class FileLines : public BlockLines {
   public:
-    FileLines(files::fs::File& file, files::LineEnds ends) : BlockLines(ends), file_(file) {}
+    FileLines(files::fs::File& file, files::LineEnds ends, const files::EncodingChoice& encodings)
+        : BlockLines(ends, encodings), file_(file) {}
     std::string FailureReason() const override {
+        if (!decode_error_.empty()) return decode_error_;
         const int e = file_.Error();
         return e ? std::string("read error: ") + std::strerror(e) : std::string("read error");
     }
@@ -216,7 +288,26 @@ class Output {
 
 void Run(LineSource& source, std::ostream& out, const ExpandLinesOptions& o, LineExpander& expander,
          ExpandLinesResult& result) {
+    source.Start();
+    const text::Encoding in_encoding = source.InputEncoding();
+    // Characters are code points, unless the input is read as bytes (which also go out as they came).
+    text::CharModelScope model(in_encoding.Kind == text::EncodingKind::Bytes ? text::CharModel::Bytes
+                                                                              : text::CharModel::Utf8);
+    const text::Encoding out_encoding =
+        o.OutputEncoding && in_encoding.Kind != text::EncodingKind::Bytes ? *o.OutputEncoding : in_encoding;
+    const bool encoding =
+        out_encoding.Kind != text::EncodingKind::Utf8 && out_encoding.Kind != text::EncodingKind::Bytes;
+    text::Encoder encoder;
+    std::string error;
+    if (encoding && !encoder.Open(out_encoding, error)) {
+        result.Ok = false;
+        result.Reason = error;
+        return;
+    }
     Output output(out, result);
+    output.Add(text::BomBytes(out_encoding));
+    std::string scratch;  // a line's text before it is encoded
+    bool stop = false;
     // The engine's own expanders append straight into the output buffer.
     ContextLineExpander* direct = dynamic_cast<ContextLineExpander*>(&expander);
     if (!direct)
@@ -232,12 +323,20 @@ void Run(LineSource& source, std::ostream& out, const ExpandLinesOptions& o, Lin
             eol_set = eol;
             eol_known = true;
         }
-        if (direct) {
-            direct->ExpandLineAppend(o.TemplateText, line, output.Buffer());
-            output.Written();
-        } else {
-            output.Add(expander.ExpandLine(o.TemplateText, line));
+        std::string& into = encoding ? scratch : output.Buffer();
+        if (encoding) scratch.clear();
+        if (direct)
+            direct->ExpandLineAppend(o.TemplateText, line, into);
+        else
+            into += expander.ExpandLine(o.TemplateText, line);
+        if (encoding && !encoder.Feed(scratch, false, output.Buffer(), error)) {
+            // What the output encoding cannot hold ends the output here: nothing is written half.
+            result.UnwritableLine = number;
+            result.UnwritableReason = error;
+            stop = true;
+            return;
         }
+        output.Written();
         ++result.LinesExpanded;
         std::string reason = expander.TakeBoundReason();
         if (!reason.empty()) [[unlikely]] {
@@ -254,7 +353,7 @@ void Run(LineSource& source, std::ostream& out, const ExpandLinesOptions& o, Lin
         if (!o.IntervalActive) plan = {StreamPiece{1, 0, true}};
         std::size_t piece = 0;
         int64_t number = 0;
-        while (piece < plan.size() && source.Next(line)) {
+        while (!stop && piece < plan.size() && source.Next(line)) {
             ++number;
             ++result.LinesRead;
             if (number < plan[piece].Start) continue;
@@ -275,11 +374,15 @@ void Run(LineSource& source, std::ostream& out, const ExpandLinesOptions& o, Lin
         const int32_t count = static_cast<int32_t>(std::min<std::size_t>(lines.size(), 2147483647));
         text::LoopT loop;
         text::InitLoop(loop, o.IntervalText, 1, count);
-        while (text::NextInLoop(loop)) {
+        while (!stop && text::NextInLoop(loop)) {
             if (loop.Current < 1 || loop.Current > count) continue;
             const std::size_t k = static_cast<std::size_t>(loop.Current - 1);
             expand(loop.Current, std::string_view(arena).substr(lines[k].first, lines[k].second), ends[k]);
         }
+    }
+    if (encoding && !stop && !encoder.Feed({}, true, output.Buffer(), error)) {
+        result.UnwritableLine = result.LinesRead;
+        result.UnwritableReason = error;
     }
     output.Flush();
     if (source.Failed()) {
@@ -319,6 +422,21 @@ void ContextLineExpander::ExpandLineAppend(std::string_view template_text, std::
     context_.MaxTextSize = std::max(bound, LineSizeBound(line.size()));
     prepared_.ExpandAppend(context_, out, 1);
     context_.MaxTextSize = bound;
+}
+
+void ContextLineExpander::SaveState() { saved_ = std::make_unique<tmpl::TemplateContext>(context_); }
+
+void ContextLineExpander::RestoreState() {
+    if (!saved_) return;
+    // The engine's caches stay with the context; the variables and counters go back to the copy.
+    const uint64_t epoch = context_.VariableEpoch;
+    tmpl::detail::EngineSlot engine = std::move(context_.Engine);
+    tmpl::TraceSink* const trace = context_.Trace;
+    context_ = std::move(*saved_);
+    context_.Engine = std::move(engine);
+    context_.Trace = trace;
+    context_.VariableEpoch = epoch + 1;
+    saved_.reset();
 }
 
 void ContextLineExpander::SetLineEnd(std::string_view eol) {
@@ -374,7 +492,7 @@ bool PlanStreamingInterval(std::string_view interval, std::vector<StreamPiece>& 
 ExpandLinesResult ExpandLines(std::istream& in, std::ostream& out, const ExpandLinesOptions& options,
                               LineExpander& expander) {
     ExpandLinesResult result;
-    StreamLines source(in, options.LineEnds);
+    StreamLines source(in, options.LineEnds, options.Encodings);
     Run(source, out, options, expander, result);
     return result;
 }
@@ -395,7 +513,7 @@ ExpandLinesResult ExpandLinesOfFile(std::string_view path, std::ostream& out,
         result.Reason = e ? std::strerror(e) : "cannot be opened";
         return result;
     }
-    FileLines source(file, options.LineEnds);
+    FileLines source(file, options.LineEnds, options.Encodings);
     Run(source, out, options, expander, result);
     file.Close();
     return result;

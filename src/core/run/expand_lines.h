@@ -5,10 +5,13 @@
 #include <cstdint>
 #include <functional>
 #include <iosfwd>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "files/text_file.h"
 #include "run/processing_run.h"
 #include "template/context.h"
 #include "template/evaluator.h"
@@ -30,9 +33,13 @@ class ContextLineExpander : public LineExpander {
     void ExpandLineAppend(std::string_view template_text, std::string_view line, std::string& out);
     std::string TakeBoundReason() override { return tmpl::TakeBoundReason(context_); }
     void SetLineEnd(std::string_view eol) override;
+    bool CanSaveState() const override { return true; }
+    void SaveState() override;
+    void RestoreState() override;
 
   private:
     tmpl::TemplateContext& context_;
+    std::unique_ptr<tmpl::TemplateContext> saved_;
     tmpl::PreparedTemplate prepared_;
     int32_t line_slot_ = 0;
     uint64_t line_epoch_ = 0;
@@ -50,6 +57,9 @@ class StandaloneLineExpander : public LineExpander {
     }
     std::string TakeBoundReason() override { return inner_.TakeBoundReason(); }
     void SetLineEnd(std::string_view eol) override { inner_.SetLineEnd(eol); }
+    bool CanSaveState() const override { return true; }
+    void SaveState() override { inner_.SaveState(); }
+    void RestoreState() override { inner_.RestoreState(); }
     tmpl::TemplateContext& Context() { return record_.Context; }
     ContextLineExpander& Inner() { return inner_; }
 
@@ -66,6 +76,15 @@ struct ExpandLinesOptions {
     std::string IntervalText;
     // Which LF ends a line, and the "eol" each line gets (see files::LineEnds).
     files::LineEnds LineEnds = files::LineEnds::Auto;
+    // How each input's bytes become text (default: detected per input), and what the output is
+    // written in (none: each input's own encoding, with its byte order mark).
+    files::EncodingChoice Encodings = DetectedEncodings();
+    std::optional<text::Encoding> OutputEncoding;
+    static files::EncodingChoice DetectedEncodings() {
+        files::EncodingChoice c;
+        c.Detect = true;
+        return c;
+    }
     // When set, told each kept line's number in the input and its text before it is expanded.
     std::function<void(int64_t, std::string_view)> BeforeLine;
 };
@@ -78,6 +97,9 @@ struct ExpandLinesResult {
     int64_t LinesExpanded = 0;
     // Lines whose expansion met a bound (a tag yielded the empty text instead), and the first of them.
     int64_t BoundHits = 0;
+    // A character the output encoding cannot hold stopped the output at this line (0: none).
+    int64_t UnwritableLine = 0;
+    std::string UnwritableReason;
     int64_t FirstBoundLine = 0;
     std::string FirstBoundReason;
 };

@@ -22,6 +22,11 @@ public:
     virtual std::string ExpandLine(std::string_view template_text, std::string_view line) = 0;
     // The line end of the lines that follow ("eol": the one each had in its file, or the forced one).
     virtual void SetLineEnd(std::string_view eol) {}
+    // Keeps the template's state (variables, counters), so that a file read again from its start
+    // (it proved to be in another encoding) is expanded as if read once. False when it cannot.
+    virtual bool CanSaveState() const { return false; }
+    virtual void SaveState() {}
+    virtual void RestoreState() {}
     // Why a bound of the expansion changed a result (a tag that yielded the empty text instead),
     // for the last such event since the previous call; empty when none. Taking it clears it.
     virtual std::string TakeBoundReason() { return {}; }
@@ -55,6 +60,8 @@ struct RowReport {
     std::string Destination;  // the path written (after renaming); the planned one when skipped
     std::string Reason;       // why a row was skipped
     int64_t Lines = 0;        // lines written (rewrite mode)
+    std::string Encoding;     // rewrite mode: the encoding the source was read in ("UTF-8", "windows-1252", "bytes" ...)
+    std::string LineEnds;     // rewrite mode: "CRLF", "LF" or "none" (the file has no line end)
 };
 
 struct RunSummary {

@@ -67,6 +67,7 @@ RowWorker::RowWorker(const Parts& parts) : p_(parts) {
     write_gauge_.clock = &clock_;
     text::ApplyGaugeSettings(write_gauge_, text::GaugeUse::Writing);
     reader_.Ends = p_.Plan.LineEnds;
+    reader_.Encodings = p_.Plan.Encodings;
     reader_.Progress.views = p_.Hooks.Views;
     reader_.Progress.clock = &clock_;
     direct_ = dynamic_cast<ContextLineExpander*>(p_.Expander);
@@ -177,6 +178,9 @@ bool RowWorker::CopyRowPipelined(RowReport& rep, const files::KnownFacts& known,
 
 bool RowWorker::LoadSource(const std::string& path, files::fs::File& source, const files::fs::PathFacts& facts) {
     reader_.AdoptNext(source);
+    // A file read whole can be read again before anything is written; a streamed one only when what its
+    // lines did to the template's state can be taken back.
+    reader_.MayReread = p_.Plan.Lines != LineWay::Streamed || !p_.Plan.UseTemplate || (p_.Expander && p_.Expander->CanSaveState());
     switch (p_.Plan.Lines) {
         case LineWay::Streamed:
             // The streaming pass feeds the writing gauge only.
@@ -190,11 +194,16 @@ bool RowWorker::LoadSource(const std::string& path, files::fs::File& source, con
             if (!reader_.Open(path, facts)) return false;
             if (reader_.FileSize > 0) kept_text_.reserve(static_cast<std::size_t>(reader_.FileSize));
             std::string_view line;
-            while (reader_.ReadLineView(line)) {
-                kept_starts_.push_back(kept_text_.size());
-                kept_ends_.push_back(reader_.LastEnd());
-                kept_text_.append(line);
-            }
+            do {
+                kept_text_.clear();
+                kept_starts_.clear();
+                kept_ends_.clear();
+                while (reader_.ReadLineView(line)) {
+                    kept_starts_.push_back(kept_text_.size());
+                    kept_ends_.push_back(reader_.LastEnd());
+                    kept_text_.append(line);
+                }
+            } while (reader_.WrongGuess() && reader_.Reread());
             return reader_.Close();
         }
         case LineWay::Buffered:
@@ -207,9 +216,15 @@ bool RowWorker::LoadSource(const std::string& path, files::fs::File& source, con
 bool RowWorker::RewriteRow(RowReport& rep, files::fs::File& source, const files::fs::PathFacts& facts,
                            const files::WriteRules& rules) {
     const bool streaming = p_.Plan.Lines == LineWay::Streamed;
+    if (!p_.Plan.EncodingError.empty()) {
+        rep.Reason = p_.Plan.EncodingError;
+        p_.Reporter.Report(rep);
+        return true;
+    }
     if (!LoadSource(rep.Source, source, facts)) {
         // An unreadable source leaves its destination as it was.
-        rep.Reason = "the source cannot be read: " + ErrorText(files::fs::LastError());
+        rep.Reason = SourceReadReason(files::fs::LastError());
+        if (streaming) reader_.Close();
         p_.Reporter.Report(rep);
         return true;
     }
@@ -231,14 +246,56 @@ bool RowWorker::RewriteRow(RowReport& rep, files::fs::File& source, const files:
         return !p_.Reporter.Summary().IoStopped;
     }
     rep.Destination = writer_.FileName;
+    std::string why;
+    if (!SetOutputEncoding(why)) {
+        if (streaming) reader_.Close();
+        writer_.Discard();
+        rep.Reason = why;
+        p_.Reporter.Report(rep);
+        return true;
+    }
+    // A streamed file that may still prove not to be UTF-8: the template's state is kept at its start.
+    const bool saved = streaming && p_.Plan.UseTemplate && reader_.EncodingMayChange();
+    if (saved) p_.Expander->SaveState();
     Written w;
     if (p_.Hooks.Views) feed_.Start("Writing:" + writer_.FileName);
-    switch (p_.Plan.Lines) {
-        case LineWay::Streamed: WriteStreamed(w); break;
-        case LineWay::Compact: WriteCompact(w); break;
-        case LineWay::Buffered: WriteBuffered(w); break;
+    for (;;) {
+        // Characters are code points, unless the file is read as bytes.
+        text::CharModelScope model(reader_.FileEncoding().Kind == text::EncodingKind::Bytes ? text::CharModel::Bytes
+                                                                                              : text::CharModel::Utf8);
+        w = Written{};
+        switch (p_.Plan.Lines) {
+            case LineWay::Streamed: WriteStreamed(w); break;
+            case LineWay::Compact: WriteCompact(w); break;
+            case LineWay::Buffered: WriteBuffered(w); break;
+        }
+        if (!reader_.WrongGuess()) break;
+        // It was not: everything its lines did is taken back, and it is read again from its first byte.
+        if (saved) p_.Expander->RestoreState();
+        eol_known_ = false;
+        if (!writer_.Restart() || !reader_.Reread() || !SetOutputEncoding(why)) {
+            w.ReadFailed = true;
+            break;
+        }
     }
+    rep.Encoding = reader_.FileEncoding().Label();
+    const files::LineEnds rule = reader_.Rule();
+    rep.LineEnds = rule == files::LineEnds::Crlf ? "CRLF" : rule == files::LineEnds::Lf ? "LF" : "none";
+    if (streaming) reader_.Close();
     return FinishRewrite(rep, w);
+}
+
+bool RowWorker::SetOutputEncoding(std::string& why) {
+    const text::Encoding& own = reader_.FileEncoding();
+    // Text read as bytes has no characters to convert: it goes out as it came.
+    const bool same = p_.Plan.OutputSame || own.Kind == text::EncodingKind::Bytes;
+    return writer_.SetEncoding(same ? own : p_.Plan.Output, why);
+}
+
+std::string RowWorker::SourceReadReason(int error) const {
+    if (!reader_.DecodeError().empty())
+        return "the source is not " + reader_.FileEncoding().Label() + " text: " + reader_.DecodeError();
+    return "the source cannot be read: " + ErrorText(error);
 }
 
 void RowWorker::MakeOutput(std::string_view line, files::LineEnd end) {
@@ -272,7 +329,10 @@ bool RowWorker::Put(std::string_view line, files::LineEnd end, int64_t at, Writt
         }
     }
     if (!writer_.WriteText(output_)) {
-        w.WriteFailed = true;
+        if (writer_.EncodeFailed())
+            w.BoundReason = "line " + std::to_string(at) + ": " + writer_.Reason;  // a skip, not an I/O failure
+        else
+            w.WriteFailed = true;
         return false;
     }
     ++w.Lines;
@@ -311,7 +371,8 @@ void RowWorker::WriteStreamed(Written& w) {
     if (views && feed_.Pending()) feed_streamed();
     // The rest is read too: a source that cannot be read to its end is skipped, as when loaded.
     if (!w.Ended()) reader_.DrainToEnd();
-    w.ReadFailed = !reader_.Close() && !w.Ended();
+    if (reader_.WrongGuess()) return;  // read again by the caller
+    w.ReadFailed = (reader_.ReadFailed() || !reader_.DecodeError().empty()) && !w.Ended();
 }
 
 void RowWorker::WriteCompact(Written& w) {
@@ -369,7 +430,7 @@ bool RowWorker::FinishRewrite(RowReport& rep, Written& w) {
     }
     if (w.ReadFailed) {
         writer_.Discard();
-        rep.Reason = "the source cannot be read: " + ErrorText(reader_.LastIOStatus);
+        rep.Reason = SourceReadReason(reader_.LastIOStatus);
         p_.Reporter.Report(rep);
         return true;
     }

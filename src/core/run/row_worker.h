@@ -111,6 +111,10 @@ private:
     bool Put(std::string_view line, files::LineEnd end, int64_t at, Written& w);
     void MakeOutput(std::string_view line, files::LineEnd end);
     bool FinishRewrite(RowReport& rep, Written& w);
+    // The writer's encoding: the source's own, or the one the settings name.
+    bool SetOutputEncoding(std::string& why);
+    // Why the source could not be read (a failed read, or bytes that are not its encoding).
+    std::string SourceReadReason(int error) const;
     bool Cancelled() const { return p_.Hooks.ShouldCancel && p_.Hooks.ShouldCancel(); }
 
     Parts p_;

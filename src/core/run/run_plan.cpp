@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "text/chars.h"
+
 namespace rowsmith::run {
 
 namespace {
@@ -10,6 +12,25 @@ namespace {
 // Whether every line read becomes a row of the line buffer, numbered as in the file.
 bool KeepsEveryLine(const tables::ArrayOfFiles& t) {
     return t.KeepEmptyLines && t.KeepBlankLines && !t.LineFilter && !t.UniqueLines;
+}
+
+// The encodings of the settings; a name that names none is kept as the error of every rewrite.
+void SetEncodings(const RunSettings& settings, RunPlan& plan) {
+    auto is = [](const std::string& value, std::string_view word) {
+        return value.empty() || text::EqualsIgnoreCase(value, word);
+    };
+    std::string error;
+    plan.Encodings.Legacy = settings.LegacyEncoding.empty() ? std::string("windows-1252") : settings.LegacyEncoding;
+    if (is(settings.Encoding, "auto")) {
+        plan.Encodings.Detect = true;
+        text::Encoding legacy;
+        if (!text::ParseEncodingName(plan.Encodings.Legacy, legacy, error)) plan.EncodingError = error;
+    } else if (!text::ParseEncodingName(settings.Encoding, plan.Encodings.Fixed, error)) {
+        plan.EncodingError = error;
+    }
+    plan.OutputSame = is(settings.OutputEncoding, "same");
+    if (!plan.OutputSame && !text::ParseEncodingName(settings.OutputEncoding, plan.Output, error))
+        plan.EncodingError = error;
 }
 
 }  // namespace
@@ -32,6 +53,7 @@ RunPlan MakeRunPlan(const tables::ArrayOfFiles& file_list, const tables::ArrayOf
     plan.CopyMode = CopiesFiles(settings);
     plan.UseTemplate = settings.TemplateActive && !settings.TemplateText.empty();
     plan.LineEnds = settings.LineEnds;
+    SetEncodings(settings, plan);
     // Lines stream from the reader to the writer when the interval needs no look-back. Otherwise the
     // file's lines are kept, compactly: the texts one after another and where each starts (8 bytes a
     // line instead of a 32-byte table row). Only a line buffer that filters its lines takes them as rows.

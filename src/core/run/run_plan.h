@@ -29,6 +29,10 @@ struct RunPlan {
     LineWay Lines = LineWay::Streamed;
     std::vector<StreamPiece> Pieces;  // Streamed: the interval's pieces in file order
     files::LineEnds LineEnds = files::LineEnds::Auto;
+    files::EncodingChoice Encodings;  // how sources are read as text
+    bool OutputSame = true;           // each file is written in its own encoding, else in Output
+    text::Encoding Output;
+    std::string EncodingError;        // a name that names no encoding: every rewrite is skipped with it
     // Copies without a progress view, 32 rows or more: the bytes move on the helper thread.
     bool Pipelined = false;
     int64_t TotalSize = 0;  // of every row, for the copy gauge (64 bits; an empty total shows complete)
