@@ -18,6 +18,7 @@
 #include "text/numbers.h"
 #include "text/split.h"
 #include "text/strings.h"
+#include "text/utf8.h"
 
 namespace rowsmith::tmpl {
 
@@ -99,24 +100,6 @@ bool TestHolds(ModifierCall& c, const SuffixInfo& s) {
     return false;
 }
 
-bool IsUpperLetter(char ch) {
-    return text::UpperLetters().Has(ch);
-}
-bool IsLowerLetter(char ch) {
-    return text::LowerLetters().Has(ch);
-}
-
-// The text takes over, character by character, the case of the characters it replaces.
-void TakeOverCase(std::string& t, std::string_view replaced) {
-    const std::size_t n = std::min(t.size(), replaced.size());
-    for (std::size_t i = 0; i < n; ++i) {
-        if (IsUpperLetter(replaced[i]))
-            t[i] = text::UpperChar(t[i]);
-        else if (IsLowerLetter(replaced[i]))
-            t[i] = text::LowerChar(t[i]);
-    }
-}
-
 // Inserts t at a character position as "insert" does: 0 appends; p > 0 inserts before character p
 // (filling a short value with the fill first; overlay replaces as many characters as t has); p < 0
 // makes t occupy -p characters in front of the value. False when the result would be too large.
@@ -128,31 +111,42 @@ bool InsertAt(std::string& value, std::string t, int64_t p, bool overlay, bool k
         value += t;
         return true;
     }
+    // Byte texts (and ASCII ones) count bytes; the character routines would give the same, slower.
+    const bool chars = text::CountsCodePoints(value) || text::CountsCodePoints(t);
+    auto count = [chars](std::string_view s) { return chars ? text::CountChars(s) : s.size(); };
+    auto offset = [chars](std::string_view s, std::size_t i) {
+        return chars ? text::ByteOffsetOfChar(s, i) : std::min(i, s.size());
+    };
     if (p > 0) {
         const std::size_t at = static_cast<std::size_t>(p - 1);
-        if (!FitsTextBound(c, std::max(value.size(), at) + t.size())) return false;
-        if (overlay && at < value.size()) {
-            if (keep_case) TakeOverCase(t, std::string_view(value).substr(at, t.size()));
-            value.erase(at, t.size());
+        const std::size_t value_chars = count(value);
+        const std::size_t gap = at > value_chars ? at - value_chars : 0;
+        if (!FitsTextBound(c, value.size() + gap + t.size())) return false;
+        if (overlay && at < value_chars) {
+            const std::size_t from = offset(value, at);
+            const std::size_t len = offset(std::string_view(value).substr(from), count(t));
+            if (keep_case) text::TakeOverCase(t, std::string_view(value).substr(from, len));
+            value.erase(from, len);
         }
-        if (value.size() < at) value += text::FillText(kFill, static_cast<int64_t>(at - value.size()));
-        value.insert(at, t);
+        if (gap > 0) value += text::FillText(kFill, static_cast<int64_t>(gap));
+        value.insert(gap > 0 ? value.size() : offset(value, at), t);
         return true;
     }
     const uint64_t n = static_cast<uint64_t>(-(p + 1)) + 1;  // -p without overflow
-    if (overlay && n <= t.size()) {
-        // n blanks in front, then t laid over the front: t covers t.size() - n characters of the value.
-        const std::size_t covered = t.size() - static_cast<std::size_t>(n);
+    const std::size_t t_chars = count(t);
+    if (overlay && n <= t_chars) {
+        // n blanks in front, then t laid over the front: t covers t_chars - n characters of the value.
+        const std::size_t covered = offset(value, t_chars - static_cast<std::size_t>(n));
         if (keep_case) {
             const std::string front =
                 std::string(static_cast<std::size_t>(n), ' ') + value.substr(0, covered);
-            TakeOverCase(t, front);
+            text::TakeOverCase(t, front);
         }
-        value.erase(0, std::min(covered, value.size()));
+        value.erase(0, covered);
         value.insert(0, t);
         return true;
     }
-    const uint64_t gap = n > t.size() ? n - t.size() : 0;
+    const uint64_t gap = n > t_chars ? n - t_chars : 0;
     if (gap > c.MaxTextSize) {
         NoteSizeBound(c);
         return false;

@@ -22,6 +22,7 @@
 #include "text/spans.h"
 #include "text/split.h"
 #include "text/strings.h"
+#include "text/utf8.h"
 
 namespace rowsmith::tmpl {
 
@@ -77,20 +78,9 @@ struct InsertAStringT {
     bool KeepCase = false;
 };
 
-// The letter case of each replaced character goes over to the new character at the same place.
-void TakeOverCase(std::string& text, std::string_view replaced) {
-    const std::size_t n = std::min(text.size(), replaced.size());
-    for (std::size_t i = 0; i < n; ++i) {
-        const char old = replaced[i];
-        if (text::UpperLetters().Has(old))
-            text[i] = text::UpperChar(text[i]);
-        else if (text::LowerLetters().Has(old))
-            text[i] = text::LowerChar(text[i]);
-    }
-}
-
 // Inserts text into value at the record's position (0 appends, a negative position puts the text in
-// a block of that many characters in front). Returns false when the result would exceed `bound`.
+// a block of that many characters in front). Positions count characters. Returns false when the result
+// would exceed `bound` (bytes).
 bool InsertAString(std::string& value, std::string text, const InsertAStringT& how, std::size_t bound) {
     const int64_t p = how.Position;
     if (p == 0) {
@@ -98,28 +88,41 @@ bool InsertAString(std::string& value, std::string text, const InsertAStringT& h
         value += text;
         return true;
     }
+    // Byte texts (and ASCII ones) count bytes; the character routines would give the same, slower.
+    const bool chars = text::CountsCodePoints(value) || text::CountsCodePoints(text);
+    auto count = [chars](std::string_view s) { return chars ? text::CountChars(s) : s.size(); };
+    auto offset = [chars](std::string_view s, std::size_t i) {
+        return chars ? text::ByteOffsetOfChar(s, i) : std::min(i, s.size());
+    };
     if (p > 0) {
         const auto at = static_cast<std::size_t>(p - 1);
-        if (how.Overlay && at < value.size()) {
-            const std::size_t n = std::min(text.size(), value.size() - at);
-            if (how.KeepCase) TakeOverCase(text, std::string_view(value).substr(at, n));
-            value.erase(at, n);
+        const std::size_t value_chars = count(value);
+        if (how.Overlay && at < value_chars) {
+            const std::size_t from = offset(value, at);
+            const std::size_t n = std::min(count(text), value_chars - at);
+            const std::size_t len = offset(std::string_view(value).substr(from), n);
+            if (how.KeepCase) text::TakeOverCase(text, std::string_view(value).substr(from, len));
+            value.erase(from, len);
         }
-        if (std::max(value.size(), at) + text.size() > bound) return false;
-        if (value.size() < at) value += text::FillText(how.Fill, static_cast<int64_t>(at - value.size()));
-        value.insert(at, text);
+        const std::size_t now = count(value);
+        const std::size_t gap = at > now ? at - now : 0;
+        if (value.size() + gap + text.size() > bound) return false;
+        if (gap > 0) value += text::FillText(how.Fill, static_cast<int64_t>(gap));
+        value.insert(gap > 0 ? value.size() : offset(value, at), text);
         return true;
     }
     const auto n = static_cast<std::size_t>(-p);
-    if (how.Overlay && n <= text.size()) {
+    const std::size_t text_chars = count(text);
+    if (how.Overlay && n <= text_chars) {
         // n blanks go in front; the text then covers its own length from the front.
-        std::string front = std::string(n, ' ') + value.substr(0, std::min(value.size(), text.size() - n));
-        if (how.KeepCase) TakeOverCase(text, front);
-        value.erase(0, std::min(value.size(), text.size() - n));
+        const std::size_t covered = offset(value, text_chars - n);
+        std::string front = std::string(n, ' ') + value.substr(0, covered);
+        if (how.KeepCase) text::TakeOverCase(text, front);
+        value.erase(0, covered);
         value.insert(0, text);
         return true;
     }
-    const std::size_t gap = n > text.size() ? n - text.size() : 0;
+    const std::size_t gap = n > text_chars ? n - text_chars : 0;
     if (text.size() + gap + value.size() > bound) return false;
     value.insert(0, text + text::FillText(how.Fill, static_cast<int64_t>(gap)));
     return true;
@@ -160,15 +163,19 @@ void NoteReplaceBound(const TemplateContext& c) {
 std::string ReplaceInPieces(const TemplateContext& c, std::string_view search, std::string_view replacement,
                             std::string_view value, std::size_t piece_size) {
     const std::size_t reach = search.size() - 1;
+    const bool utf8 = text::CurrentCharModel() == text::CharModel::Utf8;
     std::string out;
     std::size_t from = 0;
     while (from < value.size()) {
         std::size_t cut = std::min(value.size(), from + piece_size);
-        // A cut is safe where no match starts in the search's length before it.
-        while (cut < value.size() && reach > 0) {
-            const int32_t hit = text::FindText(search, value.substr(cut - reach, 2 * reach), 0);
-            if (hit == 0) break;
-            cut = cut - reach + static_cast<std::size_t>(hit) - 1 + search.size();
+        // A cut is safe where no match starts in the search's length before it, and, in the Utf8
+        // model, where a character starts.
+        for (;;) {
+            while (utf8 && cut < value.size() && !text::IsCharBoundary(value, cut)) ++cut;
+            if (cut >= value.size() || reach == 0) break;
+            const std::size_t hit = text::FindBytes(search, value.substr(cut - reach, 2 * reach), 0, false);
+            if (hit == std::string_view::npos) break;
+            cut = cut - reach + hit + search.size();
         }
         const std::string piece =
             text::ReplaceEverywhereIgnoreCase(search, replacement, value.substr(from, cut - from));
@@ -209,7 +216,7 @@ void Delete(ModifierCall& call) {
         return;
     }
     int32_t position = call.Fetch(1).Integer;
-    if (position == 0) position = static_cast<int32_t>(std::min<std::size_t>(v.size(), INT32_MAX));
+    if (position == 0) position = static_cast<int32_t>(std::min<std::size_t>(text::CountChars(v), INT32_MAX));
     text::CutSpan(v, position, call.Fetch(2).Integer);
 }
 
@@ -281,10 +288,15 @@ void NotLongerThan(ModifierCall& call) {
 }
 
 void GetNumber(ModifierCall& call) {
-    const text::PositionT run = text::FindNthNumber(call.Value(), call.FetchOr(1, "1").Integer);
-    call.Value() = run.Position == 0 ? std::string()
-                                     : call.Value().substr(static_cast<std::size_t>(run.Position - 1),
-                                                           static_cast<std::size_t>(run.Length));
+    // The search record's byte positions cut the value directly (a digit run is whole characters).
+    text::PosInfoT info;
+    info.Mode = text::kSearchDigitRun;
+    info.Occurrence = call.FetchOr(1, "1").Integer;
+    text::SearchPosInfo(info, {}, call.Value());
+    const auto at = static_cast<std::size_t>(info.FoundPosition - 1);
+    call.Value() = info.FoundPosition == 0
+                       ? std::string()
+                       : call.Value().substr(at, static_cast<std::size_t>(info.FoundLength));
 }
 
 void Leading(ModifierCall& call) {

@@ -27,6 +27,7 @@
 #include "text/spans.h"
 #include "text/split.h"
 #include "text/strings.h"
+#include "text/utf8.h"
 
 namespace rowsmith::tmpl {
 
@@ -102,10 +103,10 @@ void LinkText(ModifierCall& call) {
     const std::string text = call.Text(1);
     std::size_t start = 0, end = 0;
     if (FindLinkTag(v, start, end)) {
-        const int32_t close = text::FindTextFrom("</a>", v, static_cast<int32_t>(end) + 1);
+        const std::size_t close = text::FindBytes("</a>", v, end, false);
         std::string r;
-        if (close > 0)
-            r = v.substr(0, end) + text + v.substr(static_cast<std::size_t>(close) - 1);
+        if (close != std::string::npos)
+            r = v.substr(0, end) + text + v.substr(close);
         else
             r = v + text;
         AssignBounded(call, std::move(r));
@@ -160,13 +161,16 @@ void HtmlLegal(ModifierCall& call) {
         call.Value() = "_";
         return;
     }
-    std::string r(v.size(), '_');
-    for (std::size_t i = 0; i < v.size(); ++i) {
+    // One output character for every character of the value; only ASCII ones can stay.
+    const bool chars = text::CountsCodePoints(v);
+    std::string r(chars ? text::CountChars(v) : v.size(), '_');
+    for (std::size_t i = 0, k = 0; i < v.size(); ++k) {
         const char c = v[i];
+        i += chars ? text::CharLengthAt(v, i) : 1;
         if (text::IsDigit(c) || text::IsAsciiLetter(c))
-            r[i] = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+            r[k] = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
         else if (c == '!' || c == '-')
-            r[i] = c;
+            r[k] = c;
     }
     if (r[0] == '_') r[0] = '-';
     call.Value() = std::move(r);
@@ -306,7 +310,7 @@ void Split(ModifierCall& call) {
     const bool last_is_least = call.HasOption("lastisleast");
     const text::PartOfLengthT part =
         text::PartOfLength(last_is_least ? span + " of lastisleast" : span, count, true);
-    const std::size_t of = text::LowerCase(span).find("of");
+    const std::size_t of = text::ByteFold().Of(span).find("of");
     const int32_t block = text::ReadInt(std::string_view(span).substr(0, of));
 
     std::string bullet = "&bull;";
@@ -398,18 +402,20 @@ void DivideTextEqually(ModifierCall& call) {
             cuts.push_back({i, i + 1});
         }
     }
-    // Visible length up to each cut, measured piece by piece.
+    // Visible length (in characters) up to each cut, measured piece by piece.
+    auto visible = [](std::string_view piece) {
+        return static_cast<int64_t>(text::CountChars(text::VisibleText(piece)));
+    };
     std::vector<int64_t> reach(cuts.size());
     int64_t total = 0;
     std::size_t from = 0;
     for (std::size_t k = 0; k < cuts.size(); ++k) {
-        total += static_cast<int64_t>(
-            text::VisibleText(std::string_view(v).substr(from, cuts[k].End - from)).size());
+        total += visible(std::string_view(v).substr(from, cuts[k].End - from));
         reach[k] = total;
         total += static_cast<int64_t>(cuts[k].Next - cuts[k].End);
         from = cuts[k].Next;
     }
-    total += static_cast<int64_t>(text::VisibleText(std::string_view(v).substr(from)).size());
+    total += visible(std::string_view(v).substr(from));
 
     std::vector<std::string> parts;
     std::size_t start = 0, next_cut = 0;

@@ -21,6 +21,7 @@
 #include "text/numbers.h"
 #include "text/split.h"
 #include "text/strings.h"
+#include "text/utf8.h"
 
 namespace rowsmith::tmpl {
 
@@ -166,7 +167,7 @@ void LeadingZero(ModifierCall& c) {
 }
 
 void LengthOfText(ModifierCall& c) {
-    c.Value() = text::IntText(static_cast<int64_t>(c.Value().size()));
+    c.Value() = text::IntText(static_cast<int64_t>(text::CountChars(c.Value())));
 }
 
 void NumberBlock(ModifierCall& c) {

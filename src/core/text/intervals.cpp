@@ -1,9 +1,10 @@
 #include "text/intervals.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "text/replace.h"
-#include <limits>
+#include "text/utf8.h"
 
 namespace rowsmith::text {
 
@@ -184,6 +185,17 @@ bool NextInLoop(LoopT& loop) {
 }
 
 std::string CharsByIntervals(std::string_view text, std::string_view intervals) {
+    if (CountsCodePoints(text)) {
+        // Characters by number; stray bytes come back as the bytes they were.
+        const std::u32string chars = ToCodePoints(text);
+        LoopT loop;
+        InitLoop(loop, intervals, 1, static_cast<int32_t>(std::min<std::size_t>(chars.size(), 2147483647)));
+        std::string r;
+        while (NextInLoop(loop))
+            if (loop.Current >= 1 && static_cast<std::size_t>(loop.Current) <= chars.size())
+                AppendUtf8(r, chars[static_cast<std::size_t>(loop.Current - 1)]);
+        return r;
+    }
     LoopT loop;
     InitLoop(loop, intervals, 1, static_cast<int32_t>(std::min<std::size_t>(text.size(), 2147483647)));
     std::string r;

@@ -50,7 +50,8 @@ bool AdvanceLoop(LoopT& loop);
 IntervalKind ParseIntervalPiece(std::string_view piece, int32_t low, int32_t high, int32_t& start, int32_t& end);
 IntervalKind ResolveInterval(int32_t a, int32_t b, int32_t low, int32_t high, int32_t& start, int32_t& end);
 
-// The characters of text at the positions the intervals select, in the order produced.
+// The characters of text (of the text model: code points of UTF-8 text in the Utf8 model) at the
+// positions the intervals select, in the order produced.
 std::string CharsByIntervals(std::string_view text, std::string_view intervals);
 
 // The normalised interval text: runs of ";" become one, a lone ";" becomes empty, one trailing and

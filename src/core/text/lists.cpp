@@ -6,6 +6,7 @@
 
 #include "text/chars.h"
 #include "text/numbers.h"
+#include "text/search.h"
 #include "text/strings.h"
 
 namespace rowsmith::text {
@@ -272,7 +273,8 @@ PartOfLengthT PartOfLength(std::string_view part_text, int32_t length, bool trim
     PartOfLengthT part;
     const std::string text =
         part_text.empty() ? std::string("1 of 1 of lastisleast") : std::string(part_text);
-    const std::string lowered = LowerCase(text);
+    // Folded byte for byte, so that positions in it are positions in the text.
+    const std::string lowered = ByteFold().Of(text);
     const auto of1 = lowered.find("of");
     if (of1 == std::string::npos) return part;
     const auto of2 = lowered.find("of", of1 + 2);

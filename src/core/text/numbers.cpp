@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "text/chars.h"
+#include "text/utf8.h"
 
 namespace rowsmith::text {
 
@@ -85,6 +86,15 @@ std::string ShortFloatText(double x) {
 
 std::string FillText(std::string_view fill, int64_t count) {
     if (count <= 0 || fill.empty()) return {};
+    if (CountsCodePoints(fill)) {
+        const auto per_fill = static_cast<int64_t>(CountChars(fill));
+        const int64_t whole = count / per_fill;
+        std::string r;
+        r.reserve(static_cast<std::size_t>(whole + 1) * fill.size());
+        for (int64_t i = 0; i < whole; ++i) r += fill;
+        r += CharSubstr(fill, 0, static_cast<std::size_t>(count - whole * per_fill));
+        return r;
+    }
     std::string r;
     r.reserve(static_cast<std::size_t>(count));
     while (static_cast<int64_t>(r.size()) + static_cast<int64_t>(fill.size()) <= count) r += fill;
@@ -95,7 +105,7 @@ std::string FillText(std::string_view fill, int64_t count) {
 std::string PadText(std::string_view text, std::string_view fill, int64_t width, int mode) {
     if (fill == "\r") return std::string(text);
     if (fill.empty()) fill = " ";
-    const int64_t missing = width - static_cast<int64_t>(text.size());
+    const int64_t missing = width - static_cast<int64_t>(CountChars(text));
     if (missing <= 0) return std::string(text);
     switch (mode) {
         case 1:
@@ -150,7 +160,18 @@ bool InRange(int64_t x, int64_t a, int64_t b) {
 DigitRunT DigitRunAt(std::string_view text, int32_t position) {
     DigitRunT run;
     run.Next = position;
-    if (position < 1 || static_cast<std::size_t>(position) > text.size()) return run;
+    if (position < 1) return run;
+    if (CountsCodePoints(text)) {
+        // Digits are ASCII: the run's length in bytes is its length in characters.
+        const std::size_t at = ByteOffsetOfChar(text, static_cast<std::size_t>(position) - 1);
+        if (at >= text.size()) return run;
+        std::size_t end = at;
+        while (end < text.size() && IsDigit(text[end])) ++end;
+        run.Digits.assign(text.substr(at, end - at));
+        run.Next = position + static_cast<int32_t>(end - at);
+        return run;
+    }
+    if (static_cast<std::size_t>(position) > text.size()) return run;
     std::size_t i = static_cast<std::size_t>(position) - 1;
     const std::size_t start = i;
     while (i < text.size() && IsDigit(text[i])) ++i;
@@ -203,8 +224,46 @@ std::string PadByWord(std::string_view text, std::string_view fill, int64_t widt
     return PadText(text, fill, width, PadModeFromWord(word));
 }
 
+namespace {
+
+// GroupThousands over characters; a separator byte from 128 up is the code point of the same value.
+std::string GroupThousandsOfChars(std::string_view text, int64_t limit, char separator) {
+    const std::u32string chars = ToCodePoints(text);
+    const auto length = static_cast<int64_t>(chars.size());
+    if (limit > 0 && length >= limit) return std::string(text);
+    const auto point = chars.find(U'.');
+    const int64_t p = point == std::u32string::npos ? length : static_cast<int64_t>(point);
+    const int64_t floor = (length > 0 && (chars[0] == U'-' || chars[0] == U'+')) ? 2 : 1;
+    int64_t candidates = 0;
+    for (int64_t pos = p - 2; pos > floor; pos -= 3) ++candidates;
+    int64_t allowed = candidates;
+    if (limit > 0) allowed = std::min(candidates, limit - length);
+    if (allowed <= 0) return std::string(text);
+    // The first kept separator, counted from the left; the others follow every three characters.
+    const int64_t first = p - 2 - 3 * (candidates - allowed) - 3 * (allowed - 1);
+    std::string r;
+    r.reserve(text.size() + static_cast<std::size_t>(allowed) * 2);
+    int64_t next = first;
+    for (int64_t i = 1; i <= length; ++i) {
+        if (i == next && allowed > 0) {
+            const bool space = chars[static_cast<std::size_t>(i - 1)] == U' ' ||
+                               chars[static_cast<std::size_t>(i - 2)] == U' ';
+            AppendUtf8(r, space ? U' ' : static_cast<char32_t>(static_cast<unsigned char>(separator)));
+            next += 3;
+            --allowed;
+        }
+        AppendUtf8(r, chars[static_cast<std::size_t>(i - 1)]);
+    }
+    return r;
+}
+
+}  // namespace
+
 std::string GroupThousands(std::string_view text, int64_t limit, char separator) {
     if (separator == 0) return std::string(text);
+    if (CurrentCharModel() == CharModel::Utf8 &&
+        (static_cast<unsigned char>(separator) >= 128 || !IsAscii(text)))
+        return GroupThousandsOfChars(text, limit, separator);
     const int64_t length = static_cast<int64_t>(text.size());
     if (limit > 0 && length >= limit) return std::string(text);
     const auto point = text.find('.');

@@ -23,10 +23,11 @@ std::string FloatText(double x, int decimals);
 // FloatText with 11 decimals, trailing zeros after the point (and a bare point) removed.
 std::string ShortFloatText(double x);
 
-// count characters made by repeating fill and cutting it; empty when count <= 0 or fill is empty.
+// count characters (of the text model) made by repeating fill and cutting it; empty when count <= 0
+// or fill is empty.
 std::string FillText(std::string_view fill, int64_t count);
-// Pads to width: mode 0 left, 1 right, 2 both (left gets the smaller half). Empty fill means " ";
-// the fill "\r" means no padding.
+// Pads to width characters: mode 0 left, 1 right, 2 both (left gets the smaller half). Empty fill
+// means " "; the fill "\r" means no padding.
 std::string PadText(std::string_view text, std::string_view fill, int64_t width, int mode);
 // IntText of n padded on the left; a negative n pads its digits to width - 1 behind the "-".
 std::string LeadingZeros(int64_t n, int64_t width, std::string_view fill);
@@ -48,7 +49,7 @@ struct DigitRunT {
     std::string Digits;  // empty when the character at the position is not a digit
     int32_t Next = 0;    // 1-based position after the run (the position itself when there is no run)
 };
-// The maximal run of digits starting at the 1-based position.
+// The maximal run of digits starting at the 1-based character position.
 DigitRunT DigitRunAt(std::string_view text, int32_t position);
 // Characters of x's text: IntText of trunc(x) within +-2147483647, else the general float text.
 int32_t DecimalWidth(double x);
@@ -61,7 +62,8 @@ std::string PadByWord(std::string_view text, std::string_view fill, int64_t widt
 // instead where the neighbouring character is a space (padded columns). separator 0: unchanged.
 // A text not shorter than limit (limit > 0) is unchanged; separators that would make the result
 // longer than limit are dropped, nearest the point first. A leading sign ("-" or "+") is skipped, so
-// "-123" gets no separator right after its sign.
+// "-123" gets no separator right after its sign. Lengths count characters; in the Utf8 model a
+// separator byte from 128 up is written as the code point of that value.
 std::string GroupThousands(std::string_view text, int64_t limit, char separator);
 
 // The number rounded up to its block: block size 0 takes the next power of ten above the number's

@@ -1,5 +1,6 @@
 #include "text/search.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -18,18 +19,16 @@ bool HasLetter(std::string_view s) {
     return false;
 }
 
-// Case-folding search; `lowered` is the search text already lower-cased.
-std::size_t FindFolded(std::string_view lowered, std::string_view text, std::size_t from) {
-    const auto& lower = Tables().lower;
+// Case-folding search; `lowered` is the search text already folded.
+std::size_t FindFolded(const ByteFold& fold, std::string_view lowered, std::string_view text,
+                       std::size_t from) {
     const std::size_t m = lowered.size();
-    const unsigned char first = static_cast<unsigned char>(lowered[0]);
+    const char first = lowered[0];
     const std::size_t last = text.size() - m;
     for (std::size_t i = from; i <= last; ++i) {
-        if (lower[static_cast<unsigned char>(text[i])] != first) continue;
+        if (fold(text[i]) != first) continue;
         std::size_t k = 1;
-        while (k < m &&
-               lower[static_cast<unsigned char>(text[i + k])] == static_cast<unsigned char>(lowered[k]))
-            ++k;
+        while (k < m && fold(text[i + k]) == lowered[k]) ++k;
         if (k == m) return i;
     }
     return npos;
@@ -37,6 +36,29 @@ std::size_t FindFolded(std::string_view lowered, std::string_view text, std::siz
 
 int32_t ToPos(std::size_t zero_based) {
     return zero_based == npos ? 0 : static_cast<int32_t>(zero_based + 1);
+}
+
+// FindBytes whose match, in the Utf8 model, begins and ends where characters do: a search text that
+// starts with a stray byte must not match the tail of a character. A miss costs nothing more, and an
+// ASCII text up to the end of the match needs no more than one look at that part; `chars` tells
+// whether the text up to there counts code points.
+std::size_t FindAligned(std::string_view search, std::string_view text, std::size_t from, bool case_sensitive,
+                        bool* chars = nullptr) {
+    std::size_t at = FindBytes(search, text, from, case_sensitive);
+    const bool counts = at != npos && CountsCodePoints(text.substr(0, at + search.size()));
+    if (chars) *chars = counts;
+    if (!counts) return at;
+    while (at != npos && !(IsCharBoundary(text, at) && IsCharBoundary(text, at + search.size())))
+        at = FindBytes(search, text, at + 1, case_sensitive);
+    return at;
+}
+
+// A byte position and length of the search record as characters.
+PositionT AsChars(std::string_view text, PositionT m) {
+    if (m.Position == 0 || !CountsCodePoints(text)) return m;
+    const auto at = static_cast<std::size_t>(m.Position - 1);
+    return {CharPosition(text, at),
+            static_cast<int32_t>(CountChars(text.substr(at, static_cast<std::size_t>(m.Length))))};
 }
 
 // True when the set character at i is not the first of its run.
@@ -110,6 +132,83 @@ Match FindOne(const PosInfoT& info, std::string_view needle, std::string_view ha
     }
 }
 
+// The characters of a text that counts code points, with their byte offsets; a final entry holds the
+// text's size. Where the working copy is blanked (byte 0) the character reads as 0.
+struct Unit {
+    std::size_t at;
+    char32_t c;
+};
+std::vector<Unit> Units(std::string_view text, std::string_view hay) {
+    std::vector<Unit> units;
+    units.reserve(text.size() + 1);
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t at = i;
+        const char32_t c = DecodeAt(text, i);
+        units.push_back({at, hay[at] == 0 ? U'\0' : c});
+    }
+    units.push_back({text.size(), 0});
+    return units;
+}
+
+// FindOne for modes 1 to 4 over characters (the text mode needs no decoding: see FindAligned).
+Match FindOneChar(const PosInfoT& info, const std::vector<Unit>& u, std::size_t p) {
+    const std::size_t n = u.size() - 1;
+    const std::size_t k0 =
+        static_cast<std::size_t>(std::lower_bound(u.begin(), u.begin() + static_cast<std::ptrdiff_t>(n), p,
+                                                  [](const Unit& a, std::size_t b) { return a.at < b; }) -
+                                 u.begin());
+    auto span = [&](std::size_t from, std::size_t to) { return Match{u[from].at, u[to].at - u[from].at}; };
+    switch (info.Mode) {
+        case kSearchCharOfSet:
+            for (std::size_t k = k0; k < n; ++k)
+                if (SetHasChar(info.SearchSet, u[k].c)) return span(k, k + 1);
+            return {};
+        case kSearchDigitRun:
+        case kSearchWordRun: {
+            const CharSet& set = info.Mode == kSearchDigitRun ? Digits() : info.WordCharacters;
+            std::size_t k = k0;
+            while (k < n) {
+                if (!SetHasChar(set, u[k].c)) {
+                    ++k;
+                    continue;
+                }
+                std::size_t j = k;
+                while (j < n && SetHasChar(set, u[j].c)) ++j;
+                if (k == k0 && k > 0 && SetHasChar(set, u[k - 1].c)) {
+                    k = j;
+                    continue;
+                }
+                return span(k, j);
+            }
+            return {};
+        }
+        case kSearchRepeated: {
+            const auto& lower = Tables().lower;
+            const bool exact = info.CaseSensitive != 0;
+            // Letter case is folded for ASCII letters only, as in every search of the Utf8 model.
+            auto fold = [&](char32_t c) { return c < 128 ? static_cast<char32_t>(lower[c]) : c; };
+            auto same = [&](char32_t a, char32_t b) { return exact ? a == b : fold(a) == fold(b); };
+            std::size_t k = k0;
+            while (k + 1 < n) {
+                if (!SetHasChar(info.LetterSet, u[k].c) || !same(u[k].c, u[k + 1].c)) {
+                    ++k;
+                    continue;
+                }
+                std::size_t j = k + 1;
+                while (j < n && same(u[j].c, u[k].c)) ++j;
+                if (k == k0 && k > 0 && same(u[k - 1].c, u[k].c)) {
+                    k = j;
+                    continue;
+                }
+                return span(k, j);
+            }
+            return {};
+        }
+        default:
+            return {};
+    }
+}
+
 void ClearResult(PosInfoT& info) {
     info.Positions.clear();
     info.FoundCount = 0;
@@ -130,14 +229,56 @@ void InitPosInfo(PosInfoT& info) {
 std::size_t FindBytes(std::string_view search, std::string_view text, std::size_t from, bool case_sensitive) {
     if (search.empty() || from > text.size() || search.size() > text.size() - from) return npos;
     if (case_sensitive || !HasLetter(search)) return text.find(search, from);
+    const ByteFold fold;
     if (search.size() <= 32) {
         char buf[32];
-        const auto& lower = Tables().lower;
-        for (std::size_t i = 0; i < search.size(); ++i)
-            buf[i] = static_cast<char>(lower[static_cast<unsigned char>(search[i])]);
-        return FindFolded(std::string_view(buf, search.size()), text, from);
+        for (std::size_t i = 0; i < search.size(); ++i) buf[i] = fold(search[i]);
+        return FindFolded(fold, std::string_view(buf, search.size()), text, from);
     }
-    return FindFolded(LowerCase(search), text, from);
+    return FindFolded(fold, fold.Of(search), text, from);
+}
+
+ByteFold::ByteFold() : table_(Tables().lower.data()), ascii_only_(Tables().ascii_only) {
+    if (ascii_only_ || CurrentCharModel() == CharModel::Bytes) return;
+    std::copy_n(table_, 128, own_.begin());
+    for (unsigned c = 128; c < 256; ++c) own_[c] = static_cast<unsigned char>(c);
+    table_ = own_.data();
+}
+
+void ByteFold::InPlace(std::string& text) const {
+    if (ascii_only_) {
+        // Branch-free, so that the compiler can do many bytes a step.
+        for (char& c : text)
+            c = static_cast<char>(c + ((static_cast<unsigned char>(c - 'A') < 26u) ? 32 : 0));
+        return;
+    }
+    for (char& c : text) c = (*this)(c);
+}
+
+std::string ByteFold::Of(std::string_view text) const {
+    std::string r(text);
+    InPlace(r);
+    return r;
+}
+
+bool SetHasChar(const CharSet& set, char32_t c) {
+    if (c < 0x100) return set.Has(static_cast<unsigned char>(c));
+    if (IsStrayByte(c)) return set.Has(static_cast<unsigned char>(c - kStrayByteBase));
+    static const CharSet high = CharSet::Range(128, 255);
+    return (set & high) == high;
+}
+
+bool IsCharBoundary(std::string_view text, std::size_t at) {
+    if (at == 0 || at >= text.size() || (static_cast<unsigned char>(text[at]) & 0xC0) != 0x80) return true;
+    // A valid sequence begins with a lead byte, which no other sequence holds: one that starts up to
+    // three bytes before and reaches past `at` is the only way to be inside a character.
+    for (std::size_t back = 1; back <= 3 && back <= at; ++back)
+        if (CharLengthAt(text, at - back) > back) return false;
+    return true;
+}
+
+int32_t CharPosition(std::string_view text, std::size_t at) {
+    return static_cast<int32_t>(CountChars(text.substr(0, std::min(at, text.size()))) + 1);
 }
 
 int32_t SearchPosInfo(PosInfoT& info, std::string_view search, std::string_view text) {
@@ -145,7 +286,7 @@ int32_t SearchPosInfo(PosInfoT& info, std::string_view search, std::string_view 
     const bool simple = !info.MustEndWord && !info.MustStartWord && info.Mode == kSearchText &&
                         info.Anchor == 0 && !info.SkipQuoted && info.Occurrence == 1 && !info.CollectAll;
     if (simple) {
-        const int32_t pos = FindText(search, text, info.CaseSensitive ? 1 : 0);
+        const int32_t pos = ToPos(FindAligned(search, text, 0, info.CaseSensitive != 0));
         if (pos == 0) return 0;
         const PositionT m{pos, static_cast<int32_t>(search.size())};
         info.Positions = {m, m};
@@ -155,6 +296,8 @@ int32_t SearchPosInfo(PosInfoT& info, std::string_view search, std::string_view 
         return pos;
     }
     if (info.Mode == kSearchText && search.empty()) return 0;
+    // Characters of the Utf8 model: matches begin and end on them, steps go from one to the next.
+    const bool chars = CountsCodePoints(text);
 
     // The working copies: lower-cased for a case-free text search, quoted spans blanked.
     const bool fold = info.Mode == kSearchText && !info.CaseSensitive && HasLetter(search);
@@ -167,12 +310,24 @@ int32_t SearchPosInfo(PosInfoT& info, std::string_view search, std::string_view 
         hay = work;
     }
     if (fold) {
+        const ByteFold folding;
         if (work.empty()) work.assign(text);
-        LowerCaseInPlace(work);
+        folding.InPlace(work);
         hay = work;
-        needle_store = LowerCase(search);
+        needle_store = folding.Of(search);
         needle = needle_store;
     }
+    std::vector<Unit> units;
+    if (chars && info.Mode != kSearchText) units = Units(text, hay);
+    auto step = [&](std::size_t at) { return chars ? std::max<std::size_t>(1, CharLengthAt(text, at)) : 1; };
+    auto separates_before = [&](std::size_t at) {
+        if (!chars) return info.WordSeparators.Has(text[at - 1]);
+        return SetHasChar(info.WordSeparators, DecodeBefore(text, at));
+    };
+    auto separates_at = [&](std::size_t at) {
+        if (!chars) return info.WordSeparators.Has(text[at]);
+        return SetHasChar(info.WordSeparators, DecodeAt(text, at));
+    };
 
     // How many matches are needed: 1 for the first, N for the N-th, all otherwise.
     enum { kFirst, kLast, kNth, kFromEnd } choice;
@@ -194,19 +349,20 @@ int32_t SearchPosInfo(PosInfoT& info, std::string_view search, std::string_view 
     std::size_t p = 0;
     const std::size_t n = text.size();
     while (p <= n) {
-        const Match m = FindOne(info, needle, hay, p);
+        const Match m =
+            !chars || info.Mode == kSearchText ? FindOne(info, needle, hay, p) : FindOneChar(info, units, p);
         if (m.start == npos) break;
         const std::size_t end = m.start + m.length;
-        const bool start_ok =
-            !info.MustStartWord || m.start == 0 || info.WordSeparators.Has(text[m.start - 1]);
-        const bool end_ok = !info.MustEndWord || end >= n || info.WordSeparators.Has(text[end]);
-        if (!start_ok || !end_ok) {
-            p = m.start + 1;
+        const bool aligned = !chars || (IsCharBoundary(text, m.start) && IsCharBoundary(text, end));
+        const bool start_ok = !info.MustStartWord || m.start == 0 || separates_before(m.start);
+        const bool end_ok = !info.MustEndWord || end >= n || separates_at(end);
+        if (!aligned || !start_ok || !end_ok) {
+            p = m.start + step(m.start);
             continue;
         }
         found.push_back({static_cast<int32_t>(m.start + 1), static_cast<int32_t>(m.length)});
         if (!collect_all && static_cast<int32_t>(found.size()) >= wanted) break;
-        p = info.Overlapping ? m.start + 1 : end;
+        p = info.Overlapping ? m.start + step(m.start) : end;
     }
 
     const int32_t count = static_cast<int32_t>(found.size());
@@ -270,19 +426,24 @@ int32_t SearchCharOfSet(PosInfoT& info, const CharSet& set, std::string_view tex
 }
 
 int32_t FindText(std::string_view search, std::string_view text, int case_flag) {
-    return ToPos(FindBytes(search, text, 0, (case_flag & 1) != 0));
+    return FindTextFrom(search, text, 1, case_flag);
 }
 
 int32_t FindTextFrom(std::string_view search, std::string_view text, int32_t from, int case_flag) {
-    const std::size_t start = from < 1 ? 0 : static_cast<std::size_t>(from - 1);
-    return ToPos(FindBytes(search, text, start, (case_flag & 1) != 0));
+    const bool exact = (case_flag & 1) != 0;
+    const std::size_t start = from <= 1 ? 0 : ByteOffsetOfChar(text, static_cast<std::size_t>(from - 1));
+    bool chars = false;
+    const std::size_t at = FindAligned(search, text, start, exact, &chars);
+    if (at == npos) return 0;
+    return chars ? CharPosition(text, at) : static_cast<int32_t>(at + 1);
 }
 
 int32_t FindOccurrence(std::string_view search, std::string_view text, int32_t occurrence, int case_flag) {
     PosInfoT info;
     info.CaseSensitive = (case_flag & 1) ? 1 : 0;
     info.Occurrence = occurrence;
-    return SearchPosInfo(info, search, text);
+    SearchPosInfo(info, search, text);
+    return AsChars(text, {info.FoundPosition, info.FoundLength}).Position;
 }
 
 int32_t FindWholeWord(std::string_view word, std::string_view text, int case_flag) {
@@ -290,7 +451,8 @@ int32_t FindWholeWord(std::string_view word, std::string_view text, int case_fla
     info.CaseSensitive = (case_flag & 1) ? 1 : 0;
     info.MustStartWord = 1;
     info.MustEndWord = 1;
-    return SearchPosInfo(info, word, text);
+    SearchPosInfo(info, word, text);
+    return AsChars(text, {info.FoundPosition, info.FoundLength}).Position;
 }
 
 PositionT FindNthNumber(std::string_view text, int32_t n) {
@@ -298,18 +460,34 @@ PositionT FindNthNumber(std::string_view text, int32_t n) {
     info.Mode = kSearchDigitRun;
     info.Occurrence = n;
     SearchPosInfo(info, {}, text);
-    return {info.FoundPosition, info.FoundLength};
+    return AsChars(text, {info.FoundPosition, info.FoundLength});
 }
 
 CharPosT FindLastOfSet(const CharSet& set, std::string_view text) {
+    if (CountsCodePoints(text)) {
+        std::size_t count = CountChars(text);
+        for (std::size_t end = text.size(); end > 0; --count) {
+            const char32_t c = DecodeBefore(text, end);
+            if (SetHasChar(set, c)) return {static_cast<int32_t>(count), c};
+        }
+        return {};
+    }
     for (std::size_t i = text.size(); i > 0; --i)
-        if (set.Has(text[i - 1])) return {static_cast<int32_t>(i), text[i - 1]};
+        if (set.Has(text[i - 1])) return {static_cast<int32_t>(i), static_cast<unsigned char>(text[i - 1])};
     return {};
 }
 
 CharPosT FirstCharOfSet(const CharSet& set, std::string_view text) {
+    if (CountsCodePoints(text)) {
+        int32_t position = 1;
+        for (std::size_t i = 0; i < text.size(); ++position) {
+            const char32_t c = DecodeAt(text, i);
+            if (SetHasChar(set, c)) return {position, c};
+        }
+        return {};
+    }
     for (std::size_t i = 0; i < text.size(); ++i)
-        if (set.Has(text[i])) return {static_cast<int32_t>(i + 1), text[i]};
+        if (set.Has(text[i])) return {static_cast<int32_t>(i + 1), static_cast<unsigned char>(text[i])};
     return {};
 }
 
@@ -321,6 +499,13 @@ PositionT RunOfSetAt(const CharSet& set, std::string_view text) {
 
 int32_t RunLengthAt(std::string_view text, const CharSet& set, int32_t from) {
     if (from < 1) return 0;
+    if (CountsCodePoints(text)) {
+        int32_t run = 0;
+        for (std::size_t i = ByteOffsetOfChar(text, static_cast<std::size_t>(from - 1)); i < text.size();
+             ++run)
+            if (!SetHasChar(set, DecodeAt(text, i))) break;
+        return run;
+    }
     std::size_t i = static_cast<std::size_t>(from - 1);
     const std::size_t start = i;
     while (i < text.size() && set.Has(text[i])) ++i;

@@ -2,12 +2,14 @@
 // The search record PosInfoT (case, whole words, which occurrence, anchoring, quoted spans to skip,
 // five kinds of target) and the plain finding and counting routines built on it.
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "text/chars.h"
+#include "text/utf8.h"
 
 namespace rowsmith::text {
 
@@ -15,7 +17,9 @@ namespace rowsmith::text {
 // means that the list has a single entry.
 inline constexpr std::string_view kSingleMarker = "-zq-";
 
-// One match: 1-based position and length (0, 0 when there is none).
+// One match: 1-based position and length (0, 0 when there is none). The search record counts bytes
+// (the replace engine and the template parser cut with its positions; in the Utf8 model its matches
+// still begin and end where characters do); the Find routines below count characters of the model.
 struct PositionT {
     int32_t Position = 0;
     int32_t Length = 0;
@@ -73,7 +77,8 @@ int32_t SearchByMode(PosInfoT& info, uint8_t mode, std::string_view text);
 int32_t SearchCharOfSet(PosInfoT& info, const CharSet& set, std::string_view text);
 
 // --- Plain finding. A case flag compares exactly when its bit 0 is set; otherwise letter case is
-// ignored (only when the search text holds a letter). Positions are 1-based, 0 means "not found". ---
+// ignored (only when the search text holds a letter). Positions and lengths are 1-based and count
+// characters of the text model; 0 means "not found". ---
 
 int32_t FindText(std::string_view search, std::string_view text, int case_flag = 0);
 // First occurrence at or after from (counted from the start of text); a from below 1 counts as 1.
@@ -87,7 +92,7 @@ PositionT FindNthNumber(std::string_view text, int32_t n);
 
 struct CharPosT {
     int32_t Position = 0;
-    char Char = 0;
+    char32_t Char = 0;  // a code point or stray byte in the Utf8 model, else the byte's value
 };
 CharPosT FindLastOfSet(const CharSet& set, std::string_view text);
 CharPosT FirstCharOfSet(const CharSet& set, std::string_view text);
@@ -115,8 +120,38 @@ int32_t EntryIndex(std::string_view entry, std::string_view list, std::string_vi
 // The alternatives of a separator list: separators divided at marker, empty ones dropped. The marker
 // "-zq-" (or an empty marker) makes the whole text the single alternative.
 std::vector<std::string_view> SeparatorAlternatives(std::string_view separators, std::string_view marker);
-// 0-based byte search from `from`; npos when absent or when search is empty.
+// 0-based byte search from `from`; npos when absent or when search is empty. Letter case is folded
+// with ByteFold.
 std::size_t FindBytes(std::string_view search, std::string_view text, std::size_t from, bool case_sensitive);
+
+// Letter case as the case-free searches fold it, byte for byte, so that positions in a folded copy are
+// positions in the text: the case tables' lower case, except that in the Utf8 model bytes from 128 up
+// stay as they are (they are parts of characters there; folding them could match half a character).
+class ByteFold {
+  public:
+    ByteFold();
+    unsigned char operator()(unsigned char c) const { return table_[c]; }
+    char operator()(char c) const { return static_cast<char>(table_[static_cast<unsigned char>(c)]); }
+    void InPlace(std::string& text) const;
+    std::string Of(std::string_view text) const;
+
+  private:
+    const unsigned char* table_;
+    bool ascii_only_;
+    std::array<unsigned char, 256> own_;
+};
+
+// --- Characters of the text model ---
+
+// Whether a byte set holds the character c (DecodeAt's form; in the bytes model the byte's value). A
+// code point up to U+00FF is judged as the byte of the same value (U+00A0 is the blank that byte 160
+// stands for), a stray byte as itself, and a code point beyond U+00FF belongs to a set that holds every
+// byte from 128 up (the sets in which those bytes are all letter parts, or all separators).
+bool SetHasChar(const CharSet& set, char32_t c);
+// Whether a character starts (or the text ends) at the byte offset: not inside a valid sequence.
+bool IsCharBoundary(std::string_view text, std::size_t at);
+// The 1-based character position of the character that starts at the byte offset.
+int32_t CharPosition(std::string_view text, std::size_t at);
 // Whether any byte of the text is a, b or c: one pass, 16 bytes at a time, for the prefilters that
 // would otherwise search a text once for each byte.
 bool HasAnyByte(std::string_view text, char a, char b, char c);

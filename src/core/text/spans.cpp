@@ -33,12 +33,10 @@ std::size_t RFindBytes(std::string_view s, std::string_view text, std::size_t lo
         const std::size_t at = text.substr(0, end).rfind(s);
         return at != npos && at >= lo ? at : npos;
     }
-    const auto& lower = Tables().lower;
+    const ByteFold fold;
     for (std::size_t i = end - s.size() + 1; i-- > lo;) {
         std::size_t k = 0;
-        while (k < s.size() &&
-               lower[static_cast<unsigned char>(text[i + k])] == lower[static_cast<unsigned char>(s[k])])
-            ++k;
+        while (k < s.size() && fold(text[i + k]) == fold(s[k])) ++k;
         if (k == s.size()) return i;
     }
     return npos;

@@ -19,8 +19,8 @@ enum EnclosedFlags : int {
 };
 
 // Finds the span from open to close (close "-zq-" or empty: the same as open); position and length
-// cover both delimiters unless flag 1 is set. Without a span both are 0 and the result is false.
-// The nesting-aware search is linear in the length of the text.
+// (in bytes: the template parser cuts with them) cover both delimiters unless flag 1 is set. Without a span
+// both are 0 and the result is false. The nesting-aware search is linear in the length of the text.
 bool FindEnclosed(std::string_view open, std::string_view close, std::string_view text, int flags,
                   int32_t& length, int32_t& position);
 // The same, with the open searched for at or after the 1-based position from.

@@ -5,6 +5,7 @@
 #include "text/numbers.h"
 #include "text/search.h"
 #include "text/spans.h"
+#include "text/utf8.h"
 
 namespace rowsmith::text {
 
@@ -52,18 +53,28 @@ std::string SplitOffAndUnwrap(std::string& text, std::string_view separator, std
 }
 
 TokenAndCharT SplitOffAtCharOfSet(std::string& text, const CharSet& set) {
+    if (CountsCodePoints(text)) {
+        for (std::size_t i = 0; i < text.size();) {
+            const std::size_t at = i;
+            const char32_t c = DecodeAt(text, i);
+            if (SetHasChar(set, c)) return {CutAt(text, at, i - at), c};
+        }
+        return {CutAt(text, npos, 0), 0};
+    }
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (set.Has(text[i])) {
-            const char c = text[i];
+            const char32_t c = static_cast<unsigned char>(text[i]);
             return {CutAt(text, i, 1), c};
         }
     }
     return {CutAt(text, npos, 0), 0};
 }
 
-StringAndCountT EarliestSeparator(std::string_view text, std::string_view separators, std::string_view marker,
-                                  int case_flag) {
-    StringAndCountT best;
+namespace {
+
+// The earliest alternative and its byte offset (npos when none).
+std::size_t EarliestAt(std::string_view text, std::string_view separators, std::string_view marker,
+                       int case_flag, std::string& which) {
     std::size_t best_at = npos;
     for (std::string_view alt : SeparatorAlternatives(separators, marker)) {
         // Only the part before the best find so far can hold an earlier one.
@@ -72,18 +83,27 @@ StringAndCountT EarliestSeparator(std::string_view text, std::string_view separa
         const std::size_t at = FindBytes(alt, text.substr(0, limit), 0, (case_flag & 1) != 0);
         if (at != npos && at < best_at) {
             best_at = at;
-            best.Text.assign(alt);
+            which.assign(alt);
         }
     }
-    best.Count = best_at == npos ? 0 : static_cast<int32_t>(best_at + 1);
+    return best_at;
+}
+
+}  // namespace
+
+StringAndCountT EarliestSeparator(std::string_view text, std::string_view separators, std::string_view marker,
+                                  int case_flag) {
+    StringAndCountT best;
+    const std::size_t at = EarliestAt(text, separators, marker, case_flag, best.Text);
+    best.Count = at == npos ? 0 : CharPosition(text, at);
     return best;
 }
 
 std::string SplitOffAtEarliest(std::string& text, std::string_view separators, std::string_view marker,
                                int case_flag) {
-    const StringAndCountT found = EarliestSeparator(text, separators, marker, case_flag);
-    if (found.Count == 0) return CutAt(text, npos, 0);
-    return CutAt(text, static_cast<std::size_t>(found.Count - 1), found.Text.size());
+    std::string which;
+    const std::size_t at = EarliestAt(text, separators, marker, case_flag, which);
+    return CutAt(text, at, which.size());
 }
 
 std::string NthItem(std::string_view text, int32_t n, std::string_view separators, std::string_view marker,
@@ -171,22 +191,36 @@ std::string StripTrailing(std::string_view end, std::string_view text, int flags
 
 std::string TrimLeftOfSet(const CharSet& set, std::string_view text) {
     std::size_t i = 0;
+    if (CountsCodePoints(text)) {
+        for (std::size_t next = 0; i < text.size() && SetHasChar(set, DecodeAt(text, next));) i = next;
+        return std::string(text.substr(i));
+    }
     while (i < text.size() && set.Has(text[i])) ++i;
     return std::string(text.substr(i));
 }
 
 std::string TrimRightOfSet(const CharSet& set, std::string_view text) {
     std::size_t n = text.size();
+    if (CountsCodePoints(text)) {
+        for (std::size_t start = n; n > 0 && SetHasChar(set, DecodeBefore(text, start));) n = start;
+        return std::string(text.substr(0, n));
+    }
     while (n > 0 && set.Has(text[n - 1])) --n;
     return std::string(text.substr(0, n));
 }
 
 bool StartsWithCharOf(const CharSet& set, std::string_view text) {
-    return !text.empty() && set.Has(text.front());
+    if (text.empty()) return false;
+    if (!CountsCodePoints(text)) return set.Has(text.front());
+    std::size_t at = 0;
+    return SetHasChar(set, DecodeAt(text, at));
 }
 
 bool EndsWithCharOf(const CharSet& set, std::string_view text) {
-    return !text.empty() && set.Has(text.back());
+    if (text.empty()) return false;
+    if (!CountsCodePoints(text)) return set.Has(text.back());
+    std::size_t end = text.size();
+    return SetHasChar(set, DecodeBefore(text, end));
 }
 
 std::string Unwrap(std::string_view text, std::string_view open, std::string_view close) {
@@ -204,7 +238,17 @@ std::string CutSpan(std::string& text, int32_t from, int32_t count) {
         n += start;
         start = 0;
     }
-    if (n <= 0 || start >= static_cast<int64_t>(text.size())) return {};
+    if (n <= 0) return {};
+    if (CountsCodePoints(text)) {
+        const std::size_t s = ByteOffsetOfChar(text, static_cast<std::size_t>(start));
+        if (s >= text.size()) return {};
+        const std::size_t len =
+            ByteOffsetOfChar(std::string_view(text).substr(s), static_cast<std::size_t>(n));
+        std::string removed = text.substr(s, len);
+        text.erase(s, len);
+        return removed;
+    }
+    if (start >= static_cast<int64_t>(text.size())) return {};
     const std::size_t s = static_cast<std::size_t>(start);
     const std::size_t len = std::min(static_cast<std::size_t>(n), text.size() - s);
     std::string removed = text.substr(s, len);
@@ -214,12 +258,19 @@ std::string CutSpan(std::string& text, int32_t from, int32_t count) {
 
 std::string DropLast(std::string_view text, int32_t n) {
     if (n <= 0) return std::string(text);
+    if (CountsCodePoints(text)) {
+        const std::size_t chars = CountChars(text);
+        if (static_cast<std::size_t>(n) >= chars) return {};
+        return std::string(text.substr(0, ByteOffsetOfChar(text, chars - static_cast<std::size_t>(n))));
+    }
     if (static_cast<std::size_t>(n) >= text.size()) return {};
     return std::string(text.substr(0, text.size() - static_cast<std::size_t>(n)));
 }
 
 std::string DropFirst(std::string_view text, int32_t n) {
     if (n <= 0) return std::string(text);
+    if (CountsCodePoints(text))
+        return std::string(text.substr(ByteOffsetOfChar(text, static_cast<std::size_t>(n))));
     if (static_cast<std::size_t>(n) >= text.size()) return {};
     return std::string(text.substr(static_cast<std::size_t>(n)));
 }

@@ -10,7 +10,9 @@
 
 namespace rowsmith::text {
 
-// A case flag compares exactly when bit 0 is set; otherwise letter case is ignored.
+// A case flag compares exactly when bit 0 is set; otherwise letter case is ignored. Positions and
+// counts count characters of the text model (utf8.h); character sets judge each character as
+// SetHasChar does, so no cut or trim falls inside a character.
 
 // The token before the first separator (all of text without one); text keeps what follows the
 // separator (empty without one). An empty separator takes the whole text.
@@ -25,11 +27,11 @@ std::string SplitOffAndUnwrap(std::string& text, std::string_view separator, std
 
 struct TokenAndCharT {
     std::string Token;
-    char Separator = 0;  // byte 0 when no character of the set was found
+    char32_t Separator = 0;  // as CharPosT::Char; 0 when no character of the set was found
 };
 TokenAndCharT SplitOffAtCharOfSet(std::string& text, const CharSet& set);
 
-// The alternative separator that was found and its 1-based position (Count 0 when none).
+// The alternative separator that was found and its 1-based character position (Count 0 when none).
 struct StringAndCountT {
     std::string Text;
     int32_t Count = 0;

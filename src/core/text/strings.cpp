@@ -3,14 +3,51 @@
 #include <algorithm>
 
 #include "text/numbers.h"
+#include "text/search.h"
+#include "text/utf8.h"
 
 namespace rowsmith::text {
 
 // --- Character filters ---
 
+namespace {
+
+// KeepChars, also keeping the characters listed in extra (code points of the Utf8 model, which a byte
+// set cannot hold).
+std::string KeepCharsAndListed(std::string_view text, const CharSet& set, std::string_view extra) {
+    if (!CountsCodePoints(text)) return KeepChars(text, set | CharSet::Of(extra));
+    CharSet ascii = set;
+    std::u32string listed;
+    for (std::size_t i = 0; i < extra.size();) {
+        const char32_t c = DecodeAt(extra, i);
+        if (c < 128)
+            ascii.Add(static_cast<unsigned char>(c));
+        else
+            listed.push_back(c);
+    }
+    std::string r;
+    r.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t at = i;
+        const char32_t c = DecodeAt(text, i);
+        if (SetHasChar(ascii, c) || listed.find(c) != std::u32string::npos) r.append(text, at, i - at);
+    }
+    return r;
+}
+
+}  // namespace
+
 std::string KeepChars(std::string_view text, const CharSet& set) {
     std::string r;
     r.reserve(text.size());
+    if (CountsCodePoints(text)) {
+        // Whole characters stay or go: a byte filter would keep parts of some.
+        for (std::size_t i = 0; i < text.size();) {
+            const std::size_t at = i;
+            if (SetHasChar(set, DecodeAt(text, i))) r.append(text, at, i - at);
+        }
+        return r;
+    }
     for (char c : text)
         if (set.Has(c)) r += c;
     return r;
@@ -20,19 +57,19 @@ std::string OnlyNumbers(std::string_view text, const CharSet& extra) {
     return KeepChars(text, Digits() | extra);
 }
 std::string OnlyNumbers(std::string_view text, std::string_view extra_chars) {
-    return OnlyNumbers(text, CharSet::Of(extra_chars));
+    return KeepCharsAndListed(text, Digits(), extra_chars);
 }
 std::string OnlyLetters(std::string_view text, const CharSet& extra) {
     return KeepChars(text, Letters() | extra);
 }
 std::string OnlyLetters(std::string_view text, std::string_view extra_chars) {
-    return OnlyLetters(text, CharSet::Of(extra_chars));
+    return KeepCharsAndListed(text, Letters(), extra_chars);
 }
 std::string OnlyLettersAndNumbers(std::string_view text, const CharSet& extra) {
     return KeepChars(text, Letters() | Digits() | extra);
 }
 std::string OnlyLettersAndNumbers(std::string_view text, std::string_view extra_chars) {
-    return OnlyLettersAndNumbers(text, CharSet::Of(extra_chars));
+    return KeepCharsAndListed(text, Letters() | Digits(), extra_chars);
 }
 
 const CharSet& WordSeparators() {
@@ -51,6 +88,11 @@ CharSet CaseEnglishSeparators() {
 
 char AlphabeticalGroup(std::string_view text, char digit_mark) {
     if (text.empty()) return '-';
+    if (CountsCodePoints(text) && static_cast<unsigned char>(text[0]) >= 128) {
+        std::size_t at = 0;
+        const char32_t first = DecodeAt(text, at);
+        return SetHasChar(Others(), first) ? '!' : 'A';
+    }
     const unsigned char c = UpperChar(static_cast<unsigned char>(text[0]));
     if (Others().Has(c)) return '!';
     if (Digits().Has(c)) return digit_mark;
@@ -94,7 +136,11 @@ std::string RandomText(std::string_view pattern, int64_t length, int64_t width, 
     static constexpr std::string_view kUpper = "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
     static constexpr std::string_view kLower = "abcdefghijklmnopqrstuvwxyz";
     std::string pool;
-    for (char c : pattern.empty() ? std::string_view("l") : pattern) {
+    const std::string_view kinds = pattern.empty() ? std::string_view("l") : pattern;
+    // One pool share per character of the pattern (a multi-byte one is one "other" character).
+    const bool chars = CountsCodePoints(kinds);
+    for (std::size_t i = 0; i < kinds.size(); i += chars ? CharLengthAt(kinds, i) : 1) {
+        const char c = kinds[i];
         if (c == '#')
             pool += kDigits;
         else if (c == 'u')
@@ -118,6 +164,16 @@ std::string RandomText(std::string_view pattern, int64_t length, int64_t width, 
 // --- Text transforms ---
 
 std::string ReverseText(std::string_view text) {
+    if (CountsCodePoints(text)) {
+        std::string r;
+        r.reserve(text.size());
+        for (std::size_t end = text.size(); end > 0;) {
+            const std::size_t before = end;
+            DecodeBefore(text, end);
+            r.append(text, end, before - end);
+        }
+        return r;
+    }
     return std::string(text.rbegin(), text.rend());
 }
 
@@ -130,6 +186,14 @@ std::string RepeatText(std::string_view text, int64_t n) {
 }
 
 std::string ShortenText(std::string_view text, int64_t maximum, std::string_view suffix) {
+    if (CountsCodePoints(text) || CountsCodePoints(suffix)) {
+        if (static_cast<int64_t>(CountChars(text)) <= maximum) return std::string(text);
+        if (maximum <= 0) return {};
+        const int64_t keep = std::max<int64_t>(0, maximum - static_cast<int64_t>(CountChars(suffix)));
+        std::string r(CharSubstr(text, 0, static_cast<std::size_t>(keep)));
+        r += suffix;
+        return std::string(CharSubstr(r, 0, static_cast<std::size_t>(maximum)));
+    }
     if (static_cast<int64_t>(text.size()) <= maximum) return std::string(text);
     if (maximum <= 0) return {};
     const int64_t keep = std::max<int64_t>(0, maximum - static_cast<int64_t>(suffix.size()));
@@ -142,6 +206,15 @@ std::string ShortenText(std::string_view text, int64_t maximum, std::string_view
 std::string OverwriteSpan(std::string_view text, std::string_view fill, int64_t position, int64_t count) {
     if (position < 1) position = 1;
     if (count < 0) count = 0;
+    if (CountsCodePoints(text)) {
+        const auto first = static_cast<uint64_t>(position - 1);
+        const uint64_t after = first + static_cast<uint64_t>(count);
+        std::string r(text.substr(0, ByteOffsetOfChar(text, static_cast<std::size_t>(first))));
+        r += FillText(fill, count);
+        const std::size_t from = ByteOffsetOfChar(text, static_cast<std::size_t>(after));
+        if (from < text.size()) r += text.substr(from);
+        return r;
+    }
     const std::size_t before = std::min(text.size(), static_cast<std::size_t>(position - 1));
     std::string r(text.substr(0, before));
     r += FillText(fill, count);
@@ -150,17 +223,45 @@ std::string OverwriteSpan(std::string_view text, std::string_view fill, int64_t 
     return r;
 }
 
+void TakeOverCase(std::string& text, std::string_view replaced) {
+    auto case_of = [](unsigned char old, char c) {
+        if (UpperLetters().Has(old)) return UpperChar(c);
+        if (LowerLetters().Has(old)) return LowerChar(c);
+        return c;
+    };
+    if (CountsCodePoints(text) || CountsCodePoints(replaced)) {
+        std::string r;
+        r.reserve(text.size());
+        std::size_t i = 0;
+        for (std::size_t j = 0; i < text.size() && j < replaced.size();) {
+            const std::size_t at = i;
+            const char32_t c = DecodeAt(text, i);
+            const char32_t old = DecodeAt(replaced, j);
+            if (c < 128 && old < 128)
+                r += case_of(static_cast<unsigned char>(old), static_cast<char>(c));
+            else
+                r.append(text, at, i - at);
+        }
+        r.append(text, i);
+        text = std::move(r);
+        return;
+    }
+    const std::size_t n = std::min(text.size(), replaced.size());
+    for (std::size_t i = 0; i < n; ++i) text[i] = case_of(static_cast<unsigned char>(replaced[i]), text[i]);
+}
+
 std::string ReplaceAll(std::string_view text, std::string_view search, std::string_view replacement,
                        bool case_sensitive) {
     if (search.empty()) return std::string(text);
-    // The case table maps byte to byte, so positions in the lowered copy are positions in the text.
+    // The fold maps byte to byte, so positions in the lowered copy are positions in the text.
     std::string lowered_text;
     std::string lowered_search;
     std::string_view hay = text;
     std::string_view needle = search;
     if (!case_sensitive) {
-        lowered_text = LowerCase(text);
-        lowered_search = LowerCase(search);
+        const ByteFold fold;
+        lowered_text = fold.Of(text);
+        lowered_search = fold.Of(search);
         hay = lowered_text;
         needle = lowered_search;
     }
@@ -240,6 +341,16 @@ std::string NoBreak(std::string_view text) {
 std::string SpacesToNbsp(std::string_view text) {
     std::string r;
     r.reserve(text.size());
+    if (CountsCodePoints(text)) {
+        for (std::size_t i = 0; i < text.size();) {
+            const std::size_t at = i;
+            if (SetHasChar(Blanks(), DecodeAt(text, i)))
+                r += "&nbsp;";
+            else
+                r.append(text, at, i - at);
+        }
+        return r;
+    }
     for (char c : text) {
         if (Blanks().Has(c))
             r += "&nbsp;";
@@ -254,6 +365,25 @@ std::string NbspInRuns(std::string_view text, const CharSet& set) {
     const CharSet run_chars = set | blanks;
     std::string r;
     r.reserve(text.size());
+    if (CountsCodePoints(text)) {
+        const std::u32string chars = ToCodePoints(text);
+        std::size_t k = 0;
+        while (k < chars.size()) {
+            if (!SetHasChar(run_chars, chars[k])) {
+                AppendUtf8(r, chars[k++]);
+                continue;
+            }
+            std::size_t end = k;
+            while (end < chars.size() && SetHasChar(run_chars, chars[end])) ++end;
+            for (; k < end; ++k) {
+                if (SetHasChar(blanks, chars[k]) && k + 1 != end)
+                    r += "&nbsp;";
+                else
+                    AppendUtf8(r, chars[k]);
+            }
+        }
+        return r;
+    }
     std::size_t i = 0;
     while (i < text.size()) {
         if (!run_chars.Has(text[i])) {
@@ -302,6 +432,7 @@ std::string VisibleText(std::string_view text) {
     std::string unbroken;
     unbroken.reserve(text.size());
     int depth = 0;
+    const bool chars = CountsCodePoints(text);
     for (std::size_t i = 0; i < text.size();) {
         if (text[i] == '<' && StartsWithIgnoreCase(text, i, kOpen)) {
             ++depth;
@@ -309,6 +440,14 @@ std::string VisibleText(std::string_view text) {
         } else if (depth > 0 && text[i] == '<' && StartsWithIgnoreCase(text, i, kClose)) {
             --depth;
             i += kClose.size();
+        } else if (chars) {
+            // A blank of two bytes (U+00A0) becomes one "_": the width counts characters.
+            const std::size_t at = i;
+            const char32_t c = DecodeAt(text, i);
+            if (depth > 0 && SetHasChar(Blanks(), c))
+                unbroken += '_';
+            else
+                unbroken.append(text, at, i - at);
         } else {
             unbroken += (depth > 0 && Blanks().Has(text[i])) ? '_' : text[i];
             ++i;

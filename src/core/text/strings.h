@@ -16,7 +16,8 @@ namespace rowsmith::text {
 
 // The characters of text that belong to the set, in order.
 std::string KeepChars(std::string_view text, const CharSet& set);
-// KeepChars with digits, letters, or both, each joined with the extra set (or the extra characters).
+// KeepChars with digits, letters, or both, each joined with the extra set (or the extra characters,
+// which in the Utf8 model may be characters of several bytes). Sets judge characters as SetHasChar.
 std::string OnlyNumbers(std::string_view text, const CharSet& extra = CharSet());
 std::string OnlyNumbers(std::string_view text, std::string_view extra_chars);
 std::string OnlyLetters(std::string_view text, const CharSet& extra = CharSet());
@@ -33,7 +34,8 @@ const CharSet& WordSeparators();
 CharSet CaseEnglishSeparators();
 
 // The group of a text's first character (upper-cased): "-" for an empty text, "!" for a separator,
-// digit_mark for a digit, the letter itself below byte 128, "A" for a letter from byte 128 up.
+// digit_mark for a digit, the letter itself below byte 128, "A" for a letter from byte 128 up (in the
+// Utf8 model, for a first character beyond ASCII that is no separator).
 char AlphabeticalGroup(std::string_view text, char digit_mark = '0');
 // The members of a set as characters in byte order, joined by the separator.
 std::string SetText(const CharSet& set, std::string_view separator);
@@ -54,6 +56,8 @@ std::vector<int32_t> RandomPermutation(int32_t count);
 std::string RandomText(std::string_view pattern, int64_t length, int64_t width, std::string_view fill);
 
 // --- Text transforms ---
+// Lengths, widths and positions count characters of the text model (code points of UTF-8 text in
+// the Utf8 model, bytes otherwise); a cut never falls inside a character.
 
 std::string ReverseText(std::string_view text);
 // The text n times (empty for n <= 0).
@@ -65,6 +69,9 @@ std::string ShortenText(std::string_view text, int64_t maximum, std::string_view
 // position + count on. A position below 1 counts as 1, a negative count as 0; a position past the
 // end appends the fill.
 std::string OverwriteSpan(std::string_view text, std::string_view fill, int64_t position, int64_t count);
+// The letter case of each replaced character goes over to the character of text at the same place
+// (as far as both reach). Only characters of one byte change: a case table maps bytes.
+void TakeOverCase(std::string& text, std::string_view replaced);
 // Every occurrence of search, left to right without overlap; letter case ignored unless
 // case_sensitive. An empty search changes nothing.
 std::string ReplaceAll(std::string_view text, std::string_view search, std::string_view replacement,
@@ -80,7 +87,7 @@ std::string MoveArticleToFront(std::string_view text);
 std::string ClosingBracket(char c);
 // "<nobr>" + text + "</nobr>"; an empty text stays empty.
 std::string NoBreak(std::string_view text);
-// Every tab, space and byte 160 becomes "&nbsp;".
+// Every tab, space and byte 160 (U+00A0 in the Utf8 model) becomes "&nbsp;".
 std::string SpacesToNbsp(std::string_view text);
 // Runs of set characters and blanks get "&nbsp;" for their blanks; a run's last blank is kept.
 std::string NbspInRuns(std::string_view text, const CharSet& set);

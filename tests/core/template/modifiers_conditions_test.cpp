@@ -9,6 +9,7 @@
 #include "template/context.h"
 #include "template/evaluator.h"
 #include "template/registry.h"
+#include "text/utf8.h"
 
 namespace rowsmith::tmpl {
 namespace {
@@ -136,6 +137,26 @@ TEST_F(Conditions, ConditionalActions) {
 }
 
 // A word only has to begin with action and suffix; the suffixes are tried in their fixed order.
+// The conditional insert counts positions in characters of the model, as "insert" does.
+TEST_F(Conditions, InsertPositionsCountCharactersOfTheModel) {
+    struct ModelCase {
+        std::string tmpl, line, utf8, bytes;
+    };
+    const std::vector<ModelCase> cases = {
+        {"{{line|insertifnotnil:X,,3}}", "äöü", "äöXü", "äXöü"},
+        {"{{line|insertifnotnil:X,,5}}", "ä", "ä   X", "ä  X"},
+        {"{{line|insertifnotnil:€,,2,{{[overlay]}}}}", "äöü", "ä€ü", "\xC3€ü"},
+        {"{{line|insertifnotnil:xy,,2,{{[overlay]}},{{[keepcase]}}}}", "äBcd", "äXyd", "\xC3xYcd"},
+        {"{{line|insertifnotnil:éé,,-1,{{[overlay]}}}}", "abc", "éébc", "éé"},
+        {"{{line|insertifnotnil:é,,-3}}", "ab", "é  ab", "é ab"},
+    };
+    for (const ModelCase& k : cases) {
+        EXPECT_EQ(Run(k.tmpl, k.line), k.utf8) << k.tmpl << "  line: " << k.line;
+        text::CharModelScope bytes(text::CharModel::Bytes);
+        EXPECT_EQ(Run(k.tmpl, k.line), k.bytes) << "bytes: " << k.tmpl << "  line: " << k.line;
+    }
+}
+
 TEST_F(Conditions, SuffixPrefixesAndOverlaps) {
     Check({
         {"{{line|REPLACEIFNIL:x}}", "", "x"},

@@ -9,6 +9,7 @@
 #include "template/registry.h"
 #include "text/chars.h"
 #include "text/replace.h"
+#include "text/utf8.h"
 
 namespace rowsmith::tmpl {
 namespace {
@@ -128,6 +129,39 @@ TEST_F(CuttingModifiers, CutPartsAndCharacterIntervals) {
         {"{{line|-1}}", "hello", "o"},
         {"{{line|4-2}}", "hello", "lle"},
     });
+}
+
+// Positions, counts, lengths and widths of UTF-8 values: characters in the Utf8 model, bytes in the
+// bytes model (the last column).
+TEST_F(CuttingModifiers, PositionsAndLengthsCountCharactersOfTheModel) {
+    struct ModelCase {
+        std::string tmpl, line, utf8, bytes;
+    };
+    const std::vector<ModelCase> cases = {
+        {"{{line|1-3}}", "Grüße aus Köln", "Grü", "Gr\xC3"},
+        {"{{line|-1}}", "Grüße aus Köln", "n", "n"},
+        {"{{line|4-2}}", "Grüße aus Köln", "ßür", "\xBC\xC3r"},
+        {"{{line|insert:X,3}}", "äöü", "äöXü", "äXöü"},
+        {"{{line|insert:X,5}}", "äö", "äö  X", "äöX"},
+        {"{{line|insert:€,2,{{[overlay]}}}}", "äöü", "ä€ü", "\xC3€ü"},
+        {"{{line|insert:xy,2,{{[overlay]}},{{[keepcase]}}}}", "äBcd", "äXyd", "\xC3xYcd"},
+        {"{{line|insert:é,-3}}", "ab", "é  ab", "é ab"},
+        {"{{line|insert:éé,-1,{{[overlay]}}}}", "abc", "éébc", "éé"},
+        {"{{line|delete:2,2}}", "äöüß", "äß", "öüß"},
+        {"{{line|del:0,1}}", "añ", "a", "a\xC3"},
+        {"{{line|notlongerthan:5}}", "Grüße aus Köln", "Grü..", "Gr\xC3.."},
+        {"{{line|notlongerthan:4,…}}", "abcdef", "abc…", "a…"},
+        {"{{line|getnumber:2}}", "é12€34x", "34", "34"},
+        {"{{line|leading:6}}", "é", "     é", "    é"},
+        {"{{line|leading:5,·,both}}", "ab", "·ab··", "\xC2" "ab·"},
+        {"{{line|pos:L}}", "Grüße aus Köln", "13", "16"},
+        {"{{line|pos:öln}}", "Grüße aus Köln", "12", "14"},
+    };
+    for (const ModelCase& k : cases) {
+        EXPECT_EQ(Run(k.tmpl, k.line), k.utf8) << k.tmpl << "  line: " << k.line;
+        text::CharModelScope bytes(text::CharModel::Bytes);
+        EXPECT_EQ(Run(k.tmpl, k.line), k.bytes) << "bytes: " << k.tmpl << "  line: " << k.line;
+    }
 }
 
 TEST_F(CuttingModifiers, CopyingFromUntilAndBetween) {

@@ -9,6 +9,7 @@
 #include "template/context.h"
 #include "template/evaluator.h"
 #include "template/registry.h"
+#include "text/utf8.h"
 
 namespace rowsmith::tmpl {
 namespace {
@@ -180,6 +181,31 @@ TEST_F(HtmlModifiers, DivideTextEqually) {
          open + "<td valign=\"top\" width=\"100%\">word</td></tr></table>"},
         {"{{line|dividetextequally:0}}", "a b", "a b"},
     });
+}
+
+// Widths and per-character rewrites of UTF-8 values: characters in the Utf8 model, bytes in the bytes
+// model (the last column). Byte 160 is a blank; in UTF-8 it ends "à" and the no-break space U+00A0.
+TEST_F(HtmlModifiers, CharactersOfTheModel) {
+    struct ModelCase {
+        std::string tmpl, line, utf8, bytes;
+    };
+    const std::string open = "<table border=\"0\" cellpadding=\"0\" cellspacing=\"0\" width=\"100%\"><tr>";
+    const std::string cell = "<td valign=\"top\" width=\"50%\">";
+    const std::vector<ModelCase> cases = {
+        {"{{line|htmllegal}}", "Köln", "k_ln", "k__ln"},
+        {"{{line|nbsp}}", "à\u00A0b", "à&nbsp;b", "\xC3&nbsp;\xC2&nbsp;b"},
+        {"{{line|nbspbetweenwords}}", "à b", "à&nbsp;b", "\xC3&nbsp;&nbsp;b"},
+        {"{{line|linktext:ä}}", "ü<a href=\"x\">ö</a> ü", "ü<a href=\"x\">ä</a> ü", "ü<a href=\"x\">ä</a> ü"},
+        // Four characters but eight bytes before the first space: the halves fall differently.
+        {"{{line|dividetextequally}}", "éééé a b c d",
+         open + cell + "éééé a</td>" + cell + "b c d</td></tr></table>",
+         open + cell + "éééé</td>" + cell + "a b c d</td></tr></table>"},
+    };
+    for (const ModelCase& k : cases) {
+        EXPECT_EQ(Run(k.tmpl, k.line), k.utf8) << k.tmpl << "  line: " << k.line;
+        text::CharModelScope bytes(text::CharModel::Bytes);
+        EXPECT_EQ(Run(k.tmpl, k.line), k.bytes) << "bytes: " << k.tmpl << "  line: " << k.line;
+    }
 }
 
 TEST_F(HtmlModifiers, TableBorderUsesExistingPictures) {

@@ -11,6 +11,7 @@
 #include "template/evaluator.h"
 #include "template/registry.h"
 #include "text/form_gauge.h"
+#include "text/utf8.h"
 
 namespace rowsmith::tmpl {
 namespace {
@@ -132,6 +133,24 @@ TEST_F(Numbers, TestsLengthsAndPadding) {
         {"{{line|perfectseries:\"\"}}", ",a,", ",a,"},
         {"{{line|perfectseries}}", "", ""},
     });
+}
+
+TEST_F(Numbers, LengthsCountCharactersOfTheModel) {
+    struct ModelCase {
+        std::string tmpl, line, utf8, bytes;
+    };
+    const std::vector<ModelCase> cases = {
+        {"{{line|lengthoftext}}", "Grüße", "5", "7"},
+        {"{{line|lengthoftext}}", "😀\xFF", "2", "5"},  // a stray byte is one character
+        // lz writes the value's number: the value's own characters are not padded.
+        {"{{line|lz:6}}", "é", "000000", "000000"},
+        {"{{line|lz:4}}", "é12", "0012", "0012"},
+    };
+    for (const ModelCase& k : cases) {
+        EXPECT_EQ(Run(k.tmpl, k.line), k.utf8) << k.tmpl << "  line: " << k.line;
+        text::CharModelScope bytes(text::CharModel::Bytes);
+        EXPECT_EQ(Run(k.tmpl, k.line), k.bytes) << "bytes: " << k.tmpl << "  line: " << k.line;
+    }
 }
 
 // Padding modifiers and counters share one width limit, the size bound; a wider ask yields the

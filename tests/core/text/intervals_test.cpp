@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "text/utf8.h"
+
 namespace rowsmith::text {
 namespace {
 
@@ -142,6 +144,32 @@ TEST(Intervals, CharsByIntervals) {
     EXPECT_EQ(CharsByIntervals("hello", "2-3"), "el");
     EXPECT_EQ(CharsByIntervals("hi", "9"), "");
     EXPECT_EQ(CharsByIntervals("abc", "1;1;3"), "aac");
+}
+
+// The same selections by character and by byte: a character of several bytes is one position in the
+// Utf8 model, and no cut ever falls inside it.
+TEST(Intervals, CharsByIntervalsCountCharactersOfTheModel) {
+    struct Case {
+        const char* text;
+        const char* intervals;
+        const char* utf8;
+        const char* bytes;
+    } cases[] = {
+        {"Grüße aus Köln", "1-3", "Grü", "Gr\xC3"},
+        {"Grüße aus Köln", "-1", "n", "n"},
+        {"Grüße aus Köln", "4-2", "ßür", "\xBC\xC3r"},
+        {"añb", "-1-1", "bña", "b\xB1\xC3" "a"},
+        {"€😀x", "2;2", "😀😀", "\x82\x82"},
+        {"€ab", "4", "", "a"},
+        // A stray byte is one character and comes back as itself.
+        {"a\xFF" "é", "2-3", "\xFF" "é", "\xFF\xC3"},
+        {"a\xE2\x82", "-1", "\x82", "\x82"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(CharsByIntervals(c.text, c.intervals), c.utf8) << c.text << " " << c.intervals;
+        CharModelScope bytes(CharModel::Bytes);
+        EXPECT_EQ(CharsByIntervals(c.text, c.intervals), c.bytes) << c.text << " " << c.intervals;
+    }
 }
 
 TEST(Intervals, Normalisation) {

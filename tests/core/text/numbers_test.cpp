@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
+#include <vector>
+
+#include "text/utf8.h"
 
 namespace rowsmith::text {
 namespace {
@@ -34,6 +38,40 @@ TEST(WriteNumbers, PaddingAndLeadingZeros) {
     EXPECT_EQ(PadByWord("x", "-", 3, "RIGHT"), "x--");
     EXPECT_EQ(PadByWord("x", "-", 3, "both"), "-x-");
     EXPECT_EQ(PadByWord("x", "-", 3, "middle"), "--x");
+}
+
+// Widths, fills and positions on UTF-8 text: characters in the Utf8 model, bytes in the bytes model.
+TEST(WriteNumbers, WidthsCountCharactersOfTheModel) {
+    struct Case {
+        const char* what;
+        std::function<std::string()> run;
+        std::string utf8;
+        std::string bytes;
+    };
+    auto digit_run = [] {
+        const DigitRunT run = DigitRunAt("é12x", 2);
+        return run.Digits + "@" + std::to_string(run.Next);
+    };
+    const std::vector<Case> cases = {
+        {"fill", [] { return FillText("é€", 3); }, "é€é", "é\xE2"},
+        {"pad a character of two bytes", [] { return PadText("é", "0", 6, 0); }, "00000é", "0000é"},
+        {"pad both sides with a fill of two bytes", [] { return PadText("ab", "·", 5, 2); }, "·ab··",
+         "\xC2" "ab·"},
+        {"leading zeros behind the sign", [] { return LeadingZeros(-7, 4, "·"); }, "-··7", "-·7"},
+        {"digit run after a character of two bytes", digit_run, "12@4", "@2"},
+        {"group thousands", [] { return GroupThousands("€1234567", 0, ','); }, "€1,234,567",
+         "\xE2,\x82\xAC" "1,234,567"},
+        {"group thousands within a limit", [] { return GroupThousands("é1234567", 9, ','); }, "é1,234567",
+         "é1234567"},
+        // A separator byte from 128 up is the Latin-1 character of that value in UTF-8 text.
+        {"group with a no-break space", [] { return GroupThousands("1234", 0, '\xA0'); }, "1\u00A0234",
+         "1\xA0" "234"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.run(), c.utf8) << c.what;
+        CharModelScope bytes(CharModel::Bytes);
+        EXPECT_EQ(c.run(), c.bytes) << c.what;
+    }
 }
 
 TEST(Bounds, ClampAndRange) {

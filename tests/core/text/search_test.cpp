@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
+#include <vector>
 
 namespace rowsmith::text {
 namespace {
@@ -180,6 +182,69 @@ TEST(CharacterSets, FirstLastRun) {
     EXPECT_TRUE(DefaultWordCharacters().Has(static_cast<unsigned char>(146)));
     EXPECT_TRUE(DefaultWordCharacters().Has('`'));
     EXPECT_FALSE(DefaultWordCharacters().Has('-'));
+}
+
+// What templates see counts characters of the model: code points of UTF-8 text, or bytes.
+TEST(FindText, PositionsCountCharactersOfTheModel) {
+    struct Case {
+        const char* what;
+        std::function<int64_t()> run;
+        int64_t utf8;
+        int64_t bytes;
+    };
+    const std::vector<Case> cases = {
+        {"find", [] { return FindText("L", "Grüße aus Köln"); }, 13, 16},
+        {"find from", [] { return FindTextFrom("s", "Grüße aus Köln", 5); }, 9, 11},
+        {"a stray byte is no tail of a character", [] { return FindText("\xA9", "éa\xA9"); }, 3, 2},
+        {"occurrence", [] { return FindOccurrence("ö", "öxö", 2); }, 3, 4},
+        {"whole word", [] { return FindWholeWord("ab", "€ab é"); }, 2, 4},
+        {"nth number", [] { return FindNthNumber("é12€34", 2).Position; }, 5, 8},
+        {"first of a set", [] { return FirstCharOfSet(Blanks(), "é\u00A0x").Position; }, 2, 4},
+        {"last of a set", [] { return FindLastOfSet(Others(), "aé1").Position; }, 2, 3},
+        {"the character found", [] { return FindLastOfSet(Others(), "aé1").Char; }, 0xE9, 0xA9},
+        {"run length", [] { return RunLengthAt("xéé1", Others(), 3); }, 1, 3},
+        {"run of a set", [] { return RunOfSetAt(Others(), "xéé1").Length; }, 2, 4},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.run(), c.utf8) << c.what;
+        CharModelScope bytes(CharModel::Bytes);
+        EXPECT_EQ(c.run(), c.bytes) << c.what;
+    }
+}
+
+// The record keeps byte positions for the engines that cut with them, but in the Utf8 model a match
+// covers whole characters.
+TEST(SearchPosInfo, MatchesCoverWholeCharacters) {
+    struct Case {
+        const char* what;
+        uint8_t mode;
+        CharSet set;
+        const char* text;
+        PositionT utf8;
+        PositionT bytes;
+    };
+    const CharSet high = CharSet::Range(128, 255);
+    const std::vector<Case> cases = {
+        {"character of a set", kSearchCharOfSet, high, "aé", {2, 2}, {2, 1}},
+        {"repeated letter", kSearchRepeated, Letters() | high, "xééy", {2, 4}, {}},
+        {"word run", kSearchWordRun, Letters() | high, "-- été --", {4, 5}, {4, 5}},
+        // Byte 169 is the tail of "é", not "é" itself.
+        {"word run of a set with one high byte", kSearchWordRun, Letters() | CharSet::Of("\xA9"), "éab",
+         {3, 2}, {2, 3}},
+    };
+    for (const Case& c : cases) {
+        for (const bool utf8 : {true, false}) {
+            CharModelScope model(utf8 ? CharModel::Utf8 : CharModel::Bytes);
+            PosInfoT info;
+            info.Mode = c.mode;
+            info.SearchSet = c.set;
+            info.LetterSet = c.set;
+            info.WordCharacters = c.set;
+            SearchPosInfo(info, {}, c.text);
+            EXPECT_EQ((PositionT{info.FoundPosition, info.FoundLength}), utf8 ? c.utf8 : c.bytes)
+                << c.what << (utf8 ? " (utf8)" : " (bytes)");
+        }
+    }
 }
 
 TEST(SeparatorAlternatives, MarkerRules) {

@@ -2,6 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "text/utf8.h"
+
 namespace rowsmith::text {
 namespace {
 
@@ -188,6 +194,49 @@ TEST(CutAndDrop, StaysInsideTheText) {
     EXPECT_EQ(DropLast("abc", -1), "abc");
     EXPECT_EQ(DropFirst("abc", 2), "c");
     EXPECT_EQ(DropFirst("abc", 3), "");
+}
+
+// Cuts, trims and character tests on UTF-8 text: whole characters in the Utf8 model, bytes in the
+// bytes model. Byte 160 is a blank; in UTF-8 it is the tail of "à" and of the no-break space U+00A0.
+TEST(CutAndDrop, CountCharactersOfTheModel) {
+    struct Case {
+        const char* what;
+        std::function<std::string()> run;
+        std::string utf8;
+        std::string bytes;
+    };
+    auto cut = [](std::string t, int32_t from, int32_t count) {
+        const std::string removed = CutSpan(t, from, count);
+        return removed + "|" + t;
+    };
+    auto split = [] {
+        std::string t = "aàb\u00A0c";
+        const TokenAndCharT r = SplitOffAtCharOfSet(t, Blanks());
+        return r.Token + "|" + std::to_string(static_cast<uint32_t>(r.Separator)) + "|" + t;
+    };
+    auto yes = [](bool b) { return std::string(b ? "yes" : "no"); };
+    const std::vector<Case> cases = {
+        {"cut", [&] { return cut("äöüß", 2, 2); }, "öü|äß", "\xA4\xC3|\xC3\xB6üß"},
+        {"cut past the end", [&] { return cut("äöüß", 4, 9); }, "ß|äöü", "\xB6üß|ä\xC3"},
+        {"cut before the start", [&] { return cut("äöüß", 0, 2); }, "ä|öüß", "\xC3|\xA4öüß"},
+        {"cut beyond the characters", [&] { return cut("äöüß", 5, 1); }, "|äöüß", "\xC3|äö\xBC\xC3\x9F"},
+        {"drop last", [] { return DropLast("äöüß", 3); }, "ä", "äö\xC3"},
+        {"drop first", [] { return DropFirst("äöüß", 3); }, "ß", "\xB6üß"},
+        {"trim left", [] { return TrimLeftOfSet(Blanks(), "\u00A0 à"); }, "à", "\u00A0 à"},
+        {"trim right", [] { return TrimRightOfSet(Blanks(), "xà \u00A0"); }, "xà", "xà \xC2"},
+        {"trim keeps a character that ends in byte 160", [] { return TrimRightOfSet(Blanks(), "xà"); }, "xà",
+         "x\xC3"},
+        {"ends with a blank", [&] { return yes(EndsWithCharOf(Blanks(), "xà")); }, "no", "yes"},
+        {"starts with a blank", [&] { return yes(StartsWithCharOf(Blanks(), "\u00A0x")); }, "yes", "no"},
+        {"split at a character of a set", split, "aàb|160|c", "a\xC3|160|b\u00A0c"},
+        {"earliest separator", [] { return std::to_string(EarliestSeparator("äö;x,", ",|;", "|").Count); },
+         "3", "5"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.run(), c.utf8) << c.what;
+        CharModelScope bytes(CharModel::Bytes);
+        EXPECT_EQ(c.run(), c.bytes) << c.what;
+    }
 }
 
 }  // namespace

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <map>
+
+#include "text/utf8.h"
 
 namespace rowsmith::text {
 namespace {
@@ -87,6 +90,63 @@ TEST(TextTransforms, Table) {
     EXPECT_EQ(NoBreak(""), "");
     EXPECT_EQ(NoBreak("a b"), "<nobr>a b</nobr>");
     EXPECT_EQ(SpacesToNbsp("a\tb \xA0"), "a&nbsp;b&nbsp;&nbsp;");
+}
+
+// Each transform on UTF-8 text: by character in the Utf8 model, by byte in the bytes model (where a
+// cut may split a character, as it always did).
+TEST(TextTransforms, CountCharactersOfTheModel) {
+    struct Case {
+        const char* what;
+        std::function<std::string()> run;
+        std::string utf8;
+        std::string bytes;
+    };
+    auto taken_over = [] {
+        std::string t = "xyz";
+        TakeOverCase(t, "éAb");
+        return t;
+    };
+    auto random_fill = [] {
+        const std::string r = RandomText("&#", 2, 5, "é");
+        return r.substr(0, r.size() - 2);
+    };
+    const std::vector<Case> cases = {
+        {"reverse", [] { return ReverseText("añb"); }, "bña", "b\xB1\xC3" "a"},
+        {"reverse with a stray byte", [] { return ReverseText("x\xFF€"); }, "€\xFFx", "\xAC\x82\xE2\xFFx"},
+        {"shorten", [] { return ShortenText("Grüße aus Köln", 5, ".."); }, "Grü..", "Gr\xC3.."},
+        {"shorten, suffix of several bytes", [] { return ShortenText("abcdef", 4, "…"); }, "abc…", "a…"},
+        {"not longer than the maximum", [] { return ShortenText("äöü", 3, ".."); }, "äöü", "\xC3.."},
+        {"suffix longer than the maximum", [] { return ShortenText("ab", 1, "ée"); }, "é", "\xC3"},
+        {"overwrite", [] { return OverwriteSpan("äöüß", "-", 2, 2); }, "ä--ß", "\xC3--\xB6üß"},
+        {"overwrite past the end", [] { return OverwriteSpan("é", "€", 3, 2); }, "é€€", "é\xE2\x82"},
+        {"extra characters", [] { return OnlyNumbers("ä1é2", "é"); }, "1é2", "\xC3" "1é2"},
+        {"no blanks", [] { return KeepChars("à b\u00A0c", ~Blanks()); }, "àbc", "\xC3" "b\xC2" "c"},
+        {"nbsp", [] { return SpacesToNbsp("à\u00A0"); }, "à&nbsp;", "\xC3&nbsp;\xC2&nbsp;"},
+        {"nbsp in numbers", [] { return NbspInNumbers("0123\u00A0456 x"); }, "0123&nbsp;456 x",
+         "0123\xC2&nbsp;456 x"},
+        {"visible width", [] { return VisibleText("<nobr>à\u00A0b</nobr>"); }, "à_b", "\xC3_\xC2_b"},
+        {"case taken over", taken_over, "xYz", "xyZ"},
+        {"random fill", random_fill, "ééé", "é\xC3"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.run(), c.utf8) << c.what;
+        CharModelScope bytes(CharModel::Bytes);
+        EXPECT_EQ(c.run(), c.bytes) << c.what;
+    }
+}
+
+// Under code-page tables a case-free search of UTF-8 text must not fold lead bytes: "é" folded as
+// cp1252 bytes would match the first two bytes of a three-byte character.
+TEST(TextTransforms, CaseFreeReplaceKeepsCharactersWhole) {
+    struct Cp1252Tables {
+        Cp1252Tables() { BuildCharacterTables("cp1252"); }
+        ~Cp1252Tables() { BuildCharacterTables("ascii"); }
+    } tables;
+    const std::string text = "\u3A69xé";  // bytes E3 A9 A9, x, C3 A9
+    EXPECT_EQ(ReplaceAll(text, "é", "e", false), "\u3A69xe");
+    EXPECT_EQ(ReplaceAll("AbC", "c", "-", false), "Ab-");
+    CharModelScope bytes(CharModel::Bytes);
+    EXPECT_EQ(ReplaceAll(text, "é", "e", false), "e\xA9xe");
 }
 
 TEST(TextTransforms, Articles) {
