@@ -25,6 +25,7 @@
 #include "template/evaluator.h"
 #include "template/modifier_support.h"
 #include "template/registry.h"
+#include "text/utf8.h"
 #include "text/chars.h"
 #include "text/markup.h"
 #include "text/mask.h"
@@ -167,7 +168,7 @@ void WithTrailingSlash(ModifierCall& call) {
 
 // Keeps the root and the file name; middle folders give way, from the centre outward, to the filler.
 std::string ShortenPath(std::string_view path, int64_t maximum, std::string_view filler) {
-    if (maximum <= 0 || static_cast<int64_t>(path.size()) <= maximum) return std::string(path);
+    if (maximum <= 0 || static_cast<int64_t>(text::CountChars(path)) <= maximum) return std::string(path);
     const PathStyle style = StyleOf(path);
     const std::size_t root_len = std::min(files::RootEnd(path, style) - 1, path.size());
     const std::string_view root = path.substr(0, root_len);
@@ -196,7 +197,7 @@ std::string ShortenPath(std::string_view path, int64_t maximum, std::string_view
         add(filler);
         for (std::size_t i = from + drop; i < parts.size(); ++i) add(parts[i]);
         best = std::move(r);
-        if (static_cast<int64_t>(best.size()) <= maximum) break;
+        if (static_cast<int64_t>(text::CountChars(best)) <= maximum) break;
     }
     return best;
 }
@@ -365,8 +366,9 @@ void GoodFileName(ModifierCall& call) {
     }
     if (extension == ".") extension = ".htm";
     const CommandOptionsRecT length = call.Fetch(2);
-    if (length.Integer > 0 && static_cast<std::size_t>(length.Integer) < file.size())
-        file.resize(length.Integer);
+    // Cut by characters: a name never ends in half a character.
+    if (length.Integer > 0 && static_cast<std::size_t>(length.Integer) < text::CountChars(file))
+        file.resize(text::ByteOffsetOfChar(file, static_cast<std::size_t>(length.Integer)));
     // A name with nothing left of it would make a hidden file of the bare extension.
     if (file.empty()) file = "file";
     std::string suffix;

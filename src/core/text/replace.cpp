@@ -1,3 +1,4 @@
+#include "text/utf8.h"
 #include "text/replace.h"
 
 #include <vector>
@@ -63,7 +64,7 @@ struct Passes {
             h->SetReplaceVariable("found", matched);
             if (justified_index)
                 h->SetReplaceVariable("foundjustified",
-                                      FillText(justified_fill, static_cast<int64_t>(matched.size())));
+                                      FillText(justified_fill, static_cast<int64_t>(CountChars(matched))));
             piece = h->RestoreReplacementTags(protected_replacement);
             // A template that produces what is searched for would feed the next pass for ever.
             if (HasMatch(r, search, piece)) r.StopRepeating = 1;
