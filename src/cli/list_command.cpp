@@ -10,7 +10,10 @@
 #include "cli/report.h"
 #include "cli/stop_signals.h"
 #include "files/file_list.h"
+#include "files/platform_fs.h"
+#include "files/text_file.h"
 #include "tables/string_table.h"
+#include "text/chars.h"
 
 namespace rowsmith::cli {
 
@@ -106,6 +109,10 @@ private:
     std::string buffer_;
 };
 
+// Columns of the list command beyond the table's own.
+constexpr int kColumnLineEnds = -2;
+constexpr int kColumnEncoding = -3;
+
 }  // namespace
 
 int ListCommand(const ListOptions& o, Io& io) {
@@ -141,10 +148,16 @@ int ListCommand(const ListOptions& o, Io& io) {
             while (!name.empty() && name.front() == ' ') name.erase(0, 1);
             while (!name.empty() && name.back() == ' ') name.pop_back();
             if (!name.empty()) {
+                // How a run would read each file: looked at per row, only when asked for.
+                if (text::EqualsIgnoreCase(name, "LineEnds") || text::EqualsIgnoreCase(name, "Encoding")) {
+                    codes.push_back(text::EqualsIgnoreCase(name, "LineEnds") ? kColumnLineEnds : kColumnEncoding);
+                    pos = next + 1;
+                    continue;
+                }
                 const int code = files::FindColumn(list, name);
                 if (code < 0) {
                     io.err << "rowsmith-cli: unknown column '" << name
-                           << "' (try Number, Filename, Path, Full path, Size, Date, Time, FinalDestinationPath)\n";
+                           << "' (try Number, Filename, Path, Full path, Size, Date, Time, FinalDestinationPath, Encoding, LineEnds)\n";
                     return kExitUsage;
                 }
                 codes.push_back(code);
@@ -153,20 +166,31 @@ int ListCommand(const ListOptions& o, Io& io) {
         }
     }
 
+    files::EncodingChoice probe;
+    probe.Detect = true;
     StopSignals signals(false);
     ListWriter writer(io.out, o.format);
     if (o.format == "html")
         writer.Text("<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>File list</title></head><body>\n<table>\n");
     std::vector<std::string> cells;
-    for (int code : codes) cells.push_back(list.ColumnName(code));
+    for (int code : codes)
+        cells.push_back(code == kColumnLineEnds ? "LineEnds" : code == kColumnEncoding ? "Encoding" : list.ColumnName(code));
     bool good = writer.Row(cells, true);
     cells.resize(codes.size());
     for (int32_t row = 1; good && row <= list.RowCount; ++row) {
         for (std::size_t i = 0; i < codes.size(); ++i) {
             // Without a destination the final destination column has nothing to show.
-            if (codes[i] == tables::kCodeFinalDestination && o.destination.empty())
+            if (codes[i] == tables::kCodeFinalDestination && o.destination.empty()) {
                 cells[i].clear();
-            else
+            } else if (codes[i] == kColumnLineEnds || codes[i] == kColumnEncoding) {
+                files::TextFacts facts;
+                const bool folder = list.GetCell(row, tables::kCodeFilename).empty() ||
+                                    files::fs::FolderExists(list.GetCell(row, tables::kCodeFullPath));
+                if (folder || !files::ProbeText(list.GetCell(row, tables::kCodeFullPath), probe, facts))
+                    cells[i].clear();
+                else
+                    cells[i] = codes[i] == kColumnLineEnds ? facts.LineEnds : facts.Encoding;
+            } else
                 cells[i] = list.GetCell(row, codes[i], true);
         }
         good = writer.Row(cells, false);

@@ -210,6 +210,26 @@ TEST_F(CliTree, ReportListsEveryRowsOutcome) {
     EXPECT_EQ(lines[2].rfind("2,skipped," + src + "/sub/c.txt," + dst + "/sub/c.txt,0,", 0), 0u) << lines[2];
 }
 
+TEST_F(CliTree, ListShowsHowEachFileWouldBeRead) {
+    const std::string folder = dir / "kinds";
+    WriteFile(folder + "/crlf.txt", "a\r\nb");
+    WriteFile(folder + "/lf.txt", "caf\xc3\xa9\n");
+    WriteFile(folder + "/latin.txt", "caf\xe9\r\n");
+    WriteFile(folder + "/u16.txt", std::string("\xff\xfe" "a\0\n\0", 6));
+    WriteFile(folder + "/one.txt", "no end");
+    WriteFile(folder + "/bin.dat", std::string("\0\x01", 2));
+    const CliResult r = Cli({"list", folder, "--masks", "*", "--columns", "Filename,Encoding,LineEnds"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "Filename\tEncoding\tLineEnds\n"
+              "bin.dat\tbytes\tnone\n"
+              "crlf.txt\tUTF-8\tCRLF\n"
+              "latin.txt\twindows-1252\tCRLF\n"
+              "lf.txt\tUTF-8\tLF\n"
+              "one.txt\tUTF-8\tnone\n"
+              "u16.txt\tUTF-16LE BOM\tLF\n");
+}
+
 TEST_F(CliTree, RelativeDestinationIsTakenFromTheCurrentFolder) {
     const std::string before = files::fs::CurrentFolder();
     ASSERT_EQ(chdir(dir.path().c_str()), 0);

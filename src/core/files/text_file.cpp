@@ -1132,6 +1132,25 @@ void TWriteTextFile::Discard() {
     buffer_.clear();
 }
 
+bool ProbeText(std::string_view path, const EncodingChoice& choice, TextFacts& facts) {
+    TReadTextFile reader;
+    reader.Ends = LineEnds::Auto;
+    reader.Encodings = choice;
+    reader.MayReread = true;
+    reader.BlockSize = 64 << 10;
+    if (!reader.Open(path)) return false;
+    // The first line end decides; a file without one in its first MiB counts as having none.
+    std::string_view line;
+    while (reader.Rule() == LineEnds::Auto && reader.BytesConsumed < (1 << 20) && reader.ReadLineView(line)) {
+    }
+    if (reader.WrongGuess()) reader.Reread();
+    const LineEnds rule = reader.Rule();
+    facts.Encoding = reader.FileEncoding().Label();
+    facts.LineEnds = rule == LineEnds::Crlf ? "CRLF" : rule == LineEnds::Lf ? "LF" : "none";
+    reader.Close();
+    return !reader.ReadFailed();
+}
+
 bool LoadTextFile(tables::ArrayOfFiles& table, std::string_view path, int code, LineEnds ends,
                   text::GaugeViewFactory* views) {
     table.Clear();

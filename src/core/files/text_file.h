@@ -306,6 +306,15 @@ private:
     bool failed_ = false;
 };
 
+// How a run would read the file, as its first MiB shows: its encoding's label ("UTF-8", "UTF-16LE
+// BOM", "windows-1252", "bytes") and its line ends ("CRLF", "LF", or "none"). False when it cannot be
+// read.
+struct TextFacts {
+    std::string Encoding;
+    std::string LineEnds;
+};
+bool ProbeText(std::string_view path, const EncodingChoice& choice, TextFacts& facts);
+
 // Loads a text file into a table, one row per line under `code` (clears the table first). Returns
 // whether the whole file could be read; a file that cannot be opened or read leaves the table empty.
 bool LoadTextFile(tables::ArrayOfFiles& table, std::string_view path, int code, LineEnds ends = LineEnds::Crlf,
