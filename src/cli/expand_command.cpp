@@ -34,7 +34,9 @@ class LineTracer {
     }
     void Begin(int64_t number, std::string_view line) {
         Flush();
-        header_ = "line " + std::to_string(number) + ": \"" + tmpl::VisibleText(line) + "\"\n";
+        // The line's end ({{eol}}) is set before the line is traced: it shows as the run sees it.
+        header_ = "line " + std::to_string(number) + ": \"" + tmpl::VisibleText(line) + "\" eol \"" +
+                  tmpl::VisibleText(tmpl::GetVariableValue(context_, "eol")) + "\"\n";
         pending_ = true;
     }
     void Flush() {

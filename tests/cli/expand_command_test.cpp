@@ -103,15 +103,15 @@ TEST(ExpandCommand, TraceShowsEachKeptLineWithItsNumberAndSteps) {
     o.template_text = "{{line|trim}}{{crlf}}";
     o.interval = "2-3";
     o.trace = true;
-    const Result r = RunExpand(o, "one\r\n two\t\r\nthree\r\nfour\r\n");
+    const Result r = RunExpand(o, "one\r\n two\t\r\nthree\nfour\r\n");
     EXPECT_EQ(r.status, kExitOk);
-    EXPECT_EQ(r.out, "two\r\nthree\r\n");
+    EXPECT_EQ(r.out, "two\r\nthree\nfour\r\n");
     EXPECT_EQ(r.err,
-              "line 2: \" two\\t\"\n"
+              "line 2: \" two\\t\" eol \"\\r\\n\"\n"
               "{{line|trim}}\n  line = \" two\\t\"\n  |trim = \"two\"\n"
               "{{crlf}}\n  crlf = \"\\r\\n\"\n"
-              "line 3: \"three\"\n"
-              "{{line|trim}}\n  line = \"three\"\n  |trim = \"three\"\n"
+              "line 3: \"three\\nfour\" eol \"\\r\\n\"\n"
+              "{{line|trim}}\n  line = \"three\\nfour\"\n  |trim = \"three\\nfour\"\n"
               "{{crlf}}\n  crlf = \"\\r\\n\"\n");
 }
 
@@ -126,9 +126,9 @@ TEST(ExpandCommand, TraceNamesEachFileAndItsErrors) {
     const Result r = RunExpand(o);
     EXPECT_EQ(r.status, kExitSkipped);
     EXPECT_EQ(r.out, "<1><2>");
-    const std::size_t one = r.err.find("file: \"" + (dir / "one.txt") + "\"\nline 1: \"1\"\n{{line}}\n");
+    const std::size_t one = r.err.find("file: \"" + (dir / "one.txt") + "\"\nline 1: \"1\" eol \"\\r\\n\"\n{{line}}\n");
     const std::size_t missing = r.err.find("missing.txt: ");
-    const std::size_t two = r.err.find("file: \"" + (dir / "two.txt") + "\"\nline 1: \"2\"\n{{line}}\n");
+    const std::size_t two = r.err.find("file: \"" + (dir / "two.txt") + "\"\nline 1: \"2\" eol \"\\r\\n\"\n{{line}}\n");
     ASSERT_NE(one, std::string::npos) << r.err;
     ASSERT_NE(missing, std::string::npos) << r.err;
     ASSERT_NE(two, std::string::npos) << r.err;

@@ -316,13 +316,13 @@ void Run(LineSource& source, std::ostream& out, const ExpandLinesOptions& o, Lin
     std::string_view eol_set;
     bool eol_known = false;
     auto expand = [&](int64_t number, std::string_view line, files::LineEnd end) {
-        if (o.BeforeLine) o.BeforeLine(number, line);
         const std::string_view eol = files::OutputLineEnd(o.LineEnds, end);
         if (!eol_known || eol.size() != eol_set.size() || eol.data() != eol_set.data()) {
             expander.SetLineEnd(eol);
             eol_set = eol;
             eol_known = true;
         }
+        if (o.BeforeLine) o.BeforeLine(number, line);
         std::string& into = encoding ? scratch : output.Buffer();
         if (encoding) scratch.clear();
         if (direct)
