@@ -15,12 +15,12 @@ struct CliResult {
     std::string out, err;
 };
 
-inline CliResult Cli(std::vector<std::string> args) {
+inline CliResult Cli(std::vector<std::string> args, const std::string& input = {}) {
     args.insert(args.begin(), "rowsmith-cli");
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
-    std::istringstream in;
+    std::istringstream in(input);
     std::ostringstream out, err;
     CliResult r;
     r.code = Main(static_cast<int>(args.size()), argv.data(), in, out, err);

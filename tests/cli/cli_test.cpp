@@ -210,6 +210,53 @@ TEST_F(CliTree, ReportListsEveryRowsOutcome) {
     EXPECT_EQ(lines[2].rfind("2,skipped," + src + "/sub/c.txt," + dst + "/sub/c.txt,0,", 0), 0u) << lines[2];
 }
 
+// What a new user tries first on Linux: LF files keep their line ends, characters are not bytes.
+TEST_F(CliTree, LinuxTextWorksAsGawkAndSedWould) {
+    WriteFile(dir / "s/a.txt", "one\ntwo\nthree\nfour\n");
+    const CliResult run = Cli({"run", dir / "s", dir / "o", "--interval", "1-2"});
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(ReadFile(dir / "o/a.txt"), "one\ntwo\n");
+    const CliResult ex = Cli({"expand", "--lf", "--template", "{{line|caseupper}} {{line|1-3}}{{lf}}"},
+                             "Gr\xC3\xBC\xC3\x9F" "e aus K\xC3\xB6ln\n");
+    EXPECT_EQ(ex.code, 0) << ex.err;
+    EXPECT_EQ(ex.out, "GR\xC3\x9CSSE AUS K\xC3\x96LN Gr\xC3\xBC\n");
+    // The classic model, one option away: one byte one character, the lone LF part of the line.
+    const CliResult bytes = Cli({"expand", "--encoding", "bytes", "--line-ends", "crlf", "--template", "[{{line|1-3}}]"},
+                                "Gr\xC3\xBC\nx\r\n");
+    EXPECT_EQ(bytes.out, "[Gr\xC3]");
+}
+
+TEST_F(CliTree, EncodingOptionsAreCheckedAndHonoured) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string input;
+        int code;
+        std::string out;
+        std::string err_part;
+    };
+    const std::string latin = "caf\xe9\r\n";
+    const std::vector<Case> cases = {
+        {{"--encoding", "klingon"}, "x", 1, "", "--encoding: unknown encoding \"klingon\""},
+        {{"--legacy-encoding", "nope"}, "x", 1, "", "--legacy-encoding"},
+        {{"--output-encoding", "utf-16"}, "x", 1, "", "--output-encoding"},
+        {{"--template", "{{line|caseupper}}{{eol}}"}, latin, 0, "CAF\xc9\r\n", ""},
+        {{"--template", "{{line|caseupper}}{{eol}}", "--output-encoding", "utf-8"}, latin, 0, "CAF\xc3\x89\r\n", ""},
+        {{"--legacy-encoding", "koi8-r"}, "\xf0\xd2\xc9\n", 0, "\xf0\xd2\xc9\n", ""},
+        {{"--legacy-encoding", "koi8-r", "--output-encoding", "utf-8"}, "\xf0\xd2\xc9\n", 0, "\xd0\x9f\xd1\x80\xd0\xb8\n", ""},
+        {{"--template", "\xe2\x82\xac{{eol}}", "--legacy-encoding", "koi8-r"}, "\xf0\n", 2, "",
+         "line 1: the character \"\xe2\x82\xac\" (U+20AC) cannot be written in koi8-r"},
+        {{"--encoding", "utf-16le"}, "a", 2, "", "is not UTF-16LE"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {"expand"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const CliResult r = Cli(args, c.input);
+        EXPECT_EQ(r.code, c.code) << c.args[0] << " " << r.err;
+        if (c.code != 1) EXPECT_EQ(r.out, c.out) << c.args[0];
+        EXPECT_NE(r.err.find(c.err_part), std::string::npos) << c.args[0] << ": " << r.err;
+    }
+}
+
 TEST_F(CliTree, ListShowsHowEachFileWouldBeRead) {
     const std::string folder = dir / "kinds";
     WriteFile(folder + "/crlf.txt", "a\r\nb");
