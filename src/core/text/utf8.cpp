@@ -52,7 +52,16 @@ bool IsAscii(std::string_view text) {
 
 std::size_t ValidUtf8Prefix(std::string_view text) {
     std::size_t pos = 0;
-    while (pos < text.size()) {
+    const std::size_t n = text.size();
+    while (pos < n) {
+        // ASCII runs go eight bytes a step: most text is mostly ASCII.
+        while (pos + 8 <= n) {
+            uint64_t w;
+            std::memcpy(&w, text.data() + pos, 8);
+            if (w & 0x8080808080808080ULL) break;
+            pos += 8;
+        }
+        if (pos >= n) break;
         if (static_cast<unsigned char>(text[pos]) < 0x80) {
             ++pos;
             continue;
