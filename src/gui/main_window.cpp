@@ -179,6 +179,7 @@ void TForm1::CreateOptionsPanel() {
     Place(ComboLineEnds, 8, kChoiceTop + 16, line_ends_width, 22);
     Place(ComboEncoding, encoding_left, kChoiceTop + 16, kPanelWidth - 8 - encoding_left, 22);
     ComboEncoding->view()->setMinimumWidth(ComboEncoding->view()->sizeHintForColumn(0) + 24);
+    encoding_tooltip_ = ComboEncoding->toolTip();
 }
 
 void TForm1::CreateDestinationPanel() {
@@ -277,7 +278,10 @@ void TForm1::ConnectEvents() {
     for (QCheckBox* box : {CheckBox1, CheckBox2})
         QObject::connect(box, &QCheckBox::toggled, this, [this] { Preview->Schedule(); });
     QObject::connect(ComboLineEnds, &QComboBox::currentIndexChanged, this, [this] { Preview->Schedule(); });
-    QObject::connect(ComboEncoding, &QComboBox::currentTextChanged, this, [this] { Preview->Schedule(); });
+    QObject::connect(ComboEncoding, &QComboBox::currentTextChanged, this, [this] {
+        CheckEncoding();
+        Preview->Schedule();
+    });
     QObject::connect(TabControl1, &QTabBar::currentChanged, this, [this](int index) { SetTab(index); });
     // The form's resize handler, which the window layout calls after each arrangement.
     SetResizeHook(this, ResizeHook{[this](QWidget*) { SetSizes(); }});
@@ -411,6 +415,13 @@ run::RunSettings TForm1::CurrentRunSettings() const {
 void TForm1::DoIt() {
     // The progress windows let events through; a second click must not start a run inside this one.
     if (running_) return;
+    // A name the run cannot read would skip every rewrite: nothing runs, and the window says why.
+    CheckEncoding();
+    if (!encoding_problem_.empty()) {
+        status_panels_[0]->setText(Q(encoding_problem_));
+        ComboEncoding->setFocus();
+        return;
+    }
     running_ = true;
     SetChecks();  // greys "Start"
     DisableAll(window_layout_);
@@ -429,7 +440,8 @@ void TForm1::DoIt() {
     last_summary_ = run::RunFiles(file_list_, line_buffer_, &expander_, settings, hooks);
     gauge_factory_.OnCancel = nullptr;
     qApp->removeEventFilter(this);
-    status_panels_[0]->setText(Q(OutcomeText(last_summary_)));
+    outcome_text_ = Q(OutcomeText(last_summary_));
+    status_panels_[0]->setText(outcome_text_);
 
     running_ = false;
     EnableAll(window_layout_);
@@ -439,6 +451,20 @@ void TForm1::DoIt() {
     if (last_summary_.Skipped > 0 || (report_window_ != nullptr && report_window_->isVisible()))
         ShowRunReport();
     emit RunFinished();
+}
+
+void TForm1::CheckEncoding() {
+    std::string problem = EncodingProblem(CurrentRunSettings());
+    if (problem == encoding_problem_) return;
+    encoding_problem_ = std::move(problem);
+    const bool bad = !encoding_problem_.empty();
+    ComboEncoding->setProperty("encodingProblem", bad);
+    ComboEncoding->setStyleSheet(bad ? QStringLiteral("QComboBox { border: 2px solid #d00000; }")
+                                     : QString());
+    ComboEncoding->setToolTip(bad ? Q(encoding_problem_) + QStringLiteral("\n\n") + encoding_tooltip_
+                                  : encoding_tooltip_);
+    // The message covers the last outcome only while it holds.
+    status_panels_[0]->setText(bad ? Q(encoding_problem_) : outcome_text_);
 }
 
 void TForm1::CancelRun() {
@@ -494,11 +520,12 @@ void TForm1::ShowRunReport() {
         auto* layout = new QVBoxLayout(report_window_);
         auto* summary = new QLabel(report_window_);
         summary->setObjectName(QStringLiteral("RunReportSummary"));
-        auto* table = new QTableWidget(0, 6, report_window_);
+        auto* table = new QTableWidget(0, 8, report_window_);
         table->setObjectName(QStringLiteral("RunReportTable"));
         table->setHorizontalHeaderLabels({QStringLiteral("Row"), QStringLiteral("Outcome"),
                                           QStringLiteral("Source"), QStringLiteral("Destination"),
-                                          QStringLiteral("Lines"), QStringLiteral("Reason")});
+                                          QStringLiteral("Lines"), QStringLiteral("Encoding"),
+                                          QStringLiteral("Line ends"), QStringLiteral("Reason")});
         table->setEditTriggers(QAbstractItemView::NoEditTriggers);
         table->verticalHeader()->hide();
         table->horizontalHeader()->setStretchLastSection(true);
@@ -527,8 +554,11 @@ void TForm1::FillRunReport() {
                                  Q(r.Source),
                                  Q(r.Destination),
                                  lines ? QString::number(r.Lines) : QString(),
+                                 // How a rewrite read its source; copies leave both empty.
+                                 Q(r.Encoding),
+                                 Q(r.LineEnds),
                                  Q(r.Reason)};
-        for (int c = 0; c < 6; ++c) table->setItem(i, c, new QTableWidgetItem(cells[c]));
+        for (int c = 0; c < 8; ++c) table->setItem(i, c, new QTableWidgetItem(cells[c]));
     }
     table->resizeColumnsToContents();
 }

@@ -131,6 +131,9 @@ class TForm1 : public QWidget {
     const run::RunSummary& LastSummary() const { return last_summary_; }
     const std::vector<run::RowReport>& LastReport() const { return last_report_; }
     bool Running() const { return running_; }
+    // Why the "Encoding" text cannot run (`unknown encoding "xyz"`), shown on the combo and in the
+    // status bar as soon as it is typed; "Start" refuses with it. Empty when the run can read files.
+    const std::string& EncodingProblemText() const { return encoding_problem_; }
 
     // Status bar panels: 0 the last run's outcome, 1 the window caption.
     QLabel* StatusPanel(int index) const;
@@ -160,6 +163,8 @@ class TForm1 : public QWidget {
     void ConnectEvents();
     void OpenPage(const char* path);
     void FillRunReport();
+    // Marks the "Encoding" combo and the status bar while its text names no encoding the run knows.
+    void CheckEncoding();
 
     std::vector<std::string> arguments_;
 
@@ -185,6 +190,9 @@ class TForm1 : public QWidget {
     bool cancel_requested_ = false;
     QWidget* report_window_ = nullptr;
     std::string command_program_;
+    std::string encoding_problem_;
+    QString outcome_text_;      // status bar panel 0 when no problem covers it
+    QString encoding_tooltip_;  // the combo's own tooltip, under a problem's
 };
 
 }  // namespace rowsmith::gui

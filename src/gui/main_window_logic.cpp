@@ -1,6 +1,7 @@
 #include "gui/main_window_logic.h"
 
 #include "files/paths.h"
+#include "run/run_plan.h"
 
 namespace rowsmith::gui {
 
@@ -56,6 +57,12 @@ run::RunSettings BuildRunSettings(const RunInputsT& in) {
     s.LineEnds = LineEndsForChoice(in.line_ends_choice);
     s.Encoding = EncodingForText(in.encoding_text);
     return s;
+}
+
+std::string EncodingProblem(const run::RunSettings& settings) {
+    // The run's own reading of the names, so that the window refuses exactly what the run would skip.
+    const tables::ArrayOfFiles no_files, no_lines;
+    return run::MakeRunPlan(no_files, no_lines, settings, false).EncodingError;
 }
 
 std::string OutcomeText(const run::RunSummary& summary) {

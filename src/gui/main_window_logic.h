@@ -87,6 +87,9 @@ struct RunInputsT {
     std::string encoding_text;   // the "Encoding" text, chosen or typed
 };
 run::RunSettings BuildRunSettings(const RunInputsT& inputs);
+// Why the run cannot read files with the settings' encodings, as the run would skip every rewrite
+// (`unknown encoding "xyz"`, or a name without its byte order such as "utf-16"); empty when it can.
+std::string EncodingProblem(const run::RunSettings& settings);
 
 // Status bar panel 0 after a run: "N copied, M rewritten, K skipped".
 std::string OutcomeText(const run::RunSummary& summary);

@@ -5,8 +5,10 @@
 
 #include "files/platform_fs.h"
 #include "run/expand_lines.h"
+#include "run/run_plan.h"
 #include "template/context.h"
 #include "text/intervals.h"
+#include "text/utf8.h"
 
 namespace rowsmith::gui {
 
@@ -42,12 +44,33 @@ struct HeldLine {
     files::LineEnd end = files::LineEnd::None;
 };
 
-// Lines of a file read in blocks, split by the run's rule (files::LineSplitter: under auto the first
-// LF of the file decides), holding at most `cap` bytes. The text stays in one buffer, so that held
-// lines remain valid while more are read.
+// A UTF-8 sequence begun but cut off by the end of what was read (the next block may complete it).
+bool IsCutUtf8(std::string_view tail) {
+    if (tail.empty() || tail.size() > 3) return false;
+    const auto lead = static_cast<unsigned char>(tail[0]);
+    const std::size_t need = lead >= 0xC2 && lead <= 0xDF   ? 2
+                             : lead >= 0xE0 && lead <= 0xEF ? 3
+                             : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                            : 0;
+    if (need == 0 || tail.size() >= need) return false;
+    for (std::size_t i = 1; i < tail.size(); ++i)
+        if ((static_cast<unsigned char>(tail[i]) & 0xC0) != 0x80) return false;
+    return true;
+}
+
+// Lines of a file read in blocks, decoded to UTF-8 as the run's reader decodes them (the encoding
+// chosen, or detected from the first block; a byte order mark taken off), then split by the run's rule
+// (files::LineSplitter: under auto the first LF of the file decides), holding at most `cap` bytes of
+// the file. The text stays in one buffer, so that held lines remain valid while more are read. The
+// file's bytes are kept too: a detected encoding that a later block proves wrong is replaced by the
+// run's next guess (a code page after UTF-8, bytes after a code page or UTF-16), and the lines are
+// read again (WrongGuess, Reread).
 class CappedLines {
   public:
-    CappedLines(int64_t cap, files::LineEnds mode) : cap_(std::max<int64_t>(cap, 0)), splitter_(mode) {}
+    // `fall_back`: bytes that do not decode give the next guess rather than a failure.
+    CappedLines(int64_t cap, files::LineEnds mode, files::EncodingChoice choice, bool fall_back)
+        : cap_(std::max<int64_t>(cap, 0)), mode_(mode), splitter_(mode), choice_(std::move(choice)),
+          fall_back_(fall_back) {}
 
     // Without waiting: a pipe put in the file's place must not hang the window.
     bool Open(const std::string& path) {
@@ -57,7 +80,8 @@ class CappedLines {
     bool NotRegular() const { return file_.NotRegular(); }
     int Error() const { return file_.Error(); }
 
-    // False at the end, after a read error, or when the cap leaves only part of a line.
+    // False at the end, after a read error, when the bytes do not decode (or proved the guess wrong),
+    // or when the cap leaves only part of a line.
     bool Next(HeldLine& line) {
         for (;;) {
             std::size_t lf = text_.find('\n', std::max(searched_, pos_));
@@ -73,57 +97,173 @@ class CappedLines {
                 lf = text_.find('\n', lf + 1);
             }
             searched_ = text_.size();
-            if (!Fill()) {
-                // What the cap cut off is not a whole line: it is left out rather than shown wrong.
-                if (pos_ >= text_.size() || capped_ || failed_) return false;
+            if (Stopped()) return false;
+            if (Finished()) {
+                // What the cap cut off is not a whole line (nor is a character the cap cut, which
+                // waits in the decoder or at the text's end): it is left out rather than shown wrong.
+                if (pos_ >= text_.size() || capped_) return false;
                 line = {pos_, text_.size() - pos_, 0, files::LineEnd::None};
                 pos_ = text_.size();
                 return true;
             }
+            Fill();
         }
+    }
+
+    bool WrongGuess() const { return wrong_guess_; }
+    // The run's next guess, from the first byte: the lines read so far are void.
+    void Reread() {
+        text::Encoding next{text::EncodingKind::Bytes, false, {}};
+        std::string error;
+        if (encoding_.Kind == text::EncodingKind::Utf8 &&
+            !text::ParseEncodingName(choice_.Legacy, next, error))
+            next = text::Encoding{text::EncodingKind::Bytes, false, {}};
+        Begin(next, false);
     }
 
     // The file's rule as far as read: Auto while no LF was seen.
     files::LineEnds Rule() const { return splitter_.Rule(); }
+    const text::Encoding& FileEncoding() const { return encoding_; }
+    const std::string& DecodeError() const { return decode_error_; }
     const std::string& Text() const { return text_; }
+    int64_t BytesRead() const { return static_cast<int64_t>(raw_.size()); }
     bool Capped() const { return capped_; }
     bool Failed() const { return failed_; }
 
   private:
-    bool Fill() {
-        if (eof_) return false;
-        const int64_t room = cap_ - static_cast<int64_t>(text_.size());
+    enum class Way : uint8_t { Pass, Validate, Decode };
+
+    // Nothing more comes from the file.
+    bool Finished() const { return eof_ || capped_ || failed_; }
+    // The lines end here without a last one: a read or decoding failure, or a wrong guess.
+    bool Stopped() const { return failed_ || wrong_guess_ || !decode_error_.empty(); }
+
+    // Reads the next block (the first one decides the encoding) and decodes it.
+    void Fill() {
+        const std::size_t old = raw_.size();
+        const int64_t asked = ReadBlock();
+        if (!started_) {
+            started_ = true;
+            // A first block shorter than asked for is the whole file.
+            const bool whole = eof_ || static_cast<int64_t>(raw_.size()) < asked;
+            Begin(Decide(whole), choice_.Detect);
+            return;
+        }
+        if (failed_) return;
+        Decode(std::string_view(raw_).substr(old), eof_);
+    }
+
+    // Appends at most a block of the file's bytes to raw_ and returns how many bytes it asked for.
+    int64_t ReadBlock() {
+        const int64_t room = cap_ - static_cast<int64_t>(raw_.size());
         if (room <= 0) {
             // Full: the file goes on only if one more byte is there.
             char probe = 0;
             const int64_t got = file_.Read(&probe, 1);
             capped_ = got > 0;
             failed_ = got < 0;
-            eof_ = true;
-            return false;
+            eof_ = got == 0;
+            return 0;
         }
-        const std::size_t old = text_.size();
-        const int64_t want = std::min(kBlock, room);
-        text_.resize(old + static_cast<std::size_t>(want));
-        const int64_t got = file_.Read(text_.data() + old, want);
-        text_.resize(old + static_cast<std::size_t>(std::max<int64_t>(got, 0)));
-        if (got <= 0) {
-            eof_ = true;
-            failed_ = got < 0;
-            return false;
+        const std::size_t old = raw_.size();
+        // Only detection needs the run's whole first block; the rest is read as the lines need it.
+        const int64_t first = choice_.Detect ? kPreviewHeadBytes : kBlock;
+        const int64_t want = std::min(started_ ? kBlock : first, room);
+        raw_.resize(old + static_cast<std::size_t>(want));
+        const int64_t got = file_.Read(raw_.data() + old, want);
+        raw_.resize(old + static_cast<std::size_t>(std::max<int64_t>(got, 0)));
+        eof_ = got == 0;
+        failed_ = got < 0;
+        return want;
+    }
+
+    // The encoding of the first block, as files::TReadTextFile decides it.
+    text::Encoding Decide(bool whole) const {
+        if (choice_.Detect) return text::DetectEncoding(raw_, whole, choice_.Legacy);
+        text::Encoding e = choice_.Fixed;
+        if (e.Kind != text::EncodingKind::Legacy && e.Kind != text::EncodingKind::Bytes) {
+            text::Encoding marked = e;
+            marked.Bom = true;
+            e.Bom = raw_.starts_with(text::BomBytes(marked));
         }
-        return true;
+        return e;
+    }
+
+    // Starts the lines over in `e`, with every byte read so far.
+    void Begin(const text::Encoding& e, bool detected) {
+        encoding_ = e;
+        text_.clear();
+        pos_ = searched_ = validated_ = 0;
+        splitter_.Reset(mode_);
+        wrong_guess_ = false;
+        decode_error_.clear();
+        way_ = Way::Pass;
+        // A detected UTF-8 file stays a guess while more of it may prove it not to be UTF-8.
+        if (e.Kind == text::EncodingKind::Utf8 && detected && !e.Bom) way_ = Way::Validate;
+        if (e.Kind != text::EncodingKind::Utf8 && e.Kind != text::EncodingKind::Bytes) {
+            std::string error;
+            if (!decoder_.Open(e, error)) {
+                Undecodable(error);
+                return;
+            }
+            way_ = Way::Decode;
+        }
+        const std::size_t skip = std::min(text::BomBytes(e).size(), raw_.size());
+        Decode(std::string_view(raw_).substr(skip), eof_);
+    }
+
+    // Appends the text of fresh bytes; `last`: the file ends after them.
+    void Decode(std::string_view fresh, bool last) {
+        switch (way_) {
+            case Way::Pass:
+                text_.append(fresh);
+                return;
+            case Way::Validate: {
+                text_.append(fresh);
+                const std::string_view unchecked = std::string_view(text_).substr(validated_);
+                const std::size_t ok = text::ValidUtf8Prefix(unchecked);
+                if (ok < unchecked.size() && (last || !IsCutUtf8(unchecked.substr(ok)))) {
+                    wrong_guess_ = true;
+                    return;
+                }
+                validated_ += ok;
+                return;
+            }
+            case Way::Decode: {
+                std::string error;
+                if (!decoder_.Feed(fresh, last, text_, error)) Undecodable(error);
+                return;
+            }
+        }
+    }
+
+    void Undecodable(const std::string& error) {
+        if (fall_back_ && encoding_.Kind != text::EncodingKind::Bytes)
+            wrong_guess_ = true;
+        else
+            decode_error_ = error;
     }
 
     files::fs::File file_;
     int64_t cap_;
+    files::LineEnds mode_;
     files::LineSplitter splitter_;
-    std::string text_;
+    files::EncodingChoice choice_;
+    bool fall_back_;
+    text::Encoding encoding_{text::EncodingKind::Bytes, false, {}};
+    text::Decoder decoder_;
+    Way way_ = Way::Pass;
+    std::string raw_;   // the file's bytes read so far
+    std::string text_;  // their text
+    std::size_t validated_ = 0;  // Validate: the text known to be UTF-8
     std::size_t pos_ = 0;
     std::size_t searched_ = 0;
+    bool started_ = false;
     bool eof_ = false;
     bool capped_ = false;
     bool failed_ = false;
+    bool wrong_guess_ = false;
+    std::string decode_error_;
 };
 
 }  // namespace
@@ -204,22 +344,24 @@ void ExpandRows(const PreviewRequestT& request, const SelectedLines& selected, c
     }
 }
 
-// The status line under the preview.
+// The status line under the preview: the file, how it was read, and what shows.
 std::string PreviewMessage(const PreviewT& p, const std::string& path, int64_t max_bytes, bool streaming,
-                           std::size_t wanted, files::LineEnds mode) {
+                           std::size_t wanted, files::LineEnds mode, bool no_text) {
     const std::string name = NameOf(path);
-    // Under auto the file decided where its lines end; the rows alone do not tell.
-    std::string decided;
-    if (mode == files::LineEnds::Auto && p.rule == files::LineEnds::Crlf) decided = " (lines end at CR LF)";
-    if (mode == files::LineEnds::Auto && p.rule == files::LineEnds::Lf) decided = " (lines end at every LF)";
-    if (p.capped && !streaming)
-        return "Only the first " + SizeText(max_bytes) + " of " + name +
-               " were read: lines counted from the end are those of the part read";
-    if (p.capped && p.rows.size() < wanted) return "Only the first " + SizeText(max_bytes) + " of " + name + " were read";
-    if (p.rows.empty()) return p.bytes_read == 0 ? name + " is empty" : "The interval selects no line of " + name;
-    if (p.copies) return name + " is copied unchanged: neither option is in effect";
-    if (p.rows.size() == 1) return name + decided + ": the only selected line";
-    return name + decided + (p.rows.size() < wanted ? ": all " : ": the first ") + std::to_string(p.rows.size()) +
+    if (no_text && !p.capped) return name + " is empty";
+    // The encoding as the run's report names it; under auto the file decided where its lines end too,
+    // which the rows alone do not tell.
+    std::string facts = p.encoding.Label();
+    if (mode == files::LineEnds::Auto && p.rule == files::LineEnds::Crlf) facts += ", lines end at CR LF";
+    if (mode == files::LineEnds::Auto && p.rule == files::LineEnds::Lf) facts += ", lines end at every LF";
+    const std::string head = name + " (" + facts + "): ";
+    const std::string cap = "only its first " + SizeText(max_bytes) + " were read";
+    if (p.capped && !streaming) return head + cap + "; lines counted from the end are those of the part read";
+    if (p.capped && p.rows.size() < wanted) return head + cap;
+    if (p.rows.empty()) return head + "the interval selects no line";
+    if (p.copies) return head + "copied unchanged, neither option is in effect";
+    if (p.rows.size() == 1) return head + "the only selected line";
+    return head + (p.rows.size() < wanted ? "all " : "the first ") + std::to_string(p.rows.size()) +
            " selected lines";
 }
 
@@ -233,36 +375,84 @@ PreviewT BuildPreview(const PreviewRequestT& request) {
         p.message = "No file to preview: populate the file list";
         return p;
     }
+    // The encodings exactly as the run takes them from the settings; a name that names none would
+    // skip every rewrite.
+    const tables::ArrayOfFiles no_files, no_lines;
+    const run::RunPlan plan = run::MakeRunPlan(no_files, no_lines, s, false);
+    if (!plan.EncodingError.empty()) {
+        p.message = plan.EncodingError;
+        return p;
+    }
     files::fs::PathFacts facts;
     if (!files::fs::GetFacts(path, facts) || !facts.exists) {
         p.message = "Cannot read " + path + ": the file does not exist";
         return p;
     }
-    CappedLines reader(request.max_bytes, s.LineEnds);
+    p.copies = run::CopiesFiles(s);
+    // A copy never decodes: bytes that are not text in the encoding chosen are shown as bytes.
+    CappedLines reader(request.max_bytes, s.LineEnds, plan.Encodings, plan.Encodings.Detect || p.copies);
     if (!facts.is_file || !reader.Open(path)) {
         p.message = "Cannot read " + path + ": " +
                     (!facts.is_file || reader.NotRegular() ? std::string("it is not a file")
                                                            : std::string(std::strerror(reader.Error())));
         return p;
     }
-    p.copies = run::CopiesFiles(s);
     const bool use_template = !p.copies && s.TemplateActive && !s.TemplateText.empty();
     const bool use_interval = !p.copies && s.IntervalActive;
     const std::size_t wanted = static_cast<std::size_t>(std::max(request.max_rows, 0));
     SelectedLines selected;
-    const bool streaming = SelectLines(reader, s, use_interval, wanted, selected);
-    p.bytes_read = static_cast<int64_t>(reader.Text().size());
+    bool streaming = SelectLines(reader, s, use_interval, wanted, selected);
+    while (reader.WrongGuess()) {
+        reader.Reread();
+        selected.clear();
+        streaming = SelectLines(reader, s, use_interval, wanted, selected);
+    }
+    p.bytes_read = reader.BytesRead();
     p.capped = reader.Capped();
     p.rule = reader.Rule();
+    p.encoding = reader.FileEncoding();
     if (reader.Failed()) {
         p.message = "Cannot read " + path + ": " +
                     (reader.Error() ? std::string(std::strerror(reader.Error())) : std::string("read error"));
         return p;
     }
+    if (!reader.DecodeError().empty()) {
+        // As the run words the skip of such a file.
+        p.message = NameOf(path) + " is not " + p.encoding.Label() + " text: " + reader.DecodeError();
+        return p;
+    }
     p.ok = true;
-    ExpandRows(request, selected, reader.Text(), use_template, p);
-    p.message = PreviewMessage(p, path, request.max_bytes, streaming, wanted, s.LineEnds);
+    {
+        // Characters are code points, unless the file is read as bytes (as in the run's rewrite).
+        text::CharModelScope model(p.encoding.Kind == text::EncodingKind::Bytes ? text::CharModel::Bytes
+                                                                                : text::CharModel::Utf8);
+        ExpandRows(request, selected, reader.Text(), use_template, p);
+    }
+    p.message =
+        PreviewMessage(p, path, request.max_bytes, streaming, wanted, s.LineEnds, reader.Text().empty());
     return p;
+}
+
+std::string EscapeNonUtf8(std::string_view text) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(text.size());
+    while (!text.empty()) {
+        const std::size_t ok = text::ValidUtf8Prefix(text);
+        out.append(text.substr(0, ok));
+        if (ok == text.size()) break;
+        // One byte that starts no character; what follows may be a character again.
+        const auto b = static_cast<unsigned char>(text[ok]);
+        out += "\\x";
+        out += kHex[b >> 4];
+        out += kHex[b & 15];
+        text.remove_prefix(ok + 1);
+    }
+    return out;
+}
+
+std::string DisplayText(std::string_view text) {
+    return EscapeNonUtf8(tmpl::VisibleText(text));
 }
 
 }  // namespace rowsmith::gui

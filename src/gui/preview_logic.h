@@ -1,16 +1,18 @@
 #pragma once
-// The preview's work without a widget: which file it shows, reading only the lines it needs, and
-// running the interval and template over them on a template record of its own, so that previewing
-// never changes the variables and counters a run sees.
+// The preview's work without a widget: which file it shows, reading only the lines it needs (decoded
+// as the run decodes the file), and running the interval and template over them on a template record
+// of its own, so that previewing never changes the variables and counters a run sees.
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "files/line_ends.h"
 #include "run/processing_run.h"
 #include "tables/string_table.h"
 #include "template/trace.h"
+#include "text/encoding.h"
 
 namespace rowsmith::gui {
 
@@ -18,6 +20,9 @@ namespace rowsmith::gui {
 // interval needs the whole file (counting from the end, downward, repeating).
 inline constexpr int32_t kPreviewRows = 20;
 inline constexpr int64_t kPreviewByteCap = int64_t{16} << 20;
+// The first block read, in which an "auto" encoding is detected: the size of the run reader's first
+// block (files::TReadTextFile::BlockSize), so that a NUL byte or a byte order mark counts alike.
+inline constexpr int64_t kPreviewHeadBytes = int64_t{1} << 20;
 // Trace steps kept per line: a runaway template must not fill the memory of a tooltip.
 inline constexpr std::size_t kPreviewTraceSteps = 400;
 
@@ -35,7 +40,7 @@ struct PreviewRequestT {
 
 struct PreviewRowT {
     int32_t line = 0;    // 1-based line number in the file
-    std::string input;   // the line as the run reads it, without its line break
+    std::string input;   // the line as the run reads it (decoded to UTF-8), without its line break
     files::LineEnd end = files::LineEnd::None;  // the line break it had in the file
     std::string output;  // what the run writes for it
     // The steps of the template's tags for this line (none without a template).
@@ -50,12 +55,23 @@ struct PreviewT {
     int64_t bytes_read = 0;
     // Which LF ended a line in what was read: Crlf or Lf once an LF was seen, else Auto.
     files::LineEnds rule = files::LineEnds::Auto;
+    // The encoding the file was read in (detected under "auto"); Bytes lines were expanded one byte
+    // one character, as the run expands them.
+    text::Encoding encoding{text::EncodingKind::Bytes, false, {}};
     // One line for the panel: why nothing shows, or a note about what shows.
     std::string message;
 };
 
 // The preview of the first selected lines of the request's file. Never throws; a file that cannot
-// be read gives no rows and a message naming the file and the reason.
+// be read, an encoding name that names none and bytes that do not decode in the chosen encoding give
+// no rows and a message naming the reason.
 PreviewT BuildPreview(const PreviewRequestT& request);
+
+// A preview text as a widget may show it: control characters escaped as tmpl::VisibleText escapes
+// them, and every byte that is not part of a UTF-8 character as \xNN (a file read as bytes, or an
+// explicit UTF-8 file with odd bytes), so that the result is always valid UTF-8.
+std::string DisplayText(std::string_view text);
+// Only the bytes that are not UTF-8 escaped (for texts that are already escaped, such as a trace).
+std::string EscapeNonUtf8(std::string_view text);
 
 }  // namespace rowsmith::gui

@@ -17,8 +17,10 @@ QString Q(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+// Lines are UTF-8 text, except those of a file read as bytes (and odd bytes of an explicit UTF-8
+// file): those bytes show as escapes instead of replacement marks.
 QString Visible(std::string_view text) {
-    return Q(tmpl::VisibleText(text));
+    return Q(DisplayText(text));
 }
 
 }  // namespace
@@ -85,7 +87,8 @@ QString TPreviewPanel::RowTip(const PreviewRowT& row) {
     QString tip = QStringLiteral("Line %1, %2\nInput:  %3\nOutput: %4")
                       .arg(row.line)
                       .arg(end, Visible(row.input), Visible(row.output));
-    if (!row.trace.Steps.empty()) tip += QStringLiteral("\n\nTrace:\n") + Q(tmpl::FormatTrace(row.trace));
+    if (!row.trace.Steps.empty())
+        tip += QStringLiteral("\n\nTrace:\n") + Q(EscapeNonUtf8(tmpl::FormatTrace(row.trace)));
     // As rich text the tooltip keeps its lines and columns whatever the texts hold.
     return QStringLiteral("<pre>") + tip.toHtmlEscaped() + QStringLiteral("</pre>");
 }

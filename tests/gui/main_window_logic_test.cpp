@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace rowsmith::gui {
@@ -95,6 +96,33 @@ TEST(MainWindowLogic, EncodingFromTheChosenOrTypedText) {
         RunInputsT in;
         in.encoding_text = c.text;
         EXPECT_EQ(BuildRunSettings(in).Encoding, c.encoding) << '"' << c.text << '"';
+    }
+}
+
+TEST(MainWindowLogic, EncodingProblemsAreThoseTheRunWouldSkipWith) {
+    auto problem = [](std::string_view text) {
+        RunInputsT in;
+        in.encoding_text = std::string(text);
+        return EncodingProblem(BuildRunSettings(in));
+    };
+    // Every listed choice must be one the run can read.
+    for (const EncodingChoiceT& c : kEncodingChoices) EXPECT_EQ(problem(c.caption), "") << c.caption;
+    struct Case {
+        const char* text;
+        const char* says;  // "": no problem
+    } cases[] = {
+        {"", ""},
+        {"cp1252", ""},
+        {"xyz", "unknown encoding \"xyz\""},
+        {"  xyz  ", "unknown encoding \"xyz\""},  // trimmed, as the run gets it
+        {"utf-16", "byte order"},
+    };
+    for (const Case& c : cases) {
+        const std::string got = problem(c.text);
+        if (*c.says == '\0')
+            EXPECT_EQ(got, "") << c.text;
+        else
+            EXPECT_NE(got.find(c.says), std::string::npos) << c.text << ": " << got;
     }
 }
 

@@ -597,10 +597,108 @@ TEST(MainWindow, TheRunReportListsEveryRowAndOpensWhenFilesWereSkipped) {
     for (int r = 0; r < 3; ++r)
         if (table->item(r, 1)->text() == QStringLiteral("skipped")) {
             found = true;
-            EXPECT_FALSE(table->item(r, 5)->text().isEmpty());  // with its reason
+            EXPECT_FALSE(table->item(r, 7)->text().isEmpty());  // with its reason
         }
     EXPECT_TRUE(found);
     EXPECT_EQ(ReadAll(w.source + "/sub/c.txt"), "deep\r\n");
+}
+
+TEST(MainWindow, AnEncodingNameTheRunCannotReadIsFlaggedAndStartRefusesIt) {
+    Fixture w;
+    TForm1& f = *w.form;
+    w.Populate();
+    f.CheckBox2->setChecked(true);  // rewrites: every one would be skipped with the name
+    auto type = [&](const char* text) {
+        f.ComboEncoding->lineEdit()->clear();
+        QTest::keyClicks(f.ComboEncoding, QString::fromLatin1(text));
+        Settle();
+    };
+    auto flagged = [&] { return f.ComboEncoding->property("encodingProblem").toBool(); };
+    EXPECT_FALSE(flagged());
+
+    type("xyz");
+    // Said as it is typed, before Start.
+    EXPECT_TRUE(flagged());
+    EXPECT_FALSE(f.ComboEncoding->styleSheet().isEmpty());
+    EXPECT_EQ(f.StatusPanel(0)->text(), QStringLiteral("unknown encoding \"xyz\""));
+    EXPECT_TRUE(f.ComboEncoding->toolTip().startsWith(QStringLiteral("unknown encoding \"xyz\"")));
+    w.Start();
+    EXPECT_TRUE(f.LastReport().empty());
+    EXPECT_EQ(w.Out("a.txt"), "<missing>");
+    EXPECT_FALSE(f.ButtonReport->isEnabled());
+    EXPECT_EQ(f.StatusPanel(0)->text(), QStringLiteral("unknown encoding \"xyz\""));
+
+    // A known name the run still refuses (set, not typed: typing it completes to "UTF-16 LE").
+    f.ComboEncoding->setEditText(QStringLiteral("utf-16"));
+    EXPECT_TRUE(flagged());
+    EXPECT_TRUE(f.StatusPanel(0)->text().contains(QStringLiteral("byte order")))
+        << f.StatusPanel(0)->text().toStdString();
+
+    // Typed names the run reads clear the flag (blank is Auto).
+    for (const char* good : {"latin1", "  cp1252 ", ""}) {
+        type("xyz");
+        ASSERT_TRUE(flagged());
+        type(good);
+        EXPECT_FALSE(flagged()) << good;
+        EXPECT_TRUE(f.ComboEncoding->styleSheet().isEmpty()) << good;
+        EXPECT_TRUE(f.EncodingProblemText().empty()) << good;
+    }
+    EXPECT_TRUE(f.StatusPanel(0)->text().isEmpty());
+    w.Start();
+    EXPECT_EQ(f.StatusPanel(0)->text(), QStringLiteral("0 copied, 2 rewritten, 0 skipped"));
+    EXPECT_EQ(w.Out("a.txt"), "one\r\ntwo\r\nthree\r\n");
+
+    // The problem covers the last outcome only while it holds.
+    type("nope");
+    EXPECT_EQ(f.StatusPanel(0)->text(), QStringLiteral("unknown encoding \"nope\""));
+    f.ComboEncoding->setCurrentIndex(0);
+    Settle();
+    EXPECT_FALSE(flagged());
+    EXPECT_EQ(f.StatusPanel(0)->text(), QStringLiteral("0 copied, 2 rewritten, 0 skipped"));
+}
+
+TEST(MainWindow, TheRunReportNamesTheEncodingAndLineEndsOfEachRewrite) {
+    Fixture w;
+    TForm1& f = *w.form;
+    const std::string utf16 = std::string("\xFF\xFE" "a\0\n\0b\0\n\0", 10);
+    WriteAll(w.source + "/a.txt", utf16);
+    WriteAll(w.source + "/b.txt", "caf\xE9\r\n");
+    WriteAll(w.source + "/d.txt", "no end");
+    w.Populate();
+    f.CheckBox2->setChecked(true);
+    w.Start();
+    QTest::mouseClick(f.ButtonReport, Qt::LeftButton);
+    ASSERT_NE(f.RunReportWindow(), nullptr);
+    auto* table = f.RunReportWindow()->findChild<QTableWidget*>(QStringLiteral("RunReportTable"));
+    auto column = [&](const char* title) {
+        for (int c = 0; c < table->columnCount(); ++c)
+            if (table->horizontalHeaderItem(c)->text() == QString::fromLatin1(title)) return c;
+        return -1;
+    };
+    const int source = column("Source"), encoding = column("Encoding"), ends = column("Line ends");
+    ASSERT_GE(encoding, 0);
+    ASSERT_GE(ends, 0);
+    EXPECT_EQ(column("Reason"), table->columnCount() - 1);  // the long texts stay last
+    // Source file name -> encoding, line ends.
+    auto rows = [&] {
+        std::map<std::string, std::pair<std::string, std::string>> out;
+        for (int r = 0; r < table->rowCount(); ++r)
+            out[QFileInfo(table->item(r, source)->text()).fileName().toStdString()] = {
+                table->item(r, encoding)->text().toStdString(), table->item(r, ends)->text().toStdString()};
+        return out;
+    };
+    using Row = std::pair<std::string, std::string>;
+    EXPECT_EQ(rows(), (std::map<std::string, Row>{{"a.txt", {"UTF-16LE BOM", "LF"}},
+                                                 {"b.txt", {"windows-1252", "CRLF"}},
+                                                 {"d.txt", {"UTF-8", "none"}}}));
+    EXPECT_EQ(w.Out("a.txt"), utf16);  // written back in its own encoding
+
+    // Copies read no text: both stay empty.
+    f.CheckBox2->setChecked(false);
+    w.Start();
+    EXPECT_EQ(f.LastSummary().Copied, 3);
+    EXPECT_EQ(rows(),
+              (std::map<std::string, Row>{{"a.txt", {"", ""}}, {"b.txt", {"", ""}}, {"d.txt", {"", ""}}}));
 }
 
 }  // namespace

@@ -11,7 +11,10 @@
 #include <vector>
 
 #include "files/platform_fs.h"
+#include "files/text_file.h"
 #include "gui/main_window_logic.h"
+#include "run/run_plan.h"
+#include "text/utf8.h"
 
 namespace rowsmith::gui {
 namespace {
@@ -254,8 +257,8 @@ TEST(BuildPreview, TheMessageSaysWhatAutoDecided) {
         files::LineEnds mode;
         const char* says;  // nullptr: nothing about line ends
     } cases[] = {
-        {lf, files::LineEnds::Auto, "lf.txt (lines end at every LF)"},
-        {crlf, files::LineEnds::Auto, "crlf.txt (lines end at CR LF)"},
+        {lf, files::LineEnds::Auto, "lf.txt (UTF-8, lines end at every LF): "},
+        {crlf, files::LineEnds::Auto, "crlf.txt (UTF-8, lines end at CR LF): "},
         {none, files::LineEnds::Auto, nullptr},
         // A forced choice is the user's own: nothing to tell.
         {lf, files::LineEnds::Crlf, nullptr},
@@ -345,7 +348,8 @@ TEST(BuildPreview, ProblemsBecomeAOneLineMessageNamingTheFile) {
         {missing, Settings(false, "", false, ""), false, missing + ": the file does not exist"},
         {dir.path.string(), Settings(false, "", false, ""), false, "not a file"},
         {empty, Settings(true, "1", false, ""), true, "empty.txt is empty"},
-        {some, Settings(true, "5-9", false, ""), true, "The interval selects no line of some.txt"},
+        {some, Settings(true, "5-9", false, ""), true,
+         "some.txt (UTF-8, lines end at CR LF): the interval selects no line"},
     };
     for (const Case& c : cases) {
         const PreviewT p = Preview(c.file, c.settings);
@@ -364,14 +368,16 @@ TEST(BuildPreview, ProblemsBecomeAOneLineMessageNamingTheFile) {
 TEST(BuildPreview, ReadsOnlyWhatTheLinesNeedAndCapsTheRest) {
     TempDir dir;
     // 9 bytes a line: a cap of 64 bytes holds 7 whole lines and part of the 8th.
-    const std::string text = NumberedLines(20000);
+    const std::string text = NumberedLines(250000);
+    ASSERT_GT(static_cast<int64_t>(text.size()), 2 * kPreviewHeadBytes);
     const std::string file = dir.Write("big.txt", text);
 
-    // A forward interval stops reading once its lines are there.
+    // A forward interval stops reading once its lines are there, after the first block (where the
+    // run detects the encoding).
     PreviewT p = Preview(file, Settings(true, "2-4", false, ""));
     EXPECT_EQ(Lines(p), (std::vector<int32_t>{2, 3, 4}));
     EXPECT_FALSE(p.capped);
-    EXPECT_LT(p.bytes_read, static_cast<int64_t>(text.size()) / 2);
+    EXPECT_EQ(p.bytes_read, kPreviewHeadBytes);
 
     // Counting from the end reads up to the cap; the last line is the last whole line read.
     p = Preview(file, Settings(true, "-1", false, ""), 64);
@@ -379,13 +385,16 @@ TEST(BuildPreview, ReadsOnlyWhatTheLinesNeedAndCapsTheRest) {
     EXPECT_EQ(p.bytes_read, 64);
     ASSERT_EQ(p.rows.size(), 1u);
     EXPECT_EQ(p.rows[0].input, "line 07");
-    EXPECT_NE(p.message.find("Only the first 64 bytes of big.txt were read"), std::string::npos) << p.message;
+    EXPECT_NE(
+        p.message.find("big.txt (UTF-8, lines end at CR LF): only its first 64 bytes were read; lines counted"),
+        std::string::npos)
+        << p.message;
 
     // A forward interval whose lines lie beyond the cap says so.
     p = Preview(file, Settings(true, "100-", false, ""), 64);
     EXPECT_TRUE(p.capped);
     EXPECT_TRUE(p.rows.empty());
-    EXPECT_NE(p.message.find("Only the first 64 bytes"), std::string::npos) << p.message;
+    EXPECT_NE(p.message.find("only its first 64 bytes were read"), std::string::npos) << p.message;
 
     // A file that fits exactly is not capped.
     const std::string exact = dir.Write("exact.txt", NumberedLines(7));
@@ -394,6 +403,165 @@ TEST(BuildPreview, ReadsOnlyWhatTheLinesNeedAndCapsTheRest) {
     ASSERT_EQ(p.rows.size(), 1u);
     EXPECT_EQ(p.rows[0].input, "line 07");
     EXPECT_EQ(kPreviewByteCap, 16 << 20);
+}
+
+// UTF-16 bytes of UTF-8 text (characters of the basic plane only), written by hand so that the
+// preview's decoding is not checked against the core's own encoder.
+std::string Utf16(std::string_view utf8, bool big_endian) {
+    std::string out;
+    for (char32_t c : text::ToCodePoints(utf8)) {
+        const char hi = static_cast<char>(c >> 8), lo = static_cast<char>(c & 0xFF);
+        out += big_endian ? hi : lo;
+        out += big_endian ? lo : hi;
+    }
+    return out;
+}
+
+run::RunSettings Encoded(std::string encoding, const char* tmpl = "{{line}}={{line|lengthoftext}}{{eol}}") {
+    run::RunSettings s = Settings(false, "", true, tmpl);
+    s.Encoding = std::move(encoding);
+    return s;
+}
+
+TEST(BuildPreview, ReadsEachFileInTheEncodingTheRunWould) {
+    TempDir dir;
+    const std::string le_bom = "\xFF\xFE" + Utf16("h\xC3\xA9llo\nw\xC3\xB6rld\n", false);
+    struct Case {
+        const char* what;
+        std::string bytes;
+        std::string encoding;
+        std::string label;
+        std::vector<std::string> inputs;
+        std::vector<std::string> outputs;  // each line with its length in the run's characters
+    } cases[] = {
+        {"a UTF-16LE byte order mark is not part of the first line", le_bom, "auto", "UTF-16LE BOM",
+         {"h\xC3\xA9llo", "w\xC3\xB6rld"}, {"h\xC3\xA9llo=5\n", "w\xC3\xB6rld=5\n"}},
+        {"UTF-16BE with CR LF", "\xFE\xFF" + Utf16("a\r\nb", true), "auto", "UTF-16BE BOM", {"a", "b"},
+         {"a=1\r\n", "b=1"}},
+        {"not UTF-8 under auto: windows-1252", "caf\xE9\r\nna\xEFve\r\n", "auto", "windows-1252",
+         {"caf\xC3\xA9", "na\xC3\xAFve"}, {"caf\xC3\xA9=4\r\n", "na\xC3\xAFve=5\r\n"}},
+        {"\x80 is the euro sign in windows-1252", "\x80\n", "auto", "windows-1252", {"\xE2\x82\xAC"},
+         {"\xE2\x82\xAC=1\n"}},
+        {"UTF-8 with its mark", "\xEF\xBB\xBF\xC3\xA9\n", "auto", "UTF-8 BOM", {"\xC3\xA9"},
+         {"\xC3\xA9=1\n"}},
+        {"UTF-8 without", "\xC3\xA9\n", "auto", "UTF-8", {"\xC3\xA9"}, {"\xC3\xA9=1\n"}},
+        {"a NUL byte under auto: bytes, one byte one character", std::string("a\0b\n\xC3\xA9\n", 7), "auto",
+         "bytes", {std::string("a\0b", 3), "\xC3\xA9"}, {std::string("a\0b=3\n", 6), "\xC3\xA9=2\n"}},
+        {"Bytes keeps even a byte order mark in the first line", "\xFF\xFEx\r\n\xC3\xA9", "bytes", "bytes",
+         {"\xFF\xFEx", "\xC3\xA9"}, {"\xFF\xFEx=3\r\n", "\xC3\xA9=2"}},
+        {"a chosen UTF-16LE without a mark", Utf16("ab\n", false), "utf-16le", "UTF-16LE", {"ab"},
+         {"ab=2\n"}},
+        {"a chosen UTF-16LE takes its mark off", le_bom, "UTF-16 LE", "UTF-16LE BOM",
+         {"h\xC3\xA9llo", "w\xC3\xB6rld"}, {"h\xC3\xA9llo=5\n", "w\xC3\xB6rld=5\n"}},
+        {"a chosen code page over UTF-8 bytes", "\xC3\xA9\n", "latin1", "iso-8859-1", {"\xC3\x83\xC2\xA9"},
+         {"\xC3\x83\xC2\xA9=2\n"}},
+        {"a chosen UTF-8 keeps odd bytes as characters of their own", "a\xE9\n", "utf-8", "UTF-8", {"a\xE9"},
+         {"a\xE9=2\n"}},
+        {"a UTF-16 mark before an unpaired surrogate under auto: bytes, the mark and all",
+         std::string("\xFF\xFE" "a\0\x00\xD8\n\0", 8), "auto", "bytes",
+         {std::string("\xFF\xFE" "a\0\x00\xD8", 6), std::string(1, '\0')},
+         {std::string("\xFF\xFE" "a\0\x00\xD8=6\n", 9), std::string("\0=1", 3)}},
+    };
+    for (const Case& c : cases) {
+        const std::string file = dir.Write("f.txt", c.bytes);
+        run::RunSettings s = Encoded(EncodingForText(c.encoding));
+        const PreviewT p = Preview(file, s);
+        ASSERT_TRUE(p.ok) << c.what << ": " << p.message;
+        EXPECT_EQ(p.encoding.Label(), c.label) << c.what;
+        EXPECT_EQ(Inputs(p), c.inputs) << c.what;
+        EXPECT_EQ(Outputs(p), c.outputs) << c.what;
+        EXPECT_NE(p.message.find("f.txt (" + c.label), std::string::npos) << c.what << ": " << p.message;
+        // The run's own look at the file names the same encoding.
+        const run::RunPlan plan = run::MakeRunPlan(tables::ArrayOfFiles(), tables::ArrayOfFiles(), s, false);
+        files::TextFacts facts;
+        ASSERT_TRUE(files::ProbeText(file, plan.Encodings, facts)) << c.what;
+        EXPECT_EQ(facts.Encoding, c.label) << c.what;
+    }
+}
+
+TEST(BuildPreview, AFileProvedNotUtf8BeyondTheFirstBlockIsReadAgainAsTheCodePage) {
+    TempDir dir;
+    // Valid UTF-8 (ASCII) throughout the first block; the last line is not.
+    std::string bytes;
+    while (static_cast<int64_t>(bytes.size()) <= kPreviewHeadBytes) bytes += "plain line\r\n";
+    bytes += "caf\xE9\r\n";
+    const std::string file = dir.Write("late.txt", bytes);
+    run::RunSettings s = Encoded("auto");
+    s.IntervalActive = true;
+    s.IntervalText = "-1";
+    const PreviewT p = Preview(file, s);
+    ASSERT_TRUE(p.ok) << p.message;
+    EXPECT_EQ(p.encoding.Label(), "windows-1252");
+    EXPECT_EQ(Outputs(p), (std::vector<std::string>{"caf\xC3\xA9=4\r\n"}));
+    EXPECT_FALSE(p.capped);
+}
+
+TEST(BuildPreview, BytesThatDoNotDecodeInAChosenEncodingShowTheDecodersError) {
+    TempDir dir;
+    const std::string surrogate = dir.Write("s.txt", std::string("\xFF\xFE" "a\0\n\0\x00\xD8", 8));
+    const std::string sjis = dir.Write("j.txt", "ok\r\n\x81\r\n");
+    struct Case {
+        const std::string& file;
+        const char* encoding;
+        std::string says;
+    } cases[] = {
+        {surrogate, "utf-16le", "s.txt is not UTF-16LE BOM text: "},
+        {sjis, "shift_jis", "j.txt is not shift_jis text: "},
+    };
+    for (const Case& c : cases) {
+        PreviewT p = Preview(c.file, Encoded(c.encoding));
+        EXPECT_FALSE(p.ok) << c.encoding;
+        // Not the lines that decoded before the fault: the run writes nothing of such a file.
+        EXPECT_TRUE(p.rows.empty()) << c.encoding;
+        EXPECT_EQ(p.message.rfind(c.says, 0), 0u) << p.message;
+        EXPECT_GT(p.message.size(), c.says.size()) << "the decoder's own words follow";
+        // A copy does not decode: it shows the bytes it copies.
+        run::RunSettings copy = Settings(false, "", false, "");
+        copy.Encoding = c.encoding;
+        p = Preview(c.file, copy);
+        EXPECT_TRUE(p.ok) << c.encoding << ": " << p.message;
+        EXPECT_FALSE(p.rows.empty()) << c.encoding;
+    }
+}
+
+TEST(BuildPreview, ACharacterCutByTheCapIsLeftOutNotMisread) {
+    TempDir dir;
+    struct Case {
+        const char* what;
+        std::string bytes;
+        int64_t cap;
+        std::string label;
+    } cases[] = {
+        // Read as a whole file, the cut "é" would not be UTF-8 and would make it windows-1252.
+        {"UTF-8 cut inside a character", "ab\r\n\xC3\xA9\xC3\xA9\r\n", 5, "UTF-8"},
+        // Flushed as if the file ended there, the lone byte would fail to decode.
+        {"UTF-16LE cut inside a code unit", "\xFF\xFE" + Utf16("ab\r\ncd\r\n", false), 11, "UTF-16LE BOM"},
+    };
+    for (const Case& c : cases) {
+        const std::string file = dir.Write("cut.txt", c.bytes);
+        run::RunSettings s = Settings(true, "-1", false, "");
+        const PreviewT p = Preview(file, s, c.cap);
+        ASSERT_TRUE(p.ok) << c.what << ": " << p.message;
+        EXPECT_TRUE(p.capped) << c.what;
+        EXPECT_EQ(p.encoding.Label(), c.label) << c.what;
+        EXPECT_EQ(Inputs(p), (std::vector<std::string>{"ab"})) << c.what;
+    }
+}
+
+TEST(DisplayText, ShowsValidUtf8WithControlsAndStrayBytesEscaped) {
+    struct Case {
+        std::string in, out;
+    } cases[] = {
+        {"plain", "plain"},
+        {"h\xC3\xA9", "h\xC3\xA9"},
+        {"caf\xE9", "caf\\xE9"},
+        {"\xE9\xC3\xA9", "\\xE9\xC3\xA9"},            // a stray byte before a character
+        {std::string("a\tb\0\r\n", 6), "a\\tb\\x00\\r\\n"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(DisplayText(c.in), c.out) << tmpl::VisibleText(c.in);
+        EXPECT_TRUE(text::IsValidUtf8(DisplayText(c.in)));
+    }
 }
 
 }  // namespace

@@ -199,6 +199,47 @@ TEST(PreviewPanel, ACountingTemplateInThePreviewLeavesTheRunsCounterAlone) {
     EXPECT_EQ(tmpl::GetVariableValue(f.Template().Context, "n"), "5");
 }
 
+// UTF-16LE with its byte order mark (characters of the basic plane only).
+std::string Utf16LeBom(const QString& text) {
+    std::string out = "\xFF\xFE";
+    for (QChar c : text) {
+        out += static_cast<char>(c.unicode() & 0xFF);
+        out += static_cast<char>(c.unicode() >> 8);
+    }
+    return out;
+}
+
+TEST(PreviewPanel, ShowsEachFileDecodedAsTheRunReadsItAndNamesItsEncoding) {
+    Window w;
+    TForm1& f = *w.form;
+    f.CheckBox1->setChecked(true);
+    f.Edit4->setText(QStringLiteral("1-"));
+    WriteAll(w.source + "/a.txt", Utf16LeBom(QStringLiteral("h\u00E9llo\nw\u00F6rld\n")));
+    w.Settled();
+    f.Preview->RefreshNow();
+    EXPECT_EQ(w.Column(1), (Texts{"h\xC3\xA9llo", "w\xC3\xB6rld"}));
+    EXPECT_EQ(w.Column(2), (Texts{"h\xC3\xA9llo\\n", "w\xC3\xB6rld\\n"}));
+    EXPECT_EQ(w.Message().rfind("a.txt (UTF-16LE BOM, lines end at every LF): ", 0), 0u) << w.Message();
+
+    WriteAll(w.source + "/a.txt", "caf\xE9\r\n");
+    f.Preview->RefreshNow();
+    EXPECT_EQ(w.Column(1), (Texts{"caf\xC3\xA9"}));
+    EXPECT_EQ(w.Message().rfind("a.txt (windows-1252, lines end at CR LF): ", 0), 0u) << w.Message();
+
+    // As bytes the byte that is no UTF-8 character shows as an escape, not as a replacement mark.
+    f.ComboEncoding->setCurrentText(QString::fromLatin1(kEncodingChoices[4].caption));
+    w.Settled();
+    EXPECT_EQ(w.Column(1), (Texts{"caf\\xE9"}));
+    EXPECT_EQ(w.Message().rfind("a.txt (bytes, lines end at CR LF): ", 0), 0u) << w.Message();
+    EXPECT_EQ(f.Preview->Shown().rows.at(0).input, "caf\xE9");
+
+    // A name the run cannot read leaves no lines, only its error.
+    f.ComboEncoding->setCurrentText(QStringLiteral("xyz"));
+    w.Settled();
+    EXPECT_EQ(f.Preview->Table()->rowCount(), 0);
+    EXPECT_EQ(w.Message(), "unknown encoding \"xyz\"");
+}
+
 TEST(PreviewPanel, ProblemsShowInThePanelNotInADialog) {
     QTemporaryDir tmp;
     TForm1 f({});
