@@ -11,6 +11,7 @@
 #include <QLayout>
 #include <QLineEdit>
 #include <QMainWindow>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QRadioButton>
@@ -179,7 +180,58 @@ ResizeHook ChangeQuietly(QWidget* control, bool call_hook, Change change) {
     return hook;
 }
 
+// Paints the frame over its control and follows the control's size and focus.
+class FocusFrameWidget final : public QWidget {
+  public:
+    explicit FocusFrameWidget(QWidget* control) : QWidget(control) {
+        setObjectName(QStringLiteral("FocusFrame"));
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setAttribute(Qt::WA_NoSystemBackground);
+        setFocusPolicy(Qt::NoFocus);
+        setGeometry(control->rect());
+        setVisible(control->hasFocus());
+        control->installEventFilter(this);
+    }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == parentWidget()) {
+            switch (event->type()) {
+                case QEvent::Resize:
+                    setGeometry(parentWidget()->rect());
+                    break;
+                case QEvent::FocusIn:
+                    raise();
+                    show();
+                    break;
+                case QEvent::FocusOut:
+                case QEvent::EnabledChange:
+                    setVisible(parentWidget()->hasFocus() && parentWidget()->isEnabled());
+                    break;
+                default:
+                    break;
+            }
+        }
+        return QWidget::eventFilter(watched, event);
+    }
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing, false);
+        p.setBrush(Qt::NoBrush);
+        // Two pixels dark, one light inside: one of them contrasts with whatever the control paints.
+        p.setPen(QPen(QColor(0, 0, 0), 2));
+        p.drawRect(QRectF(rect()).adjusted(3, 3, -3, -3));
+        p.setPen(QPen(QColor(255, 255, 255), 1));
+        p.drawRect(QRectF(rect()).adjusted(4.5, 4.5, -4.5, -4.5));
+    }
+};
+
 }  // namespace
+
+QWidget* InstallFocusFrame(QWidget* control) {
+    if (control == nullptr) return nullptr;
+    return new FocusFrameWidget(control);
+}
 
 bool OwnEnabled(const QWidget* control) {
     return control != nullptr && !control->testAttribute(Qt::WA_ForceDisabled);

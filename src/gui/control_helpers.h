@@ -45,6 +45,11 @@ void MarkFileGrid(QWidget* grid);
 // group boxes, plain widgets and frames, splitters, stacks, tab widgets and scroll areas.
 bool IsPanel(const QWidget* control);
 
+// A focus frame that is seen on any background: a dark line with a light line inside it, just inside
+// the control's edge, shown while the control has the focus. Returns the frame (a child of the
+// control, named "FocusFrame").
+QWidget* InstallFocusFrame(QWidget* control);
+
 // ---- Window routines
 
 // The main window (or any other window) registers itself as the application's first form.

@@ -72,6 +72,12 @@ class GridLineDelegate final : public QStyledItemDelegate {
         painter->restore();
     }
 
+  protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->textElideMode = grid_->ColumnElide(index.column());
+    }
+
   private:
     GridControl* grid_;
 };
@@ -282,6 +288,11 @@ GridControl::GridControl(QWidget* parent) : QTableView(parent), cells_(new GridC
     connect(this, &QAbstractItemView::doubleClicked, this,
             [this](const QModelIndex& i) { emit DblClickCell(i.row() + 1, i.column()); });
     connect(titles, &QHeaderView::sectionMoved, this, &GridControl::OnSectionMoved);
+    // The header sizes sections itself too (a column added or removed): only a drag with the mouse
+    // on the titles is the user's.
+    connect(titles, &QHeaderView::sectionResized, this, [this](int column, int, int width) {
+        if (titles_pressed_ && setting_widths_ == 0) emit ColumnResizedByUser(column, width);
+    });
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { emit TopLeftChanged(); });
     connect(horizontalScrollBar(), &QScrollBar::valueChanged, this, [this] { emit TopLeftChanged(); });
     connect(verticalScrollBar(), &QScrollBar::sliderMoved, this, [this](int value) {
@@ -311,7 +322,23 @@ int GridControl::ColWidth(int column) const {
 
 void GridControl::SetColWidth(int column, int width) {
     if (column < 0 || column >= ColCount()) return;
+    ++setting_widths_;
     horizontalHeader()->resizeSection(column, std::max(0, width));
+    --setting_widths_;
+}
+
+Qt::TextElideMode GridControl::ColumnElide(int column) const {
+    return column >= 0 && column < static_cast<int>(elide_.size()) ? elide_[static_cast<std::size_t>(column)]
+                                                                    : Qt::ElideRight;
+}
+
+void GridControl::SetColumnElide(int column, Qt::TextElideMode mode) {
+    if (column < 0) return;
+    if (static_cast<std::size_t>(column) >= elide_.size())
+        elide_.resize(static_cast<std::size_t>(column) + 1, Qt::ElideRight);
+    if (elide_[static_cast<std::size_t>(column)] == mode) return;
+    elide_[static_cast<std::size_t>(column)] = mode;
+    viewport()->update();
 }
 
 int GridControl::DefaultRowHeight() const {
@@ -451,9 +478,13 @@ bool GridControl::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonRelease:
-        case QEvent::MouseButtonDblClick:
-            click_modifiers_ = static_cast<QMouseEvent*>(event)->modifiers();
+        case QEvent::MouseButtonDblClick: {
+            const auto* mouse = static_cast<QMouseEvent*>(event);
+            click_modifiers_ = mouse->modifiers();
+            if (watched == horizontalHeader()->viewport())
+                titles_pressed_ = event->type() != QEvent::MouseButtonRelease || mouse->buttons() != Qt::NoButton;
             break;
+        }
         case QEvent::Resize:
             if (watched == viewport()) emit ClientResized();
             break;
@@ -479,8 +510,15 @@ void GridControl::OnSectionMoved(int /*logical*/, int from, int to) {
         const int moved = widths[static_cast<std::size_t>(from)];
         widths.erase(widths.begin() + from);
         widths.insert(widths.begin() + to, moved);
+        ++setting_widths_;
         for (int c = 0; c < static_cast<int>(widths.size()); ++c)
             titles->resizeSection(c, widths[static_cast<std::size_t>(c)]);
+        --setting_widths_;
+        if (static_cast<std::size_t>(std::max(from, to)) < elide_.size()) {
+            const Qt::TextElideMode mode = elide_[static_cast<std::size_t>(from)];
+            elide_.erase(elide_.begin() + from);
+            elide_.insert(elide_.begin() + to, mode);
+        }
     }
     viewport()->update();
     emit ColumnMoved(from, to);
@@ -518,16 +556,10 @@ int GridControl::PrintTo(QPrinter& printer) const {
     const int row_height = painter.fontMetrics().height() * 13 / 10 + 2;
     const int columns = ColCount();
 
-    // The grid's column widths, scaled to the page.
-    std::vector<int> x(static_cast<std::size_t>(columns) + 1, 0);
-    int64_t total = 0;
-    for (int c = 0; c < columns; ++c) total += std::max(0, ColWidth(c));
-    for (int c = 0; c < columns; ++c) {
-        const int64_t w = total > 0 ? std::max(0, ColWidth(c)) : 1;
-        const int64_t sum = total > 0 ? total : columns;
-        x[static_cast<std::size_t>(c) + 1] =
-            x[static_cast<std::size_t>(c)] + static_cast<int>(w * page_width / sum);
-    }
+    // The widths on screen, at the printer's resolution (narrowed only to fit the page).
+    std::vector<int32_t> widths;
+    for (int c = 0; c < columns; ++c) widths.push_back(ColWidth(c));
+    const std::vector<int32_t> x = PrintColumnEdges(widths, logicalDpiX(), printer.resolution(), page_width);
 
     auto draw_row = [&](int row, int y) {
         for (int c = 0; c < columns; ++c) {
@@ -541,7 +573,8 @@ int GridControl::PrintTo(QPrinter& printer) const {
             const QString text = Q(cells_->ShownText(c, row));
             painter.drawText(
                 inner, Qt::AlignVCenter | Qt::AlignLeft,
-                painter.fontMetrics().elidedText(text, Qt::ElideRight, std::max(0, inner.width())));
+                painter.fontMetrics().elidedText(text, row == 0 ? Qt::ElideRight : ColumnElide(c),
+                                                 std::max(0, inner.width())));
         }
     };
 
@@ -669,6 +702,8 @@ void TEasyGrid::Reset() {
     ExtraRows = 50;
     ColumnCount = 0;
     Columns.assign(1, ColDataT{});
+    KeptWidths.clear();
+    laid_out_.clear();
 }
 
 void TEasyGrid::SetupEasyGrid() {
@@ -701,6 +736,10 @@ void TEasyGrid::SetupEasyGrid() {
     }));
     grid_handlers_.push_back(QObject::connect(Grid, &GridControl::ColumnMoved, Grid,
                                               [this](int from, int to) { MoveColumn(from, to); }));
+    grid_handlers_.push_back(QObject::connect(Grid, &GridControl::ColumnResizedByUser, Grid, [this](int column, int width) {
+        if (column >= 0 && column < static_cast<int>(shown_codes_.size()))
+            KeptWidths[shown_codes_[static_cast<std::size_t>(column)]] = width;
+    }));
     grid_handlers_.push_back(QObject::connect(Grid, &GridControl::DblClickCell, Grid,
                                               [this](int row, int column) { DblClickCell(row, column); }));
     grid_handlers_.push_back(
@@ -759,7 +798,7 @@ void TEasyGrid::AddFileColumns() {
     const files::FileColumnDef* defs = files::FileColumns(count);
     // 67 and 86 are added by the setup and named by the table itself.
     for (int i = 0; i < count; ++i)
-        if (defs[i].name) DefineColumn(defs[i].name, defs[i].code, false, defs[i].width);
+        if (defs[i].name) DefineColumn(defs[i].name, defs[i].code, false, GridColumnWidth(defs[i].code, defs[i].width));
     if (Table) Table->Formatting(tables::kCodeSize).GroupDigits = 1;
     for (int i = 0; i < count; ++i)
         if (defs[i].name && !defs[i].visible) HideColumn(defs[i].code, false);
@@ -871,10 +910,24 @@ int32_t TEasyGrid::ConfigureColumns(int32_t top_row_hint) {
                                                                                 Grid->GridLineWidth()));
             Grid->SetTopRow(target);
         }
-        const std::vector<int32_t> sizes =
-            ColumnWidths(Grid->ClientWidth(), Grid->ColCount(), Grid->GridLineWidth(), widths);
-        for (int32_t c = 0; c < Grid->ColCount(); ++c)
-            Grid->SetColWidth(c, sizes[static_cast<std::size_t>(c)]);
+        std::vector<int32_t> kept;
+        std::string layout = std::to_string(Grid->ClientWidth()) + "|" + widths;
+        for (std::size_t c = 0; c < shown_codes_.size(); ++c) {
+            const int32_t code = shown_codes_[c];
+            const auto k = KeptWidths.find(code);
+            kept.push_back(k == KeptWidths.end() ? 0 : k->second);
+            layout += "|" + std::to_string(code);
+            Grid->SetColumnElide(static_cast<int>(c), ElidesInMiddle(code) ? Qt::ElideMiddle : Qt::ElideRight);
+        }
+        // Scrolling and reloading lay nothing out again: a width the user just dragged stays, and the
+        // others fit around it at the next resize or change of columns.
+        if (layout != laid_out_) {
+            laid_out_ = layout;
+            const std::vector<int32_t> sizes =
+                ColumnWidthsKeeping(Grid->ClientWidth(), Grid->GridLineWidth(), widths, kept);
+            for (int32_t c = 0; c < Grid->ColCount(); ++c)
+                Grid->SetColWidth(c, sizes[static_cast<std::size_t>(c)]);
+        }
         Grid->SetLeftCol(fixed);
         Grid->SetScrollBars(Grid->ScrollBars());
         return shown;
@@ -889,6 +942,8 @@ int32_t TEasyGrid::ConfigureColumns(int32_t top_row_hint) {
     Grid->SetCell(0, 0, Table->RowCount > 0 && ColumnCount > 0 ? "No Data displayable" : "No Data");
     Grid->EndUpdate();
     Grid->SetColWidth(0, Grid->ClientWidth());
+    Grid->SetColumnElide(0, Qt::ElideRight);
+    laid_out_.clear();
     Grid->SetFixedCols(0);
     return 0;
 }

@@ -13,6 +13,7 @@
 #include <QTableView>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -135,6 +136,9 @@ class GridControl final : public QTableView {
     void SetFixedCols(int count) { cells_->SetFixedCols(count); }
     int ColWidth(int column) const;
     void SetColWidth(int column, int width);
+    // Where a column's texts are cut when they do not fit, on screen and in print (default: right).
+    Qt::TextElideMode ColumnElide(int column) const;
+    void SetColumnElide(int column, Qt::TextElideMode mode);
     int DefaultRowHeight() const;
     void SetDefaultRowHeight(int height);
     int GridLineWidth() const { return 1; }
@@ -187,6 +191,8 @@ class GridControl final : public QTableView {
     void ClickCell(int row, int column);
     void DblClickCell(int row, int column);
     void ColumnMoved(int from, int to);
+    // The user dragged a column's border (not emitted for widths the program sets).
+    void ColumnResizedByUser(int column, int width);
     void TopLeftChanged();
     void ClientResized();
 
@@ -212,6 +218,9 @@ class GridControl final : public QTableView {
     bool home_end_rows_ = false;
     QPointer<QMenu> popup_;
     Qt::KeyboardModifiers click_modifiers_ = Qt::NoModifier;
+    std::vector<Qt::TextElideMode> elide_;
+    bool titles_pressed_ = false;  // a mouse button is down on the titles
+    int setting_widths_ = 0;       // the program is sizing sections
 };
 
 // The grid's HTML export settings: file name, title and whether the title row is written.
@@ -251,6 +260,9 @@ class TEasyGrid {
     QLineEdit* SortEdit = nullptr;          // not owned
     tables::ArrayOfFiles* Table = nullptr;  // not owned
     int32_t ColumnCount = 0;
+    // Widths the user dragged, by field code: kept over scrolling, refreshes and resizes, where only
+    // the other columns share the rest.
+    std::map<int32_t, int32_t> KeptWidths;
 
     TEasyGrid() = default;
     TEasyGrid(const TEasyGrid&) = delete;
@@ -302,6 +314,9 @@ class TEasyGrid {
     QMetaObject::Connection sort_handler_;
     std::vector<QMetaObject::Connection> grid_handlers_;
     bool loading_ = false;
+    // What the widths were last laid out for: the same client width and columns keep the widths on
+    // screen.
+    std::string laid_out_;
 };
 
 }  // namespace rowsmith::gui

@@ -10,6 +10,8 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QPen>
 #include <QStatusBar>
 #include <algorithm>
 
@@ -63,6 +65,10 @@ bool MainShown(const TeasyPanel& l) {
     return l.MainControl && l.Container && l.MainControl->isVisibleTo(l.Container);
 }
 
+int32_t MainMinHeight(const TeasyPanel& l) {
+    return std::max(l.MainControl->minimumHeight(), l.MainUsableHeight);
+}
+
 int32_t StatusBarHeight(const TeasyPanel& l) {
     return (l.StatusBar && l.Container && l.StatusBar->isVisibleTo(l.Container)) ? l.StatusBar->height() : 0;
 }
@@ -77,6 +83,13 @@ QRect InnerRect(const TPanel* p) {
     return p->ClientRect().adjusted(b, b, -b, -b);
 }
 
+// The band above a panel's controls: its title bar, or without one a strip that holds the corner
+// collapse button, so that the button covers none of the controls.
+int32_t TopStripHeight(const TeasyPanel& l, const EasySlotT& s) {
+    if (TitleBarShown(s)) return l.TitleBarHeight;
+    return s.Collapsible ? l.CornerButtonHeight : 0;
+}
+
 int32_t CollapsedHeightOf(const TeasyPanel& l, const EasySlotT& s) {
     return CollapsedHeight(TitleBarShown(s), l.CollapsedMax, l.TitleBarHeight, FrameInset(s.Panel),
                            l.CornerButtonHeight);
@@ -85,7 +98,8 @@ int32_t CollapsedHeightOf(const TeasyPanel& l, const EasySlotT& s) {
 std::string CurrentSpec(const TeasyPanel& l, const EasySlotT& s, bool any_solo) {
     if (ChooseSpec(any_solo, s.Solo, s.Collapsed, s.Collapsible) == SpecChoice::Collapsed)
         return CollapsedSpec(CollapsedHeightOf(l, s), l.CollapsedMax);
-    return StoredSpec(s.SizeSpec, s.Panel->minimumHeight(), TitleBarShown(s), l.TitleBarHeight);
+    const int32_t top = TopStripHeight(l, s);
+    return StoredSpec(s.SizeSpec, s.Panel->minimumHeight(), top > 0, top);
 }
 
 void UpdateBackgroundEnabled(EasySlotT& s) {
@@ -110,13 +124,48 @@ void ApplyColours(const TeasyPanel& l, EasySlotT& s, int32_t colour) {
     s.TitleBar->SetColor_3(c.title_3);
 }
 
+// A raised square with a chevron: up while the panel is open (a click folds it), down while folded.
+class CollapseButton final : public TPanel {
+  public:
+    using TPanel::TPanel;
+    void SetFolded(bool folded) {
+        if (folded_ == folded) return;
+        folded_ = folded;
+        update();
+    }
+
+  protected:
+    void PaintOver(QPainter& painter) override {
+        const QRect area = ClientRect().adjusted(2, 2, -2, -2);
+        if (area.width() < 4 || area.height() < 3) return;
+        const qreal half = std::min(area.width(), area.height() * 2) / 2.0 - 0.5;
+        const QPointF centre = QRectF(area).center();
+        // The tip above the arms while open, below them while folded.
+        const qreal lift = (folded_ ? -half : half) / 2;
+        const QPointF points[] = {{centre.x() - half, centre.y() + lift},
+                                  {centre.x(), centre.y() - lift},
+                                  {centre.x() + half, centre.y() + lift}};
+        painter.save();
+        painter.setRenderHint(QPainter::Antialiasing);
+        QPen pen(palette().color(QPalette::WindowText), std::max(1.5, area.height() / 5.0));
+        pen.setCapStyle(Qt::RoundCap);
+        pen.setJoinStyle(Qt::RoundJoin);
+        painter.setPen(pen);
+        painter.drawPolyline(points, 3);
+        painter.restore();
+    }
+
+  private:
+    bool folded_ = false;
+};
+
 // Title bar across the top, background below it, bevel, label and the two collapse buttons.
 void PlaceSlot(const TeasyPanel& l, EasySlotT& s) {
     if (s.Panel == nullptr || s.TitleBar == nullptr) return;
     const QRect inner = InnerRect(s.Panel);
     const bool title = TitleBarShown(s);
     s.TitleBar->setGeometry(inner.left(), inner.top(), inner.width(), l.TitleBarHeight);
-    const int bg_top = inner.top() + (title ? l.TitleBarHeight : 0);
+    const int bg_top = inner.top() + TopStripHeight(l, s);
     s.Background->setGeometry(inner.left(), bg_top, inner.width(), std::max(0, inner.bottom() + 1 - bg_top));
     s.Background->lower();
 
@@ -149,6 +198,12 @@ void PlaceSlot(const TeasyPanel& l, EasySlotT& s) {
                                 p.corner_button.height);
     s.CornerButton->setVisible(p.corner_button_visible);
     s.CornerButton->raise();
+    static_cast<CollapseButton*>(s.TitleButton)->SetFolded(s.Collapsed);
+    static_cast<CollapseButton*>(s.CornerButton)->SetFolded(s.Collapsed);
+    // Folded to a strip, the panel shows none of its controls (a title bar would cover them, but
+    // without one the strip would cut through them).
+    s.Background->setVisible(ChooseSpec(in.any_solo, s.Solo, s.Collapsed, s.Collapsible) !=
+                             SpecChoice::Collapsed);
 }
 
 // Each step is shown and held for more than 8 ms; the wait polls the clock.
@@ -221,7 +276,7 @@ class LayoutEvents final : public QObject {
 };
 
 TPanel* MakeCollapseButton(QWidget* parent, QObject* events) {
-    auto* b = new TPanel(parent);
+    auto* b = new CollapseButton(parent);
     b->setToolTip(QString::fromLatin1(kButtonHint));
     b->SetCaption(QString());
     b->SetBevelInner(TPanelBevel::bvNone);
@@ -312,8 +367,10 @@ void ResetLayout(TeasyPanel& l) {
     l.Slack = 0;
     l.Animate = 1;
     l.Maximised = 0;
-    l.CornerButtonHeight = 6;
-    l.CornerButtonWidth = 6;
+    l.CornerButtonHeight = 12;
+    l.CornerButtonWidth = 12;
+    l.MainUsableWidth = 200;
+    l.MainUsableHeight = 150;
     l.ParentRelayout = nullptr;
     l.RegisteredSlots.clear();
     l.ColumnsUsed = 0;
@@ -323,6 +380,7 @@ void ResetLayout(TeasyPanel& l) {
     l.TitleMenu = nullptr;
     l.MinColumns = 2;
     l.MinHeightCache.clear();
+    l.MinHeightColumns = 0;
     l.Container = nullptr;
     l.MainControl = nullptr;
     l.SavedResizeHook = {};
@@ -367,7 +425,7 @@ LayoutInputT BuildInput(TeasyPanel& l, std::vector<int>& visible) {
     in.columns = ColumnCount(in.client_width, l.LeftMargin, l.RightMargin, l.Gap, l.ColumnWidth);
     in.maximised = l.Maximised != 0;
     in.main_visible = MainShown(l);
-    in.main_min_height = in.main_visible ? l.MainControl->minimumHeight() : 0;
+    in.main_min_height = in.main_visible ? MainMinHeight(l) : 0;
     for (int slot : visible) in.specs.push_back(specs[static_cast<std::size_t>(slot)]);
     return in;
 }
@@ -726,11 +784,14 @@ void SetContainerMinimumSize(TeasyPanel& l) {
     MinSizeInputT in;
     in.layout = BuildInput(l, visible);
     in.min_columns = l.MinColumns;
+    in.height_columns = in.layout.columns;
+    l.MinHeightColumns = in.layout.columns;
     // A window's minimum size is its client size; a control's includes its border.
     in.frame_width = c->isWindow() ? 0 : FrameWidth(c);
     in.frame_height = c->isWindow() ? 0 : FrameHeight(c);
     in.status_bar_height = StatusBarHeight(l);
-    in.main_min_width = in.layout.main_visible ? l.MainControl->minimumWidth() : 0;
+    in.main_min_width =
+        in.layout.main_visible ? std::max(l.MainControl->minimumWidth(), l.MainUsableWidth) : 0;
     in.container_name = c->objectName().toStdString();
     const int32_t width = MinimumWidth(in);
     int32_t height = CachedMinimumHeight(in, l.MinHeightCache);
@@ -744,6 +805,9 @@ void SetContainerMinimumSize(TeasyPanel& l) {
 void Arrange(TeasyPanel& l) {
     if (!l.Active || !l.Container) return;
     std::vector<int> visible;
+    // A width that gives another number of columns changes the height the panels need (raising the
+    // minimum may grow the container, so the input is taken after it).
+    if (BuildInput(l, visible).columns != l.MinHeightColumns) SetContainerMinimumSize(l);
     const LayoutInputT in = BuildInput(l, visible);
     const LayoutResultT r = ArrangeLayout(in);
     l.UsedHeight = r.used_height;

@@ -76,8 +76,13 @@ struct TeasyPanel {
     int32_t Slack = 0;
     uint8_t Animate = 1;
     uint8_t Maximised = 0;
-    int32_t CornerButtonHeight = 6;
-    int32_t CornerButtonWidth = 6;
+    // The collapse button of a panel without a title bar: big enough to hit.
+    int32_t CornerButtonHeight = 12;
+    int32_t CornerButtonWidth = 12;
+    // The least the main control is given, whatever smaller minimum it sets: a control that sets none
+    // (a grid, a list) would otherwise be squeezed to a sliver beside the panels.
+    int32_t MainUsableWidth = 200;
+    int32_t MainUsableHeight = 150;
     // Called after this layout has set its container's minimum size.
     std::function<void()> ParentRelayout;
     std::string RegisteredSlots;
@@ -88,6 +93,8 @@ struct TeasyPanel {
     QMenu* TitleMenu = nullptr;
     int32_t MinColumns = 2;
     std::vector<std::string> MinHeightCache;
+    // The columns the container's minimum height was last set for (it follows the width).
+    int32_t MinHeightColumns = 0;
     QPointer<QWidget> Container;
     QPointer<QWidget> MainControl;
     ResizeHook SavedResizeHook;

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QStatusBar>
+#include <algorithm>
 
 #include "gui/control_helpers.h"
 #include "gui/g_panel.h"
@@ -43,7 +44,29 @@ QLabel* TransparentLabel(QWidget* parent) {
     return label;
 }
 
+// A label as high as its font's lines, never less than the design height.
+int LabelHeight(const QLabel* label) {
+    return std::max(kLabelHeight, label->fontMetrics().height());
+}
+
 }  // namespace
+
+std::string OneLineDetail(std::string_view detail) {
+    if (!detail.empty() && detail.back() == '\n') detail.remove_suffix(1);
+    if (!detail.empty() && detail.back() == '\r') detail.remove_suffix(1);
+    std::string out;
+    out.reserve(detail.size());
+    for (std::size_t i = 0; i < detail.size(); ++i) {
+        const char c = detail[i];
+        if (c == '\r' || c == '\n') {
+            if (c == '\r' && i + 1 < detail.size() && detail[i + 1] == '\n') ++i;
+            out += "\xE2\x86\xB5";
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
 
 TGaugeWindow::TGaugeWindow(QWidget* parent) : QWidget(parent, Qt::Tool) {
     setWindowTitle(QStringLiteral("Processing..."));
@@ -108,7 +131,10 @@ TGaugeWindow::TGaugeWindow(QWidget* parent) : QWidget(parent, Qt::Tool) {
     shown_.filled_width = 0;
     shown_.panel_width = 0;
 
-    resize(kWidth, kHeight);
+    const int height = NeededHeight();
+    setMinimumSize(kMinWidth, height);
+    setMaximumHeight(height);
+    resize(kWidth, height);
     LayOut();
     CentreForm(this);
 }
@@ -167,7 +193,7 @@ void TGaugeWindow::ProcessEvents() {
 void TGaugeWindow::Repaint(const text::GaugePaint& paint) {
     shown_ = paint;
     caption_->setText(QString::fromStdString(paint.caption));
-    detail_->setText(QString::fromStdString(paint.detail));
+    detail_->setText(QString::fromStdString(OneLineDetail(paint.detail)));
     detail_->setVisible(paint.show_detail);
     bar_area_->SetColor(paint.background_colour);
     filled_->SetColor(paint.light_colour);
@@ -200,10 +226,22 @@ void TGaugeWindow::LayOut() {
     status_->setGeometry(0, height() - status_height, w, status_height);
     top_->setGeometry(0, 0, w, height() - status_height);
     const int bar_width = std::max(w - 2 * kMargin, 0);
-    caption_->setGeometry(kMargin, kCaptionTop, bar_width, kLabelHeight);
-    bar_area_->setGeometry(kMargin, kBarTop, bar_width, kBarHeight);
-    detail_->setGeometry(kMargin, kDetailTop, bar_width, kLabelHeight);
+    // The design positions, moved down as far as a larger font needs.
+    const int caption_height = LabelHeight(caption_);
+    const int bar_top = std::max(kBarTop, kCaptionTop + caption_height + 4);
+    const int bar_height = std::max(kBarHeight, percent_->fontMetrics().height() + 4);
+    caption_->setGeometry(kMargin, kCaptionTop, bar_width, caption_height);
+    bar_area_->setGeometry(kMargin, bar_top, bar_width, bar_height);
+    detail_->setGeometry(kMargin, std::max(kDetailTop, bar_top + bar_height + 6), bar_width, LabelHeight(detail_));
     PlaceBar();
+}
+
+int TGaugeWindow::NeededHeight() const {
+    const int bar_top = std::max(kBarTop, kCaptionTop + LabelHeight(caption_) + 4);
+    const int bar_bottom = bar_top + std::max(kBarHeight, percent_->fontMetrics().height() + 4);
+    const int detail_bottom = std::max(kDetailTop, bar_bottom + 6) + LabelHeight(detail_);
+    const int status_height = std::max(status_->sizeHint().height(), kCancelHeight);
+    return std::max(kHeight, detail_bottom + 4 + status_height);
 }
 
 void TGaugeWindow::PlaceBar() {

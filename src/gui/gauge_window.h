@@ -7,6 +7,8 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <string>
+#include <string_view>
 
 #include "text/form_gauge.h"
 
@@ -18,6 +20,10 @@ namespace rowsmith::gui {
 
 class TPanel;
 class TGPanel;
+
+// The detail text as one line: a written line's own line end at the end is dropped, and a line break
+// inside shows as "↵" (a label would lay out two lines in the room of one and cut both).
+std::string OneLineDetail(std::string_view detail);
 
 class TGaugeWindow : public QWidget, public text::GaugeView {
     Q_OBJECT
@@ -57,6 +63,8 @@ class TGaugeWindow : public QWidget, public text::GaugeView {
   private:
     void LayOut();
     void PlaceBar();
+    // The window height the labels need at their fonts' heights (at least the design height).
+    int NeededHeight() const;
 
     TGPanel* top_ = nullptr;
     QLabel* caption_ = nullptr;

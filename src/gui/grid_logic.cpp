@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "tables/string_table.h"
 #include "text/lists.h"
 
 namespace rowsmith::gui {
@@ -138,6 +139,82 @@ std::vector<int32_t> ColumnWidths(int32_t client_width, int32_t column_count, in
     std::vector<int32_t> out(static_cast<std::size_t>(column_count), 0);
     for (std::size_t i = 0; i < out.size() && i < sizes.size(); ++i) out[i] = std::max(0, sizes[i]);
     return out;
+}
+
+std::vector<int32_t> ColumnWidthsKeeping(int32_t client_width, int32_t line_width, std::string_view widths,
+                                         const std::vector<int32_t>& kept) {
+    const int32_t count = static_cast<int32_t>(kept.size());
+    if (count <= 0) return {};
+    // The items of the columns not kept, in order.
+    const std::string clean = CleanWidthList(widths);
+    std::vector<std::string_view> items;
+    for (std::string_view rest = clean;;) {
+        const std::size_t comma = rest.find(',');
+        items.push_back(rest.substr(0, comma));
+        if (comma == std::string_view::npos) break;
+        rest.remove_prefix(comma + 1);
+    }
+    std::string free_items;
+    int64_t room = static_cast<int64_t>(client_width) - static_cast<int64_t>(count) * line_width;
+    int32_t free_count = 0;
+    for (int32_t i = 0; i < count; ++i) {
+        const int32_t k = kept[static_cast<std::size_t>(i)];
+        if (k > 0) {
+            room -= k;
+            continue;
+        }
+        if (free_count++ > 0) free_items += ',';
+        if (static_cast<std::size_t>(i) < items.size()) free_items += items[static_cast<std::size_t>(i)];
+    }
+    const std::vector<int32_t> shared =
+        free_count > 0 ? ColumnWidths(static_cast<int32_t>(std::clamp<int64_t>(room, 0, INT32_MAX)) +
+                                          free_count * line_width,
+                                      free_count, line_width, free_items)
+                       : std::vector<int32_t>();
+    std::vector<int32_t> out(static_cast<std::size_t>(count), 0);
+    std::size_t next = 0;
+    for (int32_t i = 0; i < count; ++i) {
+        const int32_t k = kept[static_cast<std::size_t>(i)];
+        out[static_cast<std::size_t>(i)] = k > 0 ? k : shared[next++];
+    }
+    return out;
+}
+
+std::string_view GridColumnWidth(int32_t code, std::string_view given) {
+    switch (code) {
+        case tables::kCodeFilename: return "30|60";
+        case tables::kCodeFullPath: return "50|60";
+        case tables::kCodePath: return "40|60";
+        case tables::kCodeFinalDestination: return "50|60";
+        default: return given;
+    }
+}
+
+bool ElidesInMiddle(int32_t code) {
+    return code == tables::kCodeFullPath || code == tables::kCodePath || code == tables::kCodeFinalDestination;
+}
+
+std::vector<int32_t> PrintColumnEdges(const std::vector<int32_t>& screen_widths, int32_t screen_dpi,
+                                      int32_t printer_dpi, int32_t page_width) {
+    std::vector<int32_t> edges(screen_widths.size() + 1, 0);
+    if (screen_dpi <= 0) screen_dpi = 96;
+    if (printer_dpi <= 0) printer_dpi = screen_dpi;
+    int64_t total = 0;
+    for (const int32_t w : screen_widths) total += std::max(0, w);
+    if (total == 0) return edges;
+    // Printer units per screen unit, as a fraction; lowered so that the columns fit the page.
+    int64_t num = printer_dpi;
+    int64_t den = screen_dpi;
+    if (total * num > static_cast<int64_t>(std::max(page_width, 0)) * den) {
+        num = std::max(page_width, 0);
+        den = total;
+    }
+    int64_t sum = 0;
+    for (std::size_t i = 0; i < screen_widths.size(); ++i) {
+        sum += std::max(0, screen_widths[i]);
+        edges[i + 1] = static_cast<int32_t>(sum * num / den);
+    }
+    return edges;
 }
 
 std::size_t FindSortKey(std::string_view sort_text, std::string_view key, std::string_view separator) {

@@ -59,6 +59,22 @@ std::string CleanWidthList(std::string_view widths);
 std::vector<int32_t> ColumnWidths(int32_t client_width, int32_t column_count, int32_t line_width,
                                   std::string_view widths);
 
+// The same, except for the columns the user sized (kept[i] > 0, one entry per grid column): those
+// keep their width, and the others share what is left by their weights.
+std::vector<int32_t> ColumnWidthsKeeping(int32_t client_width, int32_t line_width, std::string_view widths,
+                                         const std::vector<int32_t>& kept);
+
+// The width item the grid gives a file column: the name columns share the width with the paths
+// rather than taking most of it (the file list's own item otherwise).
+std::string_view GridColumnWidth(int32_t code, std::string_view given);
+// Whether the grid cuts a column's texts in the middle: paths, whose useful end is the file name.
+bool ElidesInMiddle(int32_t code);
+
+// Left edges of printed columns and the right edge of the last: the widths on screen at the
+// printer's resolution, scaled down only when they do not fit onto the page.
+std::vector<int32_t> PrintColumnEdges(const std::vector<int32_t>& screen_widths, int32_t screen_dpi,
+                                      int32_t printer_dpi, int32_t page_width);
+
 // Finds key in the sort text as a whole item: bounded on each side by the start or end of the text, a
 // "-" or the separator (with an empty separator, the first plain occurrence). 1-based, 0 when not found.
 std::size_t FindSortKey(std::string_view sort_text, std::string_view key, std::string_view separator);

@@ -280,6 +280,14 @@ struct LayoutWork {
     std::vector<int32_t> natural;
 };
 
+// The room each column beside the main control is planned over. Growable panels there only line up
+// with the tallest column's natural stack: stretched to the whole room they would leave the main
+// control no more than its minimum. Without a main control they may take the whole room.
+int32_t SharedPlanRoom(const LayoutWork& w, const std::vector<std::vector<int>>& columns) {
+    if (!w.in.main_visible) return w.shared_room;
+    return NaturalBlock(columns, w.natural, w.in.gap);
+}
+
 // Columns of panels side by side, above (or below) the main control.
 LayoutResultT ArrangeHorizontal(const LayoutWork& w, LayoutResultT r) {
     const LayoutInputT& in = w.in;
@@ -287,11 +295,12 @@ LayoutResultT ArrangeHorizontal(const LayoutWork& w, LayoutResultT r) {
     const auto& natural = w.natural;
     const int32_t room = w.room, shared_room = w.shared_room, unit = w.unit, main_width_h = w.main_width_h;
     r.columns = PackColumns(natural, in.columns);
+    const int32_t plan_room = SharedPlanRoom(w, r.columns);
     int32_t block = 0;
     std::vector<ColumnPlanT> plans;
     r.fits = true;
     for (const auto& column : r.columns) {
-        plans.push_back(PlanColumn(column, entries, natural, shared_room, in.gap));
+        plans.push_back(PlanColumn(column, entries, natural, plan_room, in.gap));
         block = std::max(block, plans.back().stack);
         if (!column.empty()) ++r.columns_used;
         if (plans.back().natural_stack > shared_room) r.fits = false;
@@ -387,8 +396,10 @@ LayoutResultT ArrangeL(const LayoutWork& w, LayoutResultT r) {
     int32_t block = 0;
     int32_t natural_block = 0;
     const int32_t bottom = in.available_height - in.bottom_margin;
+    const std::vector<std::vector<int>> packed(r.columns.begin() + 1, r.columns.end());
+    const int32_t plan_room = SharedPlanRoom(w, packed);
     for (std::size_t c = 1; c < r.columns.size(); ++c) {
-        const ColumnPlanT plan = PlanColumn(r.columns[c], entries, natural, shared_room, in.gap);
+        const ColumnPlanT plan = PlanColumn(r.columns[c], entries, natural, plan_room, in.gap);
         if (plan.items.empty()) continue;
         ++r.columns_used;
         block = std::max(block, plan.stack);
@@ -484,13 +495,17 @@ std::string MinHeightCacheKey(const MinSizeInputT& in) {
     key += ',';
     key += in.container_name;
     key += l.main_visible ? ",exists" : ",notexists";
-    for (int32_t v : {static_cast<int32_t>(in.min_columns), l.top_margin, l.left_margin, l.right_margin,
+    for (int32_t v : {static_cast<int32_t>(SearchColumns(in)), l.top_margin, l.left_margin, l.right_margin,
                       l.bottom_margin, l.gap, l.main_min_height, in.main_min_width, in.status_bar_height}) {
         key += ',';
         key += text::IntText(v);
     }
     key += ':';
     return key;
+}
+
+int SearchColumns(const MinSizeInputT& in) {
+    return std::max({in.min_columns, in.height_columns, 1});
 }
 
 int32_t SearchMinimumHeight(const MinSizeInputT& in) {
@@ -503,12 +518,12 @@ int32_t SearchMinimumHeight(const MinSizeInputT& in) {
                           (l.main_visible ? l.main_min_height + l.gap : 0) + in.status_bar_height +
                           in.frame_height;
     LayoutInputT trial = l;
-    trial.columns = std::max(in.min_columns, 1);
+    trial.columns = SearchColumns(in);
     int32_t fitted = start;
     for (int32_t height = start; height >= 0;) {
         trial.available_height = height - in.frame_height - in.status_bar_height;
         const LayoutResultT r = ArrangeLayout(trial);
-        if (!r.fits || r.columns_used > std::max(in.min_columns, 1)) break;
+        if (!r.fits || r.columns_used > trial.columns) break;
         fitted = height;
         height -= std::max(r.slack, 1);
     }

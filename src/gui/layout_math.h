@@ -124,13 +124,18 @@ struct LayoutResultT {
 // Horizontal layouts pack all panels from the top or the bottom; the L layout stacks them in the left
 // column when they fit, else tries every subset as the left column (with more than eight panels only
 // the leading runs of the order) and keeps the one that leaves the main control the most height, then
-// the one with more panels on the left, then the first tried. Columns never stretch fixed-height panels.
+// the one with more panels on the left, then the first tried. Columns never stretch fixed-height panels;
+// growable panels beside the main control grow only to the tallest of those columns' natural stacks, and
+// the main control gets the rest (the L layout's left column stretches over the whole room).
 LayoutResultT ArrangeLayout(const LayoutInputT& in);
 
 // Minimum size of a container.
 struct MinSizeInputT {
     LayoutInputT layout;  // margins, gap, kind, column width, main control state and specs
     int min_columns = 2;
+    // The columns the current width gives: the height is searched with these (never fewer than
+    // min_columns), so that a wide container is not held to the height a narrow one needs.
+    int height_columns = 0;
     int32_t frame_width = 0;
     int32_t frame_height = 0;
     int32_t status_bar_height = 0;
@@ -139,6 +144,8 @@ struct MinSizeInputT {
 };
 int32_t MinimumWidth(const MinSizeInputT& in);
 std::string MinHeightCacheKey(const MinSizeInputT& in);
+// The columns the minimum height is searched with.
+int SearchColumns(const MinSizeInputT& in);
 // Searched from the one-column stack downward by the slack each try reports (at least 1 pixel).
 int32_t SearchMinimumHeight(const MinSizeInputT& in);
 // The search through a cache of key + height entries; a miss appends its result.
@@ -166,8 +173,8 @@ struct ButtonInputT {
     int32_t title_bar_bevel_width = 0;
     int32_t bevel_height = 2;
     int32_t column_width = 0;
-    int32_t corner_button_width = 6;
-    int32_t corner_button_height = 6;
+    int32_t corner_button_width = 12;
+    int32_t corner_button_height = 12;
 };
 ButtonPlacementT PlaceButtons(const ButtonInputT& in);
 

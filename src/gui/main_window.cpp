@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDialog>
 #include <QFileInfo>
@@ -12,9 +13,11 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QShortcut>
 #include <QSpinBox>
 #include <QStatusBar>
@@ -26,6 +29,7 @@
 #include "files/file_list.h"
 #include "files/scan.h"
 #include "gui/control_helpers.h"
+#include "gui/gauge_window.h"
 #include "gui/g_panel.h"
 #include "gui/grad_btn.h"
 #include "gui/preview_panel.h"
@@ -69,8 +73,12 @@ TPanel* MakePanel(QWidget* parent, const char* name, const char* caption, int wi
     return panel;
 }
 
+// A label in the design's 16 pixel row, as high as its font needs: a larger font grows it upwards, so
+// that its text keeps clear of the edit below it.
 QLabel* MakeLabel(QWidget* parent, const char* text, int left, int top, int width) {
-    auto* label = Place(new QLabel(QString::fromLatin1(text), parent), left, top, width, 16);
+    auto* label = new QLabel(QString::fromLatin1(text), parent);
+    const int height = std::max(16, label->fontMetrics().height());
+    Place(label, left, std::max(0, top + 16 - height), width, height);
     label->setAttribute(Qt::WA_TransparentForMouseEvents);
     return label;
 }
@@ -83,6 +91,35 @@ ControlStateT StateOf(const QAbstractButton* box) {
 void ProcessPending() {
     QApplication::processEvents();
 }
+
+// The list's services, opening a double-clicked file through the window so that it can say when
+// nothing opens it.
+class WindowCellServices final : public tables::CellServices {
+  public:
+    explicit WindowCellServices(std::function<bool(std::string_view)> open) : open_(std::move(open)) {}
+    std::string FinalDestinationPath(std::string_view source_root, std::string_view full_path,
+                                     std::string_view destination, uint8_t mode) const override {
+        return native_.FinalDestinationPath(source_root, full_path, destination, mode);
+    }
+    std::string ResolvePath(std::string_view relative, std::string_view base) const override {
+        return native_.ResolvePath(relative, base);
+    }
+    std::string FolderPart(std::string_view path) const override { return native_.FolderPart(path); }
+    std::string NamePart(std::string_view path) const override { return native_.NamePart(path); }
+    std::string JoinPath(std::string_view left, std::string_view right) const override {
+        return native_.JoinPath(left, right);
+    }
+    std::string PathRoot(std::string_view path) const override { return native_.PathRoot(path); }
+    bool FolderExists(std::string_view path) const override { return native_.FolderExists(path); }
+    std::string ReadColumnFile(std::string_view path, int64_t offset, int64_t length) const override {
+        return native_.ReadColumnFile(path, offset, length);
+    }
+    bool OpenDocument(std::string_view path) const override { return open_(path); }
+
+  private:
+    const tables::CellServices& native_ = files::NativeCellServices();
+    std::function<bool(std::string_view)> open_;
+};
 
 }  // namespace
 
@@ -218,6 +255,9 @@ void TForm1::CreateStartPanel() {
                        "clipboard (Ctrl+Shift+C)"));
     GradBtn1->SetCaption(QStringLiteral("Start"));
     GradBtn1->SetGradientStyle(TGradientStyle::gsElliptic);
+    // The style's dotted focus frame is lost in the gradient; this one is seen on any colour.
+    GradBtn1->SetShowFocus(false);
+    InstallFocusFrame(GradBtn1);
 }
 
 // The preview, and the list: "Sort options" above the grid's panel.
@@ -295,6 +335,8 @@ void TForm1::InitStart() {
     // 2. The file list and its grid, the two layouts, keys, the window, the command line, the path
     //    edits and the template record.
     files::InitFileList(file_list_);
+    cell_services_ = std::make_unique<WindowCellServices>([this](std::string_view p) { return OpenDocument(p); });
+    file_list_.Services = cell_services_.get();
     file_list_.TemplateContext = &evaluator_;
     file_list_.SortProgress.views = views_;
     grid_.InitEasyGrid(AdvStringGrid1, &file_list_, true);
@@ -382,6 +424,14 @@ void TForm1::SetChecks() {
 
     RecolourControlsOf(this);
     ColourStartButton(GradBtn1, kStartColour);
+
+    // Rows of another folder stay listed, but the status bar says so until the next Populate.
+    const bool outdated = listed_ && paths_.ResolvedPath(EditfolderSource) != listed_source_;
+    if (outdated != list_outdated_) {
+        list_outdated_ = outdated;
+        if (outdated) message_.clear();  // the last outcome or count was of the old folder
+        ShowStatus();
+    }
 }
 
 void TForm1::GetFiles() {
@@ -395,7 +445,11 @@ void TForm1::GetFiles() {
     // that it shows the order a run takes and the command line reproduces.
     file_list_.Sort();
     grid_.Refresh();
+    listed_ = true;
+    listed_source_ = paths_.ResolvedPath(EditfolderSource);
+    message_ = ListedText(file_list_.RowCount);
     SetChecks();
+    ShowStatus();
     Preview->Schedule();
 }
 
@@ -418,7 +472,7 @@ void TForm1::DoIt() {
     // A name the run cannot read would skip every rewrite: nothing runs, and the window says why.
     CheckEncoding();
     if (!encoding_problem_.empty()) {
-        status_panels_[0]->setText(Q(encoding_problem_));
+        ShowStatus();
         ComboEncoding->setFocus();
         return;
     }
@@ -440,17 +494,47 @@ void TForm1::DoIt() {
     last_summary_ = run::RunFiles(file_list_, line_buffer_, &expander_, settings, hooks);
     gauge_factory_.OnCancel = nullptr;
     qApp->removeEventFilter(this);
-    outcome_text_ = Q(OutcomeText(last_summary_));
-    status_panels_[0]->setText(outcome_text_);
+    message_ = OutcomeText(last_summary_);
 
     running_ = false;
     EnableAll(window_layout_);
+    // The run may have made the destination folder: the path edits show what exists now.
+    paths_.Revalidate(EditfolderSource);
+    paths_.Revalidate(EditFolderDest);
     SetChecks();
+    ShowStatus();
     ButtonReport->setEnabled(true);
-    // A skipped file is never silent.
-    if (last_summary_.Skipped > 0 || (report_window_ != nullptr && report_window_->isVisible()))
+    const bool closing = close_after_run_;
+    close_after_run_ = false;
+    // A skipped file is never silent, unless the user is leaving.
+    if (!closing && (last_summary_.Skipped > 0 || (report_window_ != nullptr && report_window_->isVisible())))
         ShowRunReport();
     emit RunFinished();
+    if (closing) close();
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    if (!running_) {
+        QWidget::closeEvent(event);
+        return;
+    }
+    // Hidden, the window would leave the run writing every remaining file with nobody to see.
+    event->ignore();
+    if (asking_to_close_ || close_after_run_) return;
+    asking_to_close_ = true;
+    const QString question = QString::fromLatin1(kCloseDuringRunQuestion);
+    const bool stop = ask_ ? ask_(question)
+                           : QMessageBox::question(this, windowTitle(), question,
+                                                   QMessageBox::Yes | QMessageBox::No,
+                                                   QMessageBox::No) == QMessageBox::Yes;
+    asking_to_close_ = false;
+    if (!stop || !running_) return;
+    close_after_run_ = true;
+    // As the progress windows' "Cancel" does, so that they say the stop was heard.
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (auto* gauge = qobject_cast<TGaugeWindow*>(top); gauge != nullptr && gauge->CancelButton()->isVisible())
+            gauge->RequestCancel();
+    CancelRun();
 }
 
 void TForm1::CheckEncoding() {
@@ -464,7 +548,25 @@ void TForm1::CheckEncoding() {
     ComboEncoding->setToolTip(bad ? Q(encoding_problem_) + QStringLiteral("\n\n") + encoding_tooltip_
                                   : encoding_tooltip_);
     // The message covers the last outcome only while it holds.
-    status_panels_[0]->setText(bad ? Q(encoding_problem_) : outcome_text_);
+    ShowStatus();
+}
+
+void TForm1::ShowStatus() {
+    status_panels_[0]->setText(Q(StatusLine(encoding_problem_, list_outdated_, message_)));
+}
+
+void TForm1::SetMessage(const std::string& message) {
+    message_ = message;
+    ShowStatus();
+}
+
+bool TForm1::OpenDocument(std::string_view path) {
+    const QString file = Q(path);
+    QString what;
+    const OpenOutcome outcome = open_document_ ? open_document_(file, what) : OpenLocalFile(file, &what);
+    if (outcome != OpenOutcome::Opened)
+        SetMessage(OpenProblemText(outcome, S(what) + " files", path));
+    return outcome != OpenOutcome::Failed;
 }
 
 void TForm1::CancelRun() {
@@ -510,6 +612,7 @@ void TForm1::CopyCommandLine() {
     const QString line = Q(CommandLineText());
     QGuiApplication::clipboard()->setText(line);
     StatusBar1->setToolTip(QStringLiteral("Copied: ") + line);
+    SetMessage(kCommandCopiedText);
 }
 
 void TForm1::ShowRunReport() {
@@ -529,11 +632,15 @@ void TForm1::ShowRunReport() {
         table->setEditTriggers(QAbstractItemView::NoEditTriggers);
         table->verticalHeader()->hide();
         table->horizontalHeader()->setStretchLastSection(true);
+        // One line a row: long paths keep both ends when cut; the whole text is in the cell's tooltip.
+        table->setWordWrap(false);
+        table->setTextElideMode(Qt::ElideMiddle);
         layout->addWidget(summary);
         layout->addWidget(table);
     }
     FillRunReport();
     report_window_->show();
+    FitRunReport();
     report_window_->raise();
 }
 
@@ -558,9 +665,52 @@ void TForm1::FillRunReport() {
                                  Q(r.Encoding),
                                  Q(r.LineEnds),
                                  Q(r.Reason)};
-        for (int c = 0; c < 8; ++c) table->setItem(i, c, new QTableWidgetItem(cells[c]));
+        for (int c = 0; c < 8; ++c) {
+            auto* item = new QTableWidgetItem(cells[c]);
+            if (c == 2 || c == 3 || c == 7) item->setToolTip(cells[c]);
+            table->setItem(i, c, item);
+        }
     }
-    table->resizeColumnsToContents();
+}
+
+void TForm1::FitRunReport() {
+    auto* table = report_window_->findChild<QTableWidget*>(QStringLiteral("RunReportTable"));
+    const QScreen* screen = report_window_->screen() != nullptr ? report_window_->screen() : this->screen();
+    const QRect room = screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+    // What the window adds around the columns: its layout margins, the table's frame and scroll bar.
+    const QMargins margins = report_window_->layout()->contentsMargins();
+    const int chrome = margins.left() + margins.right() + 2 * table->frameWidth() +
+                       table->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 4;
+    // A window frame the toolkit does not count in the size.
+    constexpr int kFrameAllowance = 40;
+    const int max_width = std::max(320, room.width() - kFrameAllowance);
+    std::vector<int> contents;
+    // Read from the contents: a stretched last column's width says only what the window gave it.
+    for (int c = 0; c < table->columnCount(); ++c)
+        contents.push_back(std::max(static_cast<const QAbstractItemView*>(table)->sizeHintForColumn(c),
+                                    table->horizontalHeader()->sectionSizeHint(c)));
+    const std::vector<int> widths = FitColumnWidths(contents, max_width - chrome, 40, table->columnCount() - 1);
+    int total = 0;
+    for (int c = 0; c < table->columnCount(); ++c) {
+        table->setColumnWidth(c, widths[static_cast<std::size_t>(c)]);
+        total += widths[static_cast<std::size_t>(c)];
+    }
+    const int width = std::clamp(total + chrome, std::min(600, max_width), max_width);
+    const int rows_height = table->horizontalHeader()->height() + 2 * table->frameWidth() +
+                            table->verticalHeader()->length() +
+                            table->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    const int summary_height = report_window_->findChild<QLabel*>(QStringLiteral("RunReportSummary"))
+                                   ->sizeHint()
+                                   .height();
+    const int max_height = std::max(200, room.height() - 2 * kFrameAllowance);
+    const int height = std::clamp(rows_height + summary_height + margins.top() + margins.bottom() + 12,
+                                  std::min(360, max_height), max_height);
+    report_window_->resize(width, height);
+    // Kept on its screen, frame included.
+    QRect frame = report_window_->frameGeometry();
+    frame.moveLeft(std::clamp(frame.left(), room.left(), std::max(room.left(), room.right() - frame.width())));
+    frame.moveTop(std::clamp(frame.top(), room.top(), std::max(room.top(), room.bottom() - frame.height())));
+    if (report_window_->isVisible()) report_window_->move(frame.topLeft());
 }
 
 void TForm1::Outit() {
@@ -580,10 +730,8 @@ void TForm1::SetSizes() {
 
 void TForm1::OpenPage(const char* path) {
     const QString url = HelpPageUrl(path);
-    if (open_page_)
-        open_page_(url);
-    else
-        OpenWebPageOrWarn(this, url);
+    const OpenOutcome outcome = open_page_ ? open_page_(url) : OpenWebAddress(url);
+    if (outcome != OpenOutcome::Opened) SetMessage(OpenProblemText(outcome, "help pages", S(url)));
 }
 
 void TForm1::GoHomepage() {
@@ -599,6 +747,7 @@ void TForm1::SetTab(int) {}
 
 void TForm1::CheckSetsAfterNewPath() {
     file_list_.Clear();
+    listed_ = false;  // nothing of the old folder is listed any more
     grid_.Refresh();
     SetChecks();
 }
@@ -613,7 +762,8 @@ void TForm1::SetGaugeViews(text::GaugeViewFactory* views) {
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
-    if (running_ && event->type() == QEvent::KeyPress &&
+    // Esc in the question about closing answers it; it does not cancel the run behind it.
+    if (running_ && !asking_to_close_ && event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
         CancelRun();
         return true;

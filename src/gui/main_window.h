@@ -6,6 +6,7 @@
 #include <QString>
 #include <QWidget>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -139,8 +140,20 @@ class TForm1 : public QWidget {
     QLabel* StatusPanel(int index) const;
 
     // Where the help pages and the homepage open (the default browser unless replaced; tests do).
-    using PageOpener = std::function<void(const QString& url)>;
+    // Anything but Opened is said in the status bar: a desktop without a registered program
+    // otherwise shows nothing at all.
+    using PageOpener = std::function<OpenOutcome(const QString& url)>;
     void SetPageOpener(PageOpener opener) { open_page_ = std::move(opener); }
+    // Where a double-clicked listed file opens (the desktop's default program unless replaced);
+    // `what` gets the kind of file for the status bar ("text/plain files").
+    using DocumentOpener = std::function<OpenOutcome(const QString& path, QString& what)>;
+    void SetDocumentOpener(DocumentOpener opener) { open_document_ = std::move(opener); }
+    // How closing the window during a run asks whether to stop it (a message box unless replaced;
+    // tests answer it). True stops the run, and the window closes once it has stopped.
+    using Question = std::function<bool(const QString& question)>;
+    void SetQuestion(Question ask) { ask_ = std::move(ask); }
+    // The file list was made from another source folder than the one now given.
+    bool ListOutdated() const { return list_outdated_; }
     // Where the progress windows come from (the window's own factory unless replaced).
     void SetGaugeViews(text::GaugeViewFactory* views);
 
@@ -150,6 +163,7 @@ class TForm1 : public QWidget {
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
   private:
     void CreateControls();
@@ -163,6 +177,12 @@ class TForm1 : public QWidget {
     void ConnectEvents();
     void OpenPage(const char* path);
     void FillRunReport();
+    // Sizes the report so that every column, the reasons last, shows on its screen.
+    void FitRunReport();
+    // Status bar panel 0 from the message, the encoding problem and the list's state.
+    void ShowStatus();
+    void SetMessage(const std::string& message);
+    bool OpenDocument(std::string_view path);
     // Marks the "Encoding" combo and the status bar while its text names no encoding the run knows.
     void CheckEncoding();
 
@@ -191,7 +211,16 @@ class TForm1 : public QWidget {
     QWidget* report_window_ = nullptr;
     std::string command_program_;
     std::string encoding_problem_;
-    QString outcome_text_;      // status bar panel 0 when no problem covers it
+    std::string message_;       // status bar panel 0 when no problem covers it
+    // The source folder the list was populated from; a source edit naming another marks it outdated.
+    bool listed_ = false;
+    std::string listed_source_;
+    bool list_outdated_ = false;
+    DocumentOpener open_document_;
+    std::unique_ptr<tables::CellServices> cell_services_;  // the list's, opening files through the window
+    Question ask_;
+    bool asking_to_close_ = false;
+    bool close_after_run_ = false;
     QString encoding_tooltip_;  // the combo's own tooltip, under a problem's
 };
 

@@ -1,5 +1,7 @@
 #include "gui/main_window_logic.h"
 
+#include <algorithm>
+
 #include "files/paths.h"
 #include "run/run_plan.h"
 
@@ -67,6 +69,63 @@ std::string EncodingProblem(const run::RunSettings& settings) {
 
 std::string OutcomeText(const run::RunSummary& summary) {
     return run::SummaryLine(summary);
+}
+
+std::string ListedText(int32_t count) {
+    return std::to_string(count) + (count == 1 ? " file listed" : " files listed");
+}
+
+std::string StatusLine(std::string_view encoding_problem, bool list_outdated, std::string_view message) {
+    if (!encoding_problem.empty()) return std::string(encoding_problem);
+    if (!list_outdated) return std::string(message);
+    if (message.empty()) return kListOutdatedText;
+    return std::string(message) + " - " + kListOutdatedText;
+}
+
+std::string OpenProblemText(OpenOutcome outcome, std::string_view what, std::string_view target) {
+    switch (outcome) {
+        case OpenOutcome::Opened:
+            return {};
+        case OpenOutcome::NoHandler:
+            return "No program is registered to open " + std::string(what) + " (xdg-mime has no default): " +
+                   std::string(target);
+        case OpenOutcome::Failed:
+            return "Could not start a program to open " + std::string(what) + ": " + std::string(target);
+    }
+    return {};
+}
+
+std::vector<int> FitColumnWidths(const std::vector<int>& contents, int available, int min_width, int keep) {
+    long long total = 0;
+    for (int w : contents) total += std::max(w, 0);
+    if (total <= available || contents.empty()) return contents;
+    if (keep >= 0 && keep < static_cast<int>(contents.size())) {
+        const auto k = static_cast<std::size_t>(keep);
+        const int kept = std::min(contents[k], std::max(available, 0) / 2);
+        std::vector<int> others = contents;
+        others.erase(others.begin() + keep);
+        std::vector<int> out = FitColumnWidths(others, available - kept, min_width);
+        out.insert(out.begin() + keep, kept);
+        return out;
+    }
+    // The common width: columns narrower than it keep their width, the others share what is left.
+    std::vector<int> sorted = contents;
+    std::sort(sorted.begin(), sorted.end());
+    long long left = std::max(available, 0);
+    long long cap = 0;
+    for (std::size_t i = 0; i < sorted.size(); ++i) {
+        const long long share = left / static_cast<long long>(sorted.size() - i);
+        if (sorted[i] > share) {
+            cap = share;
+            break;
+        }
+        left -= sorted[i];
+    }
+    cap = std::max<long long>(cap, min_width);
+    std::vector<int> out;
+    out.reserve(contents.size());
+    for (int w : contents) out.push_back(static_cast<int>(std::min<long long>(w, cap)));
+    return out;
 }
 
 StatusWidthsT StatusPanelWidths(int bar_width) {

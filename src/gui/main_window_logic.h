@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "gui/url_command.h"
 #include "run/processing_run.h"
 
 namespace rowsmith::gui {
@@ -93,6 +94,27 @@ std::string EncodingProblem(const run::RunSettings& settings);
 
 // Status bar panel 0 after a run: "N copied, M rewritten, K skipped".
 std::string OutcomeText(const run::RunSummary& summary);
+// Status bar panel 0 after a Populate: "N files listed" ("1 file listed").
+std::string ListedText(int32_t count);
+inline constexpr char kListOutdatedText[] = "The file list is outdated: populate it again";
+inline constexpr char kCommandCopiedText[] = "Command line copied";
+inline constexpr char kCloseDuringRunQuestion[] = "A run is in progress. Stop it after the current file?";
+// What status bar panel 0 shows: an encoding problem covers everything (Start refuses to run); an
+// outdated list is said after the latest message, so that neither hides the other.
+std::string StatusLine(std::string_view encoding_problem, bool list_outdated, std::string_view message);
+// Why opening `target` seemed to do nothing, for the status bar; empty when it opened. `what` names
+// the kind of thing ("help pages", "text/plain files").
+std::string OpenProblemText(OpenOutcome outcome, std::string_view what, std::string_view target);
+
+// Column widths that fit `available` pixels: the contents' widths when they all fit, else the
+// widest columns are cut to one common width and the narrower keep theirs, so that no column (the
+// last one, which holds the reasons, included) is pushed out of sight. A cut column keeps at least
+// `min_width` even when the sum then exceeds `available`. The `keep` column (none when outside the
+// list) keeps its whole width up to half of `available`, the others sharing the rest: its text is
+// the one that must be read, the paths beside it can lose their middle.
+std::vector<int> FitColumnWidths(const std::vector<int>& contents, int available, int min_width = 40,
+                                 int keep = -1);
+
 // Status bar panel widths for a bar of this width: three quarters and one quarter.
 struct StatusWidthsT {
     int outcome = 0;

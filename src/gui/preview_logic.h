@@ -20,6 +20,10 @@ namespace rowsmith::gui {
 // interval needs the whole file (counting from the end, downward, repeating).
 inline constexpr int32_t kPreviewRows = 20;
 inline constexpr int64_t kPreviewByteCap = int64_t{16} << 20;
+// A file larger than the byte cap whose interval counts from the end is scanned whole for its line
+// count (only line ends are looked for, and only the bytes of the selected lines are kept), up to
+// this size; a larger one gets no rows rather than rows a run would not write.
+inline constexpr int64_t kPreviewCountCap = int64_t{512} << 20;
 // The first block read, in which an "auto" encoding is detected: the size of the run reader's first
 // block (files::TReadTextFile::BlockSize), so that a NUL byte or a byte order mark counts alike.
 inline constexpr int64_t kPreviewHeadBytes = int64_t{1} << 20;
@@ -35,6 +39,7 @@ struct PreviewRequestT {
     run::RunSettings settings;  // interval, template and line ends as "Start" would use them
     int32_t max_rows = kPreviewRows;
     int64_t max_bytes = kPreviewByteCap;
+    int64_t max_count_bytes = kPreviewCountCap;
     bool trace = true;
 };
 
@@ -52,6 +57,10 @@ struct PreviewT {
     bool ok = false;      // the file was read (rows may still be empty)
     bool copies = false;  // the settings copy files unchanged
     bool capped = false;  // the byte cap ended the read before the end of the file
+    // The interval needed the line count of a file over the byte cap: the whole file was scanned for
+    // it (line_count lines), and the rows were read where they lie.
+    bool counted = false;
+    int64_t line_count = 0;
     int64_t bytes_read = 0;
     // Which LF ended a line in what was read: Crlf or Lf once an LF was seen, else Auto.
     files::LineEnds rule = files::LineEnds::Auto;

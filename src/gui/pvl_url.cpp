@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QMimeDatabase>
 #include <QProcess>
 #include <QStringList>
 #include <QUrl>
@@ -21,15 +22,33 @@ QString Folder(const QString& path) {
 }  // namespace
 
 bool TpvlUrl::Launch(QString* error) {
+    return LaunchOutcome(error) != OpenOutcome::Failed;
+}
+
+OpenOutcome TpvlUrl::LaunchOutcome(QString* error) {
     const std::string url = url_.toStdString();
     const LaunchPlanT plan =
         PlanLaunch(url, [this](std::string_view type) { return DefaultHandlerExec(type); });
-    if (StartProcess(plan.program, plan.arguments)) return true;
+    if (StartProcess(plan.program, plan.arguments))
+        return plan.from_handler ? OpenOutcome::Opened : OpenOutcome::NoHandler;
     if (error != nullptr) *error = QString::fromLatin1(kLaunchFailedMessage);
-    return false;
+    return OpenOutcome::Failed;
 }
 
 std::string TpvlUrl::DefaultHandlerExec(std::string_view mime_type) {
+    return DefaultHandlerExecFor(mime_type);
+}
+
+OpenOutcome OpenLocalFile(const QString& path, QString* mime_type) {
+    const QString type = QMimeDatabase().mimeTypeForFile(path).name();
+    if (mime_type != nullptr) *mime_type = type;
+    const bool registered = !DefaultHandlerExecFor(type.toStdString()).empty();
+    // xdg-open is asked either way: it may know a program that xdg-mime does not report.
+    if (!QProcess::startDetached(QStringLiteral("xdg-open"), {path})) return OpenOutcome::Failed;
+    return registered ? OpenOutcome::Opened : OpenOutcome::NoHandler;
+}
+
+std::string DefaultHandlerExecFor(std::string_view mime_type) {
     QProcess query;
     query.start(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"),
                                              QString::fromUtf8(mime_type.data(), mime_type.size())});
@@ -56,6 +75,12 @@ bool TpvlUrl::StartProcess(const std::string& program, const std::vector<std::st
     QStringList args;
     for (const std::string& a : arguments) args << QString::fromStdString(a);
     return QProcess::startDetached(QString::fromStdString(program), args);
+}
+
+OpenOutcome OpenWebAddress(const QString& url) {
+    TpvlUrl launcher;
+    launcher.SetUrl(url);
+    return launcher.LaunchOutcome();
 }
 
 bool OpenWebPage(const QString& url, QString* error) {

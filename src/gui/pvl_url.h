@@ -30,6 +30,8 @@ class TpvlUrl : public QObject {
     // Starts the browser with Url. False (and the failure message in error) when the process could not
     // be started; errors never leave as exceptions.
     bool Launch(QString* error = nullptr);
+    // As Launch, telling also whether a registered default program was found (else xdg-open was asked).
+    OpenOutcome LaunchOutcome(QString* error = nullptr);
 
   protected:
     // The Exec line of the default handler of a MIME type, empty when there is none.
@@ -41,6 +43,14 @@ class TpvlUrl : public QObject {
     TUrlShowCmd show_ = TUrlShowCmd::ssShowDefault;
 };
 
+// The Exec line of the desktop's default program for a MIME type (xdg-mime), empty when there is none.
+std::string DefaultHandlerExecFor(std::string_view mime_type);
+// Hands a local file to the desktop's default program for its type (xdg-open when one is registered
+// or none can be told). `mime_type` gets the type the file was taken for.
+OpenOutcome OpenLocalFile(const QString& path, QString* mime_type = nullptr);
+
+// Opens an address with a TpvlUrl of its own, telling whether a registered program took it.
+OpenOutcome OpenWebAddress(const QString& url);
 // Opens an address with a TpvlUrl of its own; the failure message goes to error.
 bool OpenWebPage(const QString& url, QString* error = nullptr);
 // The same, showing the failure in a message box over parent.

@@ -3,6 +3,7 @@
 // the ".htm" type cut before its "%1", the desktop entry of the default handler on Linux, and the
 // splitting of a command into a program and its arguments.
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -32,6 +33,11 @@ enum class TUrlShowCmd {
     ssShowNormal
 };
 int ShowCommandValue(TUrlShowCmd command);
+
+// How handing an address or a file to the desktop went: started by the registered default program,
+// started without one (xdg-open was left to find something, which usually does nothing), or not
+// started at all.
+enum class OpenOutcome : uint8_t { Opened, NoHandler, Failed };
 
 // The open command up to just before a quoted "%1" (before its opening quote) or else a bare "%1"; the
 // whole command when it has none.

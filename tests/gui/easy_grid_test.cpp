@@ -146,11 +146,13 @@ TEST_F(EasyGridTest, StartUpShowsTheVisibleFileColumnsAndAnEmptyRow) {
     EXPECT_EQ(ColumnAction(tables::kCodeOriginalNumber)->text(), "Original number");
     EXPECT_FALSE(ColumnAction(tables::kCodeOriginalNumber)->isChecked());
     EXPECT_TRUE(ColumnAction(tables::kCodeFilename)->isChecked());
-    // Widths follow the width list: the number column within 20..50, the rest shared 80:30.
+    // Widths follow the width list: the number column within 20..50, the rest shared 30:50, so
+    // that the name does not take the room the destination path needs.
     EXPECT_GE(grid->ColWidth(0), 20);
     EXPECT_LE(grid->ColWidth(0), 50);
     EXPECT_EQ(grid->ColWidth(0) + grid->ColWidth(1) + grid->ColWidth(2), grid->ClientWidth() - 3);
-    EXPECT_NEAR(grid->ColWidth(1) * 30.0 / 80.0, grid->ColWidth(2), 2);
+    EXPECT_NEAR(grid->ColWidth(1) * 50.0 / 30.0, grid->ColWidth(2), 2);
+    EXPECT_LT(grid->ColWidth(1), grid->ClientWidth() / 2);
 }
 
 TEST_F(EasyGridTest, AllColumnsHiddenExplainsWhyNothingShows) {
@@ -323,6 +325,72 @@ TEST_F(EasyGridTest, PrintingCoversEveryRow) {
     EXPECT_GT(pages, 1);
     EXPECT_LT(pages, 300);
     EXPECT_GT(QFile(dir.filePath("grid.pdf")).size(), 0);
+}
+
+TEST_F(EasyGridTest, PathsAreCutInTheMiddleOnScreen) {
+    easy.ShowColumn(tables::kCodePath, true);
+    const int path = GridColumnOf("Path");
+    const int destination = GridColumnOf("FinalDestinationPath");
+    const int name = GridColumnOf("Filename");
+    ASSERT_GE(path, 0);
+    EXPECT_EQ(grid->ColumnElide(path), Qt::ElideMiddle);
+    EXPECT_EQ(grid->ColumnElide(destination), Qt::ElideMiddle);
+    EXPECT_EQ(grid->ColumnElide(name), Qt::ElideRight);
+    // The mode moves with its column (the header reports the drag).
+    grid->horizontalHeader()->moveSection(path, 0);
+    easy.Refresh();
+    EXPECT_EQ(GridColumnOf("Path"), 0);
+    EXPECT_EQ(grid->ColumnElide(0), Qt::ElideMiddle);
+    EXPECT_EQ(grid->ColumnElide(GridColumnOf("Filename")), Qt::ElideRight);
+}
+
+TEST_F(EasyGridTest, AWidthTheUserDraggedStaysThroughScrollingAndResizing) {
+    for (int i = 1; i <= 500; ++i) AddFile("/src/", Numbered("f", i, ".txt"));
+    easy.Refresh();
+    // The scroll bar appears at the next layout and narrows the client area.
+    QApplication::processEvents();
+    easy.Refresh();
+    QHeaderView* header = grid->horizontalHeader();
+    const int name = GridColumnOf("Filename");
+    const int before = grid->ColWidth(name);
+    // A drag on the border at the right end of the name's title.
+    QWidget* titles = header->viewport();
+    const int y = header->height() / 2;
+    const QPoint from(header->sectionViewportPosition(name) + before - 1, y);
+    const QPoint to = from + QPoint(-60, 0);
+    auto send = [&](QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
+        QMouseEvent e(type, at, titles->mapToGlobal(at), Qt::LeftButton, buttons, Qt::NoModifier);
+        QApplication::sendEvent(titles, &e);
+    };
+    send(QEvent::MouseMove, from, Qt::NoButton);
+    send(QEvent::MouseButtonPress, from, Qt::LeftButton);
+    send(QEvent::MouseMove, from + QPoint(-30, 0), Qt::LeftButton);
+    send(QEvent::MouseMove, to, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, to, Qt::NoButton);
+    const int dragged = grid->ColWidth(name);
+    ASSERT_EQ(dragged, before - 60);
+    EXPECT_EQ(easy.KeptWidths.at(tables::kCodeFilename), dragged);
+
+    // Scrolling reloads rows; the widths stay as they are on screen.
+    std::vector<int> widths;
+    for (int c = 0; c < grid->ColCount(); ++c) widths.push_back(grid->ColWidth(c));
+    grid->verticalScrollBar()->setValue(200);
+    QApplication::processEvents();
+    easy.Refresh();
+    for (int c = 0; c < grid->ColCount(); ++c) EXPECT_EQ(grid->ColWidth(c), widths[c]) << c;
+
+    // A wider grid: the dragged width stays, the others take the new room.
+    grid->setGeometry(0, 0, 1200, 400);
+    easy.ConfigureColumns(-1);
+    EXPECT_EQ(grid->ColWidth(name), dragged);
+    int total = 0;
+    for (int c = 0; c < grid->ColCount(); ++c) total += grid->ColWidth(c);
+    EXPECT_EQ(total, grid->ClientWidth() - grid->ColCount());
+
+    // Widths the program sets are not taken for the user's.
+    easy.ShowColumn(tables::kCodePath, true);
+    EXPECT_EQ(easy.KeptWidths.size(), 1u);
+    EXPECT_EQ(grid->ColWidth(GridColumnOf("Filename")), dragged);
 }
 
 TEST_F(EasyGridTest, DoubleClickOpensExistingFilesOnly) {

@@ -113,7 +113,9 @@ TEST(EasyPanel, RegistrationBuildsTitleBarBackgroundAndSlots) {
     // Arranged in the left column with the title bar on top of the registered height.
     EXPECT_EQ(w.paths->geometry(), QRect(8, 8, 300, 136));
     EXPECT_EQ(w.options->geometry(), QRect(8, 152, 300, 120));
-    EXPECT_EQ(w.start->height(), 49);  // its title bar is hidden
+    // Its title bar is hidden: a strip for the corner button instead, above its controls.
+    EXPECT_EQ(w.start->height(), 49 + w.window.CornerButtonHeight);
+    EXPECT_GT(w.Of(w.start).Background->geometry().top(), w.Of(w.start).CornerButton->geometry().bottom());
     EXPECT_EQ(w.list_panel->geometry(), QRect(316, 8, 900 - 316 - 8, 600 - 16));
     EXPECT_TRUE(w.Of(w.start).CornerButton->isVisibleTo(w.start));
     EXPECT_FALSE(w.Of(w.paths).CornerButton->isVisibleTo(w.paths));
@@ -164,6 +166,51 @@ TEST(EasyPanel, CollapseButtonTogglesThePanel) {
     EXPECT_EQ(w.options->height(), 120);
     // A restore marks the slot as keeping no constraint, so later collapses keep none.
     EXPECT_EQ(w.Of(w.options).KeptMinHeight, -1);
+}
+
+TEST(EasyPanel, AFoldedPanelShowsNoneOfItsControls) {
+    // "Start" has no title bar: folded, the strip would otherwise cut through its controls.
+    MainWindowShape w;
+    const EasySlotT& s = w.Of(w.start);
+    // Where the layout puts a panel's controls.
+    auto* button = new QLineEdit(s.Background);
+    button->setGeometry(8, 8, 200, 30);
+    button->show();
+    TPanel* corner = s.CornerButton;
+    ASSERT_TRUE(corner->isVisibleTo(w.start));
+    // Big enough to hit, in the panel's top right corner.
+    EXPECT_GE(corner->width(), 12);
+    EXPECT_GE(corner->height(), 12);
+    EXPECT_EQ(corner->geometry().topRight(), w.start->rect().topRight());
+
+    QTest::mouseClick(corner, Qt::LeftButton);
+    ASSERT_TRUE(s.Collapsed);
+    EXPECT_EQ(w.start->height(), 24);
+    EXPECT_FALSE(button->isVisibleTo(w.form.get()));
+    EXPECT_TRUE(corner->isVisibleTo(w.start));
+    QTest::mouseClick(corner, Qt::LeftButton);
+    EXPECT_FALSE(s.Collapsed);
+    EXPECT_TRUE(button->isVisibleTo(w.form.get()));
+
+    // Shrunk while another panel is shown alone, too.
+    ToggleSolo(w.window, w.Slot(w.paths));
+    EXPECT_FALSE(button->isVisibleTo(w.form.get()));
+    EXPECT_TRUE(w.source_edit->isVisibleTo(w.form.get()));
+    ToggleSolo(w.window, w.Slot(w.paths));
+    EXPECT_TRUE(button->isVisibleTo(w.form.get()));
+}
+
+TEST(EasyPanel, AMainControlWithoutAMinimumStillGetsAUsableSize) {
+    // The grid's panel sets no minimum; at the window's smallest size it keeps the usable size.
+    MainWindowShape w;
+    ASSERT_EQ(w.grid->minimumHeight(), 0);
+    for (const int kind : {1, 0}) {
+        SetLayoutKind(w.window, kind, true, true);
+        w.form->resize(1, 1);
+        Settle();
+        EXPECT_GE(w.grid->height(), w.list.MainUsableHeight) << kind;
+        EXPECT_GE(w.grid->width(), w.list.MainUsableWidth) << kind;
+    }
 }
 
 TEST(EasyPanel, AnimatedCollapseAndRestoreEndAtTheirHeights) {
@@ -310,7 +357,7 @@ TEST(EasyPanel, MenuEntriesCheckMarksAndTitleBars) {
     // Toggle titlebar acts on the panel the menu was opened on.
     TitleMenuCommand(w.window, "toggletitlebar", w.Slot(w.options));
     EXPECT_FALSE(w.Of(w.options).TitleBar->isVisibleTo(w.options));
-    EXPECT_EQ(w.options->height(), 96);
+    EXPECT_EQ(w.options->height(), 96 + w.window.CornerButtonHeight);  // the corner button's strip
     EXPECT_TRUE(w.Of(w.options).CornerButton->isVisibleTo(w.options));
     TitleMenuCommand(w.window, "UnhideAllTitleBars", -1);
     EXPECT_TRUE(w.Of(w.start).TitleBar->isVisibleTo(w.start));

@@ -151,6 +151,63 @@ TEST(TGaugeWindow, CancelShowsOnlyWithAHandlerAndAsksOnce) {
     }
 }
 
+TEST(GaugeWindow, TheDetailIsOneLine) {
+    struct {
+        const char* detail;
+        const char* shown;
+    } cases[] = {
+        {"plain", "plain"},
+        // A written line's own end goes, whichever it is.
+        {"out line\r\n", "out line"},
+        {"out line\n", "out line"},
+        {"out line\r", "out line"},
+        {"\r\n", ""},
+        // Breaks inside show as marks; only one line end is dropped at the end.
+        {"a\r\nb", "a\xE2\x86\xB5" "b"},
+        {"a\nb\rc", "a\xE2\x86\xB5" "b\xE2\x86\xB5" "c"},
+        {"a\n\n", "a\xE2\x86\xB5"},
+        {"", ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(OneLineDetail(c.detail), c.shown) << c.detail;
+}
+
+// Every shown label of the window holds one line and is as high as its font's line at least.
+void ExpectNoLabelCut(const QWidget& window) {
+    for (const QLabel* label : window.findChildren<QLabel*>()) {
+        if (label->isHidden() || label->text().isEmpty()) continue;
+        const QString what = label->objectName() + " " + label->text();
+        EXPECT_FALSE(label->text().contains(QLatin1Char('\n'))) << what.toStdString();
+        EXPECT_GE(label->height(), label->fontMetrics().height()) << what.toStdString();
+        // Within the window too, or the window's edge cuts it.
+        const QRect box(label->mapTo(&window, QPoint(0, 0)), label->size());
+        EXPECT_LE(box.bottom(), window.height() - 1) << what.toStdString();
+    }
+}
+
+TEST(TGaugeWindow, NoTextIsCutVerticallyAndTheWrittenLineShowsAsOneLine) {
+    const QFont original = QApplication::font();
+    for (int pixels : {0, 22}) {
+        if (pixels > 0) {
+            QFont big = original;
+            big.setPixelSize(pixels);
+            QApplication::setFont(big);
+        }
+        Gauge g;
+        g.record.Update("Writing:", "the template's output line\r\n", 30);
+        TGaugeWindow* w = g.Window();
+        ASSERT_NE(w, nullptr);
+        QApplication::processEvents();
+        EXPECT_EQ(w->DetailLabel()->text(), QStringLiteral("the template's output line")) << pixels;
+        ExpectNoLabelCut(*w);
+        // The bar keeps clear of the caption and the detail of the bar.
+        EXPECT_GE(w->BarArea()->geometry().top(), w->CaptionLabel()->geometry().bottom()) << pixels;
+        EXPECT_GE(w->DetailLabel()->geometry().top(), w->BarArea()->geometry().bottom()) << pixels;
+        EXPECT_LE(w->DetailLabel()->geometry().bottom(), w->TopPanel()->height()) << pixels;
+        EXPECT_GE(w->PercentLabel()->height(), w->PercentLabel()->fontMetrics().height()) << pixels;
+    }
+    QApplication::setFont(original);
+}
+
 TEST(GaugeWindowFactory, GivesItsCancelToTheWindowsItMakes) {
     GaugeWindowFactory factory;
     auto plain = factory.CreateGaugeView();

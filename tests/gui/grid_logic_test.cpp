@@ -6,6 +6,8 @@
 
 #include <numeric>
 
+#include "tables/string_table.h"
+
 namespace rowsmith::gui {
 namespace {
 
@@ -160,6 +162,64 @@ TEST(GridLogic, WidthListsAreCleanedAndDivided) {
     EXPECT_EQ(ColumnWidths(100, 3, 1, "50"), (std::vector<int32_t>{97, 0, 0}));
     EXPECT_EQ(ColumnWidths(2, 3, 1, "1,1,1"), (std::vector<int32_t>{0, 0, 0}));
     EXPECT_TRUE(ColumnWidths(100, 0, 1, "1").empty());
+}
+
+TEST(GridLogic, DraggedWidthsAreKeptAndTheOthersShareTheRest) {
+    struct Case {
+        const char* what;
+        int32_t client;
+        const char* widths;
+        std::vector<int32_t> kept, expected;
+    };
+    const Case cases[] = {
+        {"nothing kept divides as ever", 103, ",1,1,1", {0, 0, 0}, {34, 33, 33}},
+        {"one kept, two share by weight", 503, ",10|20|50,30,10", {0, 300, 0}, {50, 300, 150}},
+        // The kept column's weight no longer counts: the others divide 1:3.
+        {"weights of the rest only", 403, "3,1,3", {0, 0, 0}, {172, 57, 171}},
+        {"kept wider than the grid leaves 0", 103, "1,1,1", {0, 500, 0}, {0, 500, 0}},
+        {"all kept", 53, "1,1", {10, 20}, {10, 20}},
+        {"more columns than items", 103, "1", {0, 0, 40}, {60, 0, 40}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ColumnWidthsKeeping(c.client, 1, c.widths, c.kept), c.expected) << c.what;
+    }
+    // The 1:3 case above: weights 3 and 3 of columns 1 and 3 only once column 2 is kept.
+    EXPECT_EQ(ColumnWidthsKeeping(403, 1, "3,1,3", {0, 100, 0}), (std::vector<int32_t>{150, 100, 150}));
+    EXPECT_TRUE(ColumnWidthsKeeping(100, 1, "1", {}).empty());
+}
+
+TEST(GridLogic, PathsElideInTheMiddleAndNamesGiveThemRoom) {
+    for (int32_t code : {tables::kCodePath, tables::kCodeFinalDestination, tables::kCodeFullPath})
+        EXPECT_TRUE(ElidesInMiddle(code)) << code;
+    for (int32_t code : {tables::kCodeFilename, tables::kCodeNumber, tables::kCodeSize})
+        EXPECT_FALSE(ElidesInMiddle(code)) << code;
+    // The name columns weigh less than the paths shown with them.
+    const std::vector<int32_t> sizes = ColumnWidths(
+        1003, 3, 1,
+        std::string(GridColumnWidth(tables::kCodeNumber, "10|20|50")) + "," +
+            std::string(GridColumnWidth(tables::kCodeFilename, "80")) + "," +
+            std::string(GridColumnWidth(tables::kCodeFinalDestination, "30")));
+    EXPECT_LT(sizes[1], sizes[2]);
+    EXPECT_LT(sizes[1], 500);
+    EXPECT_EQ(GridColumnWidth(tables::kCodeSize, "10"), "10");
+}
+
+TEST(GridLogic, PrintKeepsTheWidthsOnScreen) {
+    struct Case {
+        const char* what;
+        std::vector<int32_t> widths;
+        int32_t screen_dpi, printer_dpi, page;
+        std::vector<int32_t> edges;
+    };
+    const Case cases[] = {
+        {"same resolution, room to spare", {100, 50, 200}, 96, 96, 1000, {0, 100, 150, 350}},
+        {"printer resolution", {96, 48}, 96, 600, 5000, {0, 600, 900}},
+        {"narrowed to the page, in proportion", {300, 100}, 96, 96, 200, {0, 150, 200}},
+        {"hidden column", {100, 0, 100}, 96, 96, 1000, {0, 100, 100, 200}},
+        {"nothing to print", {0, 0}, 96, 96, 1000, {0, 0, 0}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(PrintColumnEdges(c.widths, c.screen_dpi, c.printer_dpi, c.page), c.edges) << c.what;
 }
 
 TEST(GridLogic, MenuCaptionsAreCutFromTheFront) {

@@ -223,6 +223,45 @@ TEST(LayoutArrange, LLayoutSubsetSearch) {
     }
 }
 
+TEST(LayoutArrange, GrowablePanelsBesideTheMainControlLineUpWithTheTallestColumn) {
+    // The growable panel is the last one. Beside (or above) the main control it grows only as far as
+    // the tallest natural column reaches; the main control gets the rest. Without a main control, or
+    // in the L layout's left column, it takes the room.
+    struct Case {
+        const char* what;
+        LayoutKindT kind;
+        bool top;
+        bool main_visible;
+        int height;
+        std::vector<std::string> specs;
+        RectT growable;
+        int32_t main_height;
+    } cases[] = {
+        {"own column, top", LayoutKindT::Horizontal, true, true, 400,
+         {"0.1|100|100", "0.1|60|60", "1|40|-1"}, {324, 8, 150, 100}, 276},
+        {"own column, bottom", LayoutKindT::Horizontal, false, true, 400,
+         {"0.1|100|100", "0.1|60|60", "1|40|-1"}, {324, 292, 150, 100}, 276},
+        {"under a fixed panel", LayoutKindT::Horizontal, true, true, 400,
+         {"0.1|100|100", "0.1|60|60", "0.1|30|30", "1|20|-1"}, {324, 46, 150, 62}, 276},
+        {"capped by its maximum", LayoutKindT::Horizontal, true, true, 400,
+         {"0.1|100|100", "0.1|60|60", "1|40|70"}, {324, 8, 150, 70}, 276},
+        {"no main control", LayoutKindT::Horizontal, true, false, 400,
+         {"0.1|100|100", "0.1|60|60", "1|40|-1"}, {324, 8, 150, 384}, 0},
+        {"L, below the main control", LayoutKindT::L, true, true, 204,
+         {"0.1|100|100", "0.1|80|80", "1|30|-1"}, {166, 166, 150, 30}, 150},
+        {"L, in the left column", LayoutKindT::L, true, true, 400,
+         {"0.1|100|100", "0.1|80|80", "1|30|-1"}, {8, 204, 150, 188}, 384},
+    };
+    for (const Case& c : cases) {
+        LayoutInputT in = Input(c.kind, c.top, 500, c.height, c.specs);
+        in.main_visible = c.main_visible;
+        const LayoutResultT r = ArrangeLayout(in);
+        EXPECT_EQ(r.panels.back(), c.growable) << c.what;
+        if (c.main_visible) EXPECT_EQ(r.main.height, c.main_height) << c.what;
+        EXPECT_TRUE(r.fits) << c.what;
+    }
+}
+
 MinSizeInputT MinInput(LayoutKindT kind, std::vector<std::string> specs) {
     MinSizeInputT in;
     in.layout = Input(kind, true, 500, 400, std::move(specs));
@@ -260,6 +299,22 @@ TEST(LayoutMinimumSize, WidthHeightAndCache) {
     EXPECT_EQ(SearchMinimumHeight(in), 8 + 216 + 8);
     in.layout.maximised = true;
     EXPECT_EQ(SearchMinimumHeight(in), 8 + 50 + 8);
+
+    // A width with room for more columns lowers the minimum height; fewer than the minimum columns
+    // never raise it.
+    in = MinInput(LayoutKindT::Horizontal, Fixed({100, 60, 40}));
+    struct ColumnsCase {
+        int height_columns;
+        int32_t height;
+    } columns_cases[] = {{0, 8 + 108 + 8 + 50 + 8}, {1, 8 + 108 + 8 + 50 + 8}, {3, 8 + 100 + 8 + 50 + 8}};
+    for (const ColumnsCase& c : columns_cases) {
+        in.height_columns = c.height_columns;
+        EXPECT_EQ(SearchMinimumHeight(in), c.height) << c.height_columns;
+    }
+    in.height_columns = 2;
+    const std::string two = MinHeightCacheKey(in);
+    in.height_columns = 3;
+    EXPECT_NE(MinHeightCacheKey(in), two);  // each column count keeps its own entry
 
     in = MinInput(LayoutKindT::L, {"0.1|74|74", "0.1|26|24"});
     in.status_bar_height = 20;
@@ -306,7 +361,7 @@ TEST(LayoutButtons, Placement) {
     in.label_height = 13;
     ButtonPlacementT p = PlaceButtons(in);
     EXPECT_EQ(p.title_button, (RectT{127, 2, 18, 18}));
-    EXPECT_EQ(p.corner_button, (RectT{144, 0, 6, 6}));
+    EXPECT_EQ(p.corner_button, (RectT{138, 0, 12, 12}));
     EXPECT_EQ(p.label_top, 6);
     in.panel_height = 10;
     EXPECT_EQ(PlaceButtons(in).label_top, 0);

@@ -260,3 +260,83 @@ TEST(MainWindowLogic, CommandLineCarriesLineEndsAndEncodings) {
 
 }  // namespace
 }  // namespace rowsmith::gui
+
+namespace rowsmith::gui {
+namespace {
+
+TEST(MainWindowLogic, StatusLineKeepsTheProblemFirstAndTheOutdatedListInSight) {
+    struct Case {
+        const char* problem;
+        bool outdated;
+        const char* message;
+        const char* shown;
+    } cases[] = {
+        {"", false, "2 files listed", "2 files listed"},
+        {"", false, "", ""},
+        {"", true, "", "The file list is outdated: populate it again"},
+        {"", true, "Command line copied", "Command line copied - The file list is outdated: populate it again"},
+        // Start refuses to run with the problem: it covers both.
+        {"unknown encoding \"x\"", true, "2 files listed", "unknown encoding \"x\""},
+    };
+    for (const Case& c : cases) EXPECT_EQ(StatusLine(c.problem, c.outdated, c.message), c.shown) << c.message;
+    EXPECT_EQ(ListedText(0), "0 files listed");
+    EXPECT_EQ(ListedText(1), "1 file listed");
+    EXPECT_EQ(ListedText(12), "12 files listed");
+}
+
+TEST(MainWindowLogic, OpenProblemTextNamesWhatAndWhere) {
+    EXPECT_EQ(OpenProblemText(OpenOutcome::Opened, "help pages", "file:///h.htm"), "");
+    const std::string none = OpenProblemText(OpenOutcome::NoHandler, "text/plain files", "/d/a.txt");
+    EXPECT_NE(none.find("No program is registered to open text/plain files"), std::string::npos) << none;
+    EXPECT_NE(none.find("/d/a.txt"), std::string::npos) << none;
+    const std::string failed = OpenProblemText(OpenOutcome::Failed, "help pages", "file:///h.htm");
+    EXPECT_NE(failed.find("Could not start"), std::string::npos) << failed;
+}
+
+TEST(MainWindowLogic, FitColumnWidthsCutsOnlyTheWidestColumns) {
+    struct Case {
+        const char* what;
+        std::vector<int> contents;
+        int available;
+        std::vector<int> widths;
+    } cases[] = {
+        {"all fit", {30, 80, 200}, 400, {30, 80, 200}},
+        {"exactly", {30, 80, 200}, 310, {30, 80, 200}},
+        // The narrow ones keep theirs; the two wide ones share the rest equally.
+        {"two wide", {30, 500, 20, 600}, 450, {30, 200, 20, 200}},
+        // A reason wider than a path still gets its share, not what the paths leave.
+        {"wide last", {40, 700, 700, 900}, 640, {40, 200, 200, 200}},
+        {"one wide among narrow", {50, 50, 1000}, 300, {50, 50, 200}},
+        // No room: every column keeps the minimum readable width or its own when narrower.
+        {"no room", {30, 300, 300}, 50, {30, 40, 40}},
+        {"empty", {}, 100, {}},
+    };
+    for (const Case& c : cases) {
+        const std::vector<int> got = FitColumnWidths(c.contents, c.available);
+        EXPECT_EQ(got, c.widths) << c.what;
+        if (c.what != std::string("no room")) {
+            int sum = 0;
+            for (int w : got) sum += w;
+            EXPECT_LE(sum, std::max(c.available, 0)) << c.what;
+        }
+    }
+
+    // The kept column: whole while it takes at most half, the columns beside it cut first.
+    struct Kept {
+        const char* what;
+        std::vector<int> contents;
+        int available;
+        int keep;
+        std::vector<int> widths;
+    } kept[] = {
+        {"all fit", {40, 300, 300, 230}, 900, 3, {40, 300, 300, 230}},
+        {"paths cut, reason whole", {40, 300, 300, 230}, 640, 3, {40, 185, 185, 230}},
+        {"reason wider than half", {40, 300, 300, 900}, 640, 3, {40, 140, 140, 320}},
+        {"kept in the middle", {300, 100, 300}, 400, 1, {150, 100, 150}},
+        {"keep outside the list", {300, 300}, 400, 5, {200, 200}},
+    };
+    for (const Kept& c : kept) EXPECT_EQ(FitColumnWidths(c.contents, c.available, 40, c.keep), c.widths) << c.what;
+}
+
+}  // namespace
+}  // namespace rowsmith::gui

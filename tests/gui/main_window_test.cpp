@@ -22,6 +22,10 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <QHeaderView>
+#include <QScreen>
+#include <QScrollBar>
 #include <functional>
 #include <map>
 #include <memory>
@@ -29,6 +33,7 @@
 #include <vector>
 
 #include "gui/g_panel.h"
+#include "gui/gauge_window.h"
 #include "gui/grad_btn.h"
 #include "gui/qt_paint.h"
 #include "text/form_gauge.h"
@@ -76,7 +81,10 @@ struct Fixture {
         if (with_arguments) args = {source.toStdString(), destination.toStdString()};
         form = std::make_unique<TForm1>(args);
         form->SetGaugeViews(&views);
-        form->SetPageOpener([this](const QString& url) { opened.push_back(url); });
+        form->SetPageOpener([this](const QString& url) {
+            opened.push_back(url);
+            return OpenOutcome::Opened;
+        });
         form->show();
         Settle();
     }
@@ -155,7 +163,7 @@ TEST(MainWindow, StartedWithoutArgumentsShowsTheDefaults) {
     EXPECT_EQ(f.Panel1->y(), f.TabControl1->geometry().bottom() + 1 + 8);
     EXPECT_LT(f.Panel2->y(), f.Panel6->y());
     EXPECT_LT(f.Panel6->y(), f.Panel4->y());
-    EXPECT_EQ(f.Panel4->height(), 79);
+    EXPECT_EQ(f.Panel4->height(), 79 + f.WindowLayout().CornerButtonHeight);  // a strip for its corner button
     // The number column shows, the path column does not (levels 0).
     EXPECT_TRUE(w.ColumnShown(67));
     EXPECT_FALSE(w.ColumnShown(52));
@@ -643,7 +651,7 @@ TEST(MainWindow, AnEncodingNameTheRunCannotReadIsFlaggedAndStartRefusesIt) {
         EXPECT_TRUE(f.ComboEncoding->styleSheet().isEmpty()) << good;
         EXPECT_TRUE(f.EncodingProblemText().empty()) << good;
     }
-    EXPECT_TRUE(f.StatusPanel(0)->text().isEmpty());
+    EXPECT_EQ(f.StatusPanel(0)->text(), QStringLiteral("2 files listed"));
     w.Start();
     EXPECT_EQ(f.StatusPanel(0)->text(), QStringLiteral("0 copied, 2 rewritten, 0 skipped"));
     EXPECT_EQ(w.Out("a.txt"), "one\r\ntwo\r\nthree\r\n");
@@ -699,6 +707,263 @@ TEST(MainWindow, TheRunReportNamesTheEncodingAndLineEndsOfEachRewrite) {
     EXPECT_EQ(f.LastSummary().Copied, 3);
     EXPECT_EQ(rows(),
               (std::map<std::string, Row>{{"a.txt", {"", ""}}, {"b.txt", {"", ""}}, {"d.txt", {"", ""}}}));
+}
+
+TEST(MainWindow, TheStatusBarSaysWhatJustHappened) {
+    Fixture w;
+    TForm1& f = *w.form;
+    auto status = [&] { return f.StatusPanel(0)->text().toStdString(); };
+    w.Populate();
+    EXPECT_EQ(status(), "2 files listed");
+    w.Start();
+    EXPECT_EQ(status(), "2 copied, 0 rewritten, 0 skipped");
+    // The run made the destination folder: its edit no longer shows it as missing.
+    EXPECT_NE(FromQColor(f.EditFolderDest->palette().color(QPalette::Base)), 0xC0C0C0);
+    EXPECT_EQ(f.EditFolderDest->palette().color(QPalette::Base), f.EditfolderSource->palette().color(QPalette::Base));
+    // Another Populate replaces the run's summary, an empty one included.
+    w.Populate();
+    EXPECT_EQ(status(), "2 files listed");
+    f.Edit1->setText(QStringLiteral("*.none"));
+    w.Populate();
+    EXPECT_EQ(status(), "0 files listed");
+    f.Edit1->setText(QStringLiteral("*.*"));
+    w.Populate();
+
+    f.CopyCommandLine();
+    EXPECT_EQ(status(), "Command line copied");
+    QTest::mouseClick(f.ButtonCommandLine, Qt::LeftButton);
+    EXPECT_EQ(status(), "Command line copied");
+
+    // Another source folder: the rows stay but are said to be of the old one until the next Populate,
+    // through every other message.
+    WriteAll(w.tmp.path() + "/Other/x.txt", "x\r\n");
+    f.EditfolderSource->setText(w.tmp.path() + "/Other");
+    Settle();
+    EXPECT_EQ(f.FileList().RowCount, 2);
+    EXPECT_TRUE(f.ListOutdated());
+    EXPECT_EQ(status(), "The file list is outdated: populate it again");
+    f.CopyCommandLine();
+    EXPECT_EQ(status(), "Command line copied - The file list is outdated: populate it again");
+    f.EditfolderSource->setText(w.tmp.path() + "/Oth");  // typing on: still another folder
+    EXPECT_TRUE(f.ListOutdated());
+    f.EditfolderSource->setText(w.tmp.path() + "/Other");
+    w.Populate();
+    EXPECT_FALSE(f.ListOutdated());
+    EXPECT_EQ(status(), "1 file listed");
+}
+
+TEST(MainWindow, HelpAndADoubleClickedFileSayWhenNothingOpensThem) {
+    Fixture w;
+    TForm1& f = *w.form;
+    w.Populate();
+    auto status = [&] { return f.StatusPanel(0)->text().toStdString(); };
+    OpenOutcome page_outcome = OpenOutcome::NoHandler;
+    f.SetPageOpener([&](const QString&) { return page_outcome; });
+    QTest::mouseClick(f.Button3, Qt::LeftButton);
+    EXPECT_NE(status().find("No program is registered to open help pages"), std::string::npos) << status();
+    EXPECT_NE(status().find("destinationpath.htm"), std::string::npos) << status();
+    page_outcome = OpenOutcome::Failed;
+    QTest::mouseClick(f.Button2, Qt::LeftButton);
+    EXPECT_NE(status().find("Could not start"), std::string::npos) << status();
+    // Opened: nothing to say.
+    w.Populate();
+    page_outcome = OpenOutcome::Opened;
+    QTest::mouseClick(f.Button2, Qt::LeftButton);
+    EXPECT_EQ(status(), "2 files listed");
+
+    std::vector<QString> documents;
+    f.SetDocumentOpener([&](const QString& path, QString& what) {
+        documents.push_back(path);
+        what = QStringLiteral("text/plain");
+        return OpenOutcome::NoHandler;
+    });
+    const QModelIndex cell = f.AdvStringGrid1->model()->index(0, 1);
+    const QPoint at = f.AdvStringGrid1->visualRect(cell).center();
+    // The press of a double click, then the double click itself.
+    QTest::mousePress(f.AdvStringGrid1->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseRelease(f.AdvStringGrid1->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(f.AdvStringGrid1->viewport(), Qt::LeftButton, {}, at);
+    Settle();
+    ASSERT_EQ(documents.size(), 1u);
+    EXPECT_EQ(documents[0], w.source + "/a.txt");
+    EXPECT_NE(status().find("No program is registered to open text/plain files"), std::string::npos) << status();
+    EXPECT_NE(status().find("a.txt"), std::string::npos) << status();
+}
+
+TEST(MainWindow, ClosingDuringARunAsksAndStopsItOrKeepsRunning) {
+    std::string many;
+    for (int i = 1; i <= 20000; ++i) many += "line " + std::to_string(i) + "\r\n";
+    for (const bool stop : {true, false}) {
+        SCOPED_TRACE(stop ? "stop" : "keep running");
+        QTemporaryDir tmp;
+        const QString source = tmp.path() + "/in", destination = tmp.path() + "/out";
+        for (const char* name : {"a.txt", "b.txt", "c.txt", "d.txt"}) WriteAll(source + "/" + name, many);
+        WriteAll(destination + "/a.txt", "before");
+        // The window's own progress windows; the question answered as the user would.
+        TForm1 form({source.toStdString(), destination.toStdString()});
+        std::vector<QString> asked;
+        form.SetQuestion([&](const QString& question) {
+            asked.push_back(question);
+            return stop;
+        });
+        form.show();
+        QTest::mouseClick(form.Button1, Qt::LeftButton);
+        form.CheckBox2->setChecked(true);
+        ASSERT_TRUE(form.GradBtn1->isEnabled());
+
+        // Closed as soon as a progress window shows, while the run lets events through it.
+        bool closed = false;
+        QString cancel_text;
+        QTimer watch;
+        watch.setInterval(0);
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            for (QWidget* top : QApplication::topLevelWidgets()) {
+                auto* gauge = qobject_cast<TGaugeWindow*>(top);
+                if (closed || !form.Running() || gauge == nullptr || !gauge->isVisible()) continue;
+                closed = true;
+                form.close();
+                cancel_text = gauge->CancelButton()->text();
+            }
+        });
+        watch.start();
+        QTest::mouseClick(form.GradBtn1, Qt::LeftButton);
+        watch.stop();
+
+        ASSERT_TRUE(closed);
+        ASSERT_EQ(asked.size(), 1u);
+        EXPECT_EQ(asked[0], QStringLiteral("A run is in progress. Stop it after the current file?"));
+        if (stop) {
+            EXPECT_EQ(cancel_text, QStringLiteral("Cancelling..."));  // as its own button would
+            EXPECT_TRUE(form.LastSummary().Cancelled);
+            EXPECT_FALSE(form.isVisible());
+            EXPECT_FALSE(form.Running());
+            // The file being written keeps what it had and no later file is written.
+            EXPECT_EQ(ReadAll(destination + "/a.txt"), "before");
+            for (const char* name : {"b.txt", "c.txt", "d.txt"})
+                EXPECT_EQ(ReadAll(destination + "/" + name), "<missing>") << name;
+        } else {
+            EXPECT_EQ(cancel_text, QStringLiteral("Cancel"));
+            EXPECT_FALSE(form.LastSummary().Cancelled);
+            EXPECT_TRUE(form.isVisible());
+            for (const char* name : {"a.txt", "b.txt", "c.txt", "d.txt"})
+                EXPECT_EQ(ReadAll(destination + "/" + name), many) << name;
+            // Outside a run the window closes without a question.
+            form.close();
+            EXPECT_FALSE(form.isVisible());
+            EXPECT_EQ(asked.size(), 1u);
+        }
+    }
+}
+
+TEST(MainWindow, TheRunReportShowsEveryColumnOnItsScreenWithTheRunsOwnReasons) {
+    Fixture w;
+    TForm1& f = *w.form;
+    // Long paths, so that the path columns alone would be wider than the screen.
+    const QString deep = w.source + "/" + QString(70, QLatin1Char('p')) + "/" + QString(70, QLatin1Char('q'));
+    WriteAll(deep + "/long.txt", "x\r\n");
+    f.SpinEdit1->setValue(2);
+    w.Populate();
+    // An existing destination the run may not replace: skipped with the run's own reason.
+    WriteAll(w.destination + "/a.txt", "kept");
+    QFile(w.destination + "/a.txt").setPermissions(QFileDevice::ReadOwner | QFileDevice::ReadGroup);
+    w.Start();
+    ASSERT_NE(f.RunReportWindow(), nullptr);
+    QWidget* report = f.RunReportWindow();
+    ASSERT_TRUE(report->isVisible());
+    Settle();
+    auto* table = report->findChild<QTableWidget*>(QStringLiteral("RunReportTable"));
+    const int reason = table->columnCount() - 1;
+    ASSERT_EQ(table->horizontalHeaderItem(reason)->text(), QStringLiteral("Reason"));
+
+    // Each row's reason as the run gave it.
+    ASSERT_EQ(table->rowCount(), static_cast<int>(f.LastReport().size()));
+    int skipped = 0;
+    for (int r = 0; r < table->rowCount(); ++r) {
+        const run::RowReport& row = f.LastReport()[static_cast<std::size_t>(r)];
+        EXPECT_EQ(table->item(r, reason)->text().toStdString(), row.Reason);
+        if (row.Outcome == run::RowOutcome::Skipped) {
+            ++skipped;
+            EXPECT_NE(row.Reason.find("read-only"), std::string::npos) << row.Reason;
+        }
+    }
+    EXPECT_EQ(skipped, 1);
+
+    // The window on its screen, the Reason column inside the table's view, nothing to scroll to.
+    const QRect room = report->screen()->availableGeometry();
+    EXPECT_LE(report->width(), room.width());
+    EXPECT_TRUE(room.contains(report->geometry())) << report->geometry().x() << "," << report->geometry().width();
+    QHeaderView* header = table->horizontalHeader();
+    EXPECT_GE(header->sectionViewportPosition(reason), 0);
+    EXPECT_LE(header->sectionViewportPosition(reason) + header->sectionSize(reason), table->viewport()->width());
+    // A reason this short is whole; the paths lose their middle instead.
+    EXPECT_GE(header->sectionSize(reason), static_cast<QAbstractItemView*>(table)->sizeHintForColumn(reason));
+    EXPECT_EQ(table->horizontalScrollBar()->maximum(), 0);
+    // A cut path keeps its whole text at hand.
+    EXPECT_EQ(table->item(0, 2)->toolTip(), table->item(0, 2)->text());
+    QFile(w.destination + "/a.txt").setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+}
+
+// Every shown label below the window has room for the height of its text's lines at its font.
+void ExpectNoLabelCut(const QWidget& window, const char* what) {
+    for (const QLabel* label : window.findChildren<QLabel*>()) {
+        if (!label->isVisibleTo(&window) || label->text().isEmpty()) continue;
+        const std::string name = (label->objectName() + " \"" + label->text() + "\"").toStdString();
+        const QRect room = label->contentsRect();
+        const int flags = label->wordWrap() ? Qt::TextWordWrap : 0;
+        const int needed =
+            label->fontMetrics().boundingRect(QRect(0, 0, room.width(), 100000), flags, label->text()).height();
+        EXPECT_GE(room.height(), std::max(needed, label->fontMetrics().height())) << what << " " << name;
+    }
+}
+
+TEST(MainWindow, NoLabelIsCutVertically) {
+    const QFont original = QApplication::font();
+    {
+        Fixture w;
+        w.Populate();
+        w.Start();
+        ExpectNoLabelCut(*w.form, "default font");
+    }
+    QFont big = original;
+    big.setPixelSize(21);
+    QApplication::setFont(big);
+    {
+        Fixture w;
+        w.Populate();
+        ExpectNoLabelCut(*w.form, "large font");
+    }
+    QApplication::setFont(original);
+}
+
+TEST(MainWindow, StartShowsAClearFocusFrame) {
+    Fixture w;
+    TForm1& f = *w.form;
+    w.Populate();
+    f.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
+    QWidget* frame = f.GradBtn1->findChild<QWidget*>(QStringLiteral("FocusFrame"));
+    ASSERT_NE(frame, nullptr);
+    f.Edit1->setFocus();
+    Settle();
+    EXPECT_FALSE(frame->isVisible());
+    const QImage plain = f.GradBtn1->grab().toImage();
+
+    f.GradBtn1->setFocus(Qt::TabFocusReason);
+    Settle();
+    ASSERT_TRUE(f.GradBtn1->hasFocus());
+    EXPECT_TRUE(frame->isVisible());
+    const QImage focused = f.GradBtn1->grab().toImage();
+    // A dark line and a light line just inside the edge, on every side.
+    const int w_ = focused.width(), h = focused.height();
+    const QPoint dark[] = {{3, h / 2}, {w_ - 4, h / 2}, {w_ / 2, 3}, {w_ / 2, h - 4}};
+    const QPoint light[] = {{4, h / 2}, {w_ - 5, h / 2}, {w_ / 2, 4}, {w_ / 2, h - 5}};
+    for (const QPoint& p : dark) EXPECT_LT(qGray(focused.pixel(p)), 64) << p.x() << "," << p.y();
+    for (const QPoint& p : light) EXPECT_GT(qGray(focused.pixel(p)), 192) << p.x() << "," << p.y();
+    EXPECT_NE(plain, focused);
+
+    f.Edit1->setFocus();
+    Settle();
+    EXPECT_FALSE(frame->isVisible());
 }
 
 }  // namespace

@@ -7,12 +7,14 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "files/platform_fs.h"
 #include "files/text_file.h"
 #include "gui/main_window_logic.h"
+#include "run/expand_lines.h"
 #include "run/run_plan.h"
 #include "text/utf8.h"
 
@@ -379,16 +381,14 @@ TEST(BuildPreview, ReadsOnlyWhatTheLinesNeedAndCapsTheRest) {
     EXPECT_FALSE(p.capped);
     EXPECT_EQ(p.bytes_read, kPreviewHeadBytes);
 
-    // Counting from the end reads up to the cap; the last line is the last whole line read.
+    // Counting from the end beyond the cap counts the whole file: the last line is the file's.
     p = Preview(file, Settings(true, "-1", false, ""), 64);
-    EXPECT_TRUE(p.capped);
-    EXPECT_EQ(p.bytes_read, 64);
-    ASSERT_EQ(p.rows.size(), 1u);
-    EXPECT_EQ(p.rows[0].input, "line 07");
-    EXPECT_NE(
-        p.message.find("big.txt (UTF-8, lines end at CR LF): only its first 64 bytes were read; lines counted"),
-        std::string::npos)
-        << p.message;
+    EXPECT_FALSE(p.capped);
+    EXPECT_TRUE(p.counted);
+    EXPECT_EQ(p.line_count, 250000);
+    EXPECT_EQ(Lines(p), (std::vector<int32_t>{250000}));
+    EXPECT_EQ(Inputs(p), (std::vector<std::string>{"line 250000"}));
+    EXPECT_EQ(p.message, "big.txt (UTF-8, lines end at CR LF): the only selected line of its 250000 lines");
 
     // A forward interval whose lines lie beyond the cap says so.
     p = Preview(file, Settings(true, "100-", false, ""), 64);
@@ -496,6 +496,146 @@ TEST(BuildPreview, AFileProvedNotUtf8BeyondTheFirstBlockIsReadAgainAsTheCodePage
     EXPECT_FALSE(p.capped);
 }
 
+// What a run writes for a file: the number and text of each of the first `rows` lines it writes.
+using Written = std::vector<std::pair<int64_t, std::string>>;
+Written RunWrites(const std::string& file, const run::RunSettings& s, std::size_t rows = kPreviewRows) {
+    run::ExpandLinesOptions o;
+    o.IntervalActive = s.IntervalActive;
+    o.IntervalText = s.IntervalText;
+    o.LineEnds = s.LineEnds;
+    Written out;
+    o.BeforeLine = [&](int64_t number, std::string_view line) {
+        if (out.size() < rows) out.emplace_back(number, std::string(line));
+    };
+    run::StandaloneLineExpander expander;
+    std::ostringstream sink;
+    EXPECT_TRUE(run::ExpandLinesOfFile(file, sink, o, expander).Ok);
+    return out;
+}
+Written Shown(const PreviewT& p) {
+    Written out;
+    for (const PreviewRowT& row : p.rows) out.emplace_back(row.line, row.input);
+    return out;
+}
+
+TEST(BuildPreview, AFileOverTheCapShowsTheLinesARunCountsFromItsEnd) {
+    TempDir dir;
+    // 8 bytes a line, past the real cap: the head read holds lines 1..2,097,152 only.
+    constexpr int kLines = 2'200'000;
+    std::string text(static_cast<std::size_t>(kLines) * 8, '\0');
+    for (int i = 1; i <= kLines; ++i) std::snprintf(text.data() + (i - 1) * 8, 9, "%07d\n", i);
+    ASSERT_GT(static_cast<int64_t>(text.size()), kPreviewByteCap);
+    const std::string file = dir.Write("huge.txt", text);
+    struct Case {
+        const char* interval;
+        std::vector<int32_t> lines;
+    };
+    const Case cases[] = {
+        {"-1", {kLines}},
+        {"-3-", {kLines - 2, kLines - 1, kLines}},
+        {"-3-;5", {kLines - 2, kLines - 1, kLines, 5}},
+        {"1--2", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20}},
+        {"-1--3;2", {kLines, kLines - 1, kLines - 2, 2}},
+        // Downward from inside the head to beyond it.
+        {"2097153-2097151", {2097153, 2097152, 2097151}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.interval);
+        const run::RunSettings s = Settings(true, c.interval, false, "");
+        const PreviewT p = Preview(file, s);
+        ASSERT_TRUE(p.ok) << p.message;
+        EXPECT_EQ(Lines(p), c.lines);
+        for (const PreviewRowT& row : p.rows) {
+            char want[16];
+            std::snprintf(want, sizeof want, "%07d", row.line);
+            EXPECT_EQ(row.input, want);
+            EXPECT_EQ(row.end, files::LineEnd::Lf);
+        }
+        EXPECT_EQ(p.line_count, kLines);
+    }
+    // And the same as a run writes, for the interval that failed before.
+    EXPECT_EQ(Shown(Preview(file, Settings(true, "-3-;5", false, ""))),
+              RunWrites(file, Settings(true, "-3-;5", false, "")));
+}
+
+TEST(BuildPreview, CountsOverTheCapFollowTheFilesRuleAndEncoding) {
+    TempDir dir;
+    // Lines past 1 MiB apart, so that the remembered line starts are used; a small cap stands for
+    // the real one.
+    auto lines = [](int count, const std::string& end, const std::string& inner) {
+        std::string text;
+        for (int i = 1; i <= count; ++i) text += "row " + std::to_string(i) + inner + end;
+        return text;
+    };
+    struct Case {
+        const char* name;
+        std::string bytes;
+        files::LineEnds ends;
+    };
+    // Under auto the first LF decides: after CR only CR LF ends lines, a lone LF stays inside.
+    const std::string crlf = "head\r\n" + lines(80'000, "\r\n", "\nmore") + "tail without end";
+    std::string utf16 = "\xFF\xFE" + Utf16(lines(50'000, "\r\n", ""), false);
+    const Case cases[] = {
+        {"crlf.txt", crlf, files::LineEnds::Auto},
+        {"lf.txt", lines(110'000, "\n", "\r"), files::LineEnds::Auto},
+        {"forced.txt", crlf, files::LineEnds::Lf},
+        {"utf16.txt", utf16, files::LineEnds::Auto},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string file = dir.Write(c.name, c.bytes);
+        for (const char* interval : {"-1", "-3-", "-3-;5", "1--2", "-2;40000;-1"}) {
+            SCOPED_TRACE(interval);
+            const run::RunSettings s = Settings(true, interval, false, "", c.ends);
+            const PreviewT p = Preview(file, s, 4096);
+            ASSERT_TRUE(p.ok) << p.message;
+            EXPECT_TRUE(p.counted);
+            EXPECT_EQ(Shown(p), RunWrites(file, s));
+        }
+    }
+    // The output follows the line's own end, as in the run.
+    const std::string file = dir.Write("ends.txt", crlf);
+    const PreviewT p = Preview(file, Settings(true, "-2-", true, "[{{line}}]{{eol}}"), 4096);
+    EXPECT_EQ(Outputs(p), (std::vector<std::string>{"[row 80000\nmore]\r\n", "[tail without end]"}));
+}
+
+TEST(BuildPreview, AFileTooLargeToCountShowsNoRowsAndSaysWhy) {
+    TempDir dir;
+    const std::string file = dir.Write("big.txt", NumberedLines(20000));
+    PreviewRequestT r;
+    r.file = file;
+    r.settings = Settings(true, "-1", false, "");
+    r.max_bytes = 1024;
+    r.max_count_bytes = 64 << 10;
+    const PreviewT p = BuildPreview(r);
+    EXPECT_TRUE(p.rows.empty());
+    EXPECT_EQ(p.message, "big.txt: lines counted from the end of a file over 64 KiB are not previewed");
+}
+
+TEST(BuildPreview, ALineLongerThanTheCapIsNotShownHalf) {
+    TempDir dir;
+    const std::string file = dir.Write("long.txt", "a\n" + std::string(5000, 'x') + "\nb\n");
+    // The rows stop there: what follows in the file is not shown without it.
+    const PreviewT p = Preview(file, Settings(true, "1;-2;-1", false, ""), 1024);
+    EXPECT_EQ(Inputs(p), (std::vector<std::string>{"a"}));
+    EXPECT_EQ(p.message, "long.txt: line 2 is longer than 1 KiB and is not previewed");
+}
+
+TEST(BuildPreview, BytesBeyondTheCapThatAreNotUtf8ReadTheFileAgainAsTheCodePage) {
+    TempDir dir;
+    std::string bytes;
+    while (bytes.size() < 8192) bytes += "plain line\r\n";
+    bytes += "caf\xE9\r\n";
+    const std::string file = dir.Write("late.txt", bytes);
+    run::RunSettings s = Encoded("auto");
+    s.IntervalActive = true;
+    s.IntervalText = "-1";
+    const PreviewT p = Preview(file, s, 4096);
+    ASSERT_TRUE(p.ok) << p.message;
+    EXPECT_EQ(p.encoding.Label(), "windows-1252");
+    EXPECT_EQ(Outputs(p), (std::vector<std::string>{"caf\xC3\xA9=4\r\n"}));
+}
+
 TEST(BuildPreview, BytesThatDoNotDecodeInAChosenEncodingShowTheDecodersError) {
     TempDir dir;
     const std::string surrogate = dir.Write("s.txt", std::string("\xFF\xFE" "a\0\n\0\x00\xD8", 8));
@@ -539,7 +679,7 @@ TEST(BuildPreview, ACharacterCutByTheCapIsLeftOutNotMisread) {
     };
     for (const Case& c : cases) {
         const std::string file = dir.Write("cut.txt", c.bytes);
-        run::RunSettings s = Settings(true, "-1", false, "");
+        run::RunSettings s = Settings(true, "1-", false, "");
         const PreviewT p = Preview(file, s, c.cap);
         ASSERT_TRUE(p.ok) << c.what << ": " << p.message;
         EXPECT_TRUE(p.capped) << c.what;

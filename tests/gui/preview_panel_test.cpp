@@ -70,7 +70,8 @@ struct Window {
         for (int r = 0; r < t->rowCount(); ++r) out.push_back(t->item(r, column)->text().toStdString());
         return out;
     }
-    std::string Message() const { return form->Preview->MessageLabel()->text().toStdString(); }
+    // The whole message: the label may show it wrapped and cut.
+    std::string Message() const { return form->Preview->MessageLabel()->toolTip().toStdString(); }
 };
 
 using Texts = std::vector<std::string>;
@@ -101,7 +102,7 @@ TEST(PreviewPanel, ShowsTheFirstFileAndFollowsTypingOnceItPauses) {
     TForm1& f = *w.form;
     // Neither option: the file as it is copied.
     EXPECT_EQ(w.Column(0), (Texts{"1", "2", "3"}));
-    EXPECT_EQ(w.Column(1), (Texts{"one", "two", "three"}));
+    EXPECT_EQ(w.Column(1), (Texts{"one\\r\\n", "two\\r\\n", "three\\r\\n"}));
     EXPECT_EQ(w.Column(2), (Texts{"one\\r\\n", "two\\r\\n", "three\\r\\n"}));
     EXPECT_NE(w.Message().find("copied unchanged"), std::string::npos) << w.Message();
 
@@ -116,7 +117,7 @@ TEST(PreviewPanel, ShowsTheFirstFileAndFollowsTypingOnceItPauses) {
     ASSERT_TRUE(refreshed.wait(2000));
     QTest::qWait(TPreviewPanel::kDebounceMs + 50);
     EXPECT_EQ(refreshed.count(), 1);
-    EXPECT_EQ(w.Column(1), (Texts{"one", "two", "three"}));
+    EXPECT_EQ(w.Column(1), (Texts{"one\\r\\n", "two\\r\\n", "three\\r\\n"}));
     EXPECT_EQ(w.Column(2), (Texts{"[ONE]\\r\\n", "[TWO]\\r\\n", "[THREE]\\r\\n"}));
     // The tooltip of a line carries its trace.
     const QString tip = f.Preview->Table()->item(1, 2)->toolTip();
@@ -145,7 +146,7 @@ TEST(PreviewPanel, TheIntervalAppliesAndTheSelectedFileIsShown) {
     GridControl* grid = f.AdvStringGrid1;
     grid->setCurrentIndex(grid->model()->index(1, 1));
     w.Settled();
-    EXPECT_EQ(w.Column(1), (Texts{"beta", "alpha"}));
+    EXPECT_EQ(w.Column(1), (Texts{"beta", "alpha\\r\\n"}));
     EXPECT_EQ(w.Column(2), (Texts{"beta", "alpha\\r\\n"}));
     EXPECT_NE(w.Message().find("b.txt"), std::string::npos) << w.Message();
 }
@@ -161,9 +162,9 @@ TEST(PreviewPanel, FollowsTheLineEndsChoice) {
         const char* choice;
         Texts inputs, outputs;
     } cases[] = {
-        {"Windows CR LF", {"one\\ntwo"}, {"one\\ntwo\\r\\n"}},
-        {"Unix LF", {"one", "two"}, {"one\\n", "two\\n"}},
-        {"Auto", {"one", "two"}, {"one\\n", "two\\r\\n"}},
+        {"Windows CR LF", {"one\\ntwo\\r\\n"}, {"one\\ntwo\\r\\n"}},
+        {"Unix LF", {"one\\n", "two\\r\\n"}, {"one\\n", "two\\n"}},
+        {"Auto", {"one\\n", "two\\r\\n"}, {"one\\n", "two\\r\\n"}},
     };
     for (const auto& c : cases) {
         f.ComboLineEnds->setCurrentText(QString::fromLatin1(c.choice));
@@ -172,7 +173,7 @@ TEST(PreviewPanel, FollowsTheLineEndsChoice) {
         EXPECT_EQ(w.Column(1), c.inputs) << c.choice;
         EXPECT_EQ(w.Column(2), c.outputs) << c.choice;
     }
-    // The tooltip names the end the line had in its file, which the input column leaves out.
+    // The tooltip names the end the line had in its file too.
     EXPECT_TRUE(f.Preview->Table()->item(0, 1)->toolTip().contains(QStringLiteral("ends with \\n")));
     EXPECT_TRUE(f.Preview->Table()->item(1, 1)->toolTip().contains(QStringLiteral("ends with \\r\\n")));
 }
@@ -217,19 +218,19 @@ TEST(PreviewPanel, ShowsEachFileDecodedAsTheRunReadsItAndNamesItsEncoding) {
     WriteAll(w.source + "/a.txt", Utf16LeBom(QStringLiteral("h\u00E9llo\nw\u00F6rld\n")));
     w.Settled();
     f.Preview->RefreshNow();
-    EXPECT_EQ(w.Column(1), (Texts{"h\xC3\xA9llo", "w\xC3\xB6rld"}));
+    EXPECT_EQ(w.Column(1), (Texts{"h\xC3\xA9llo\\n", "w\xC3\xB6rld\\n"}));
     EXPECT_EQ(w.Column(2), (Texts{"h\xC3\xA9llo\\n", "w\xC3\xB6rld\\n"}));
     EXPECT_EQ(w.Message().rfind("a.txt (UTF-16LE BOM, lines end at every LF): ", 0), 0u) << w.Message();
 
     WriteAll(w.source + "/a.txt", "caf\xE9\r\n");
     f.Preview->RefreshNow();
-    EXPECT_EQ(w.Column(1), (Texts{"caf\xC3\xA9"}));
+    EXPECT_EQ(w.Column(1), (Texts{"caf\xC3\xA9\\r\\n"}));
     EXPECT_EQ(w.Message().rfind("a.txt (windows-1252, lines end at CR LF): ", 0), 0u) << w.Message();
 
     // As bytes the byte that is no UTF-8 character shows as an escape, not as a replacement mark.
     f.ComboEncoding->setCurrentText(QString::fromLatin1(kEncodingChoices[4].caption));
     w.Settled();
-    EXPECT_EQ(w.Column(1), (Texts{"caf\\xE9"}));
+    EXPECT_EQ(w.Column(1), (Texts{"caf\\xE9\\r\\n"}));
     EXPECT_EQ(w.Message().rfind("a.txt (bytes, lines end at CR LF): ", 0), 0u) << w.Message();
     EXPECT_EQ(f.Preview->Shown().rows.at(0).input, "caf\xE9");
 
@@ -246,7 +247,7 @@ TEST(PreviewPanel, ProblemsShowInThePanelNotInADialog) {
     f.show();
     f.Preview->RefreshNow();
     EXPECT_EQ(f.Preview->Table()->rowCount(), 0);
-    EXPECT_NE(f.Preview->MessageLabel()->text().indexOf(QStringLiteral("populate the file list")), -1);
+    EXPECT_NE(f.Preview->MessageLabel()->toolTip().indexOf(QStringLiteral("populate the file list")), -1);
 
     Window w;
     QFile::remove(w.source + "/a.txt");
@@ -285,8 +286,99 @@ TEST(TPreviewPanel, FillsItsParentAndAsksItsSourceOnEveryRefresh) {
     ASSERT_TRUE(refreshed.wait(2000));
     EXPECT_EQ(asked, 1);
     // Control characters are shown escaped.
-    EXPECT_EQ(panel->Table()->item(0, 1)->text(), QStringLiteral("tab\\there"));
+    EXPECT_EQ(panel->Table()->item(0, 1)->text(), QStringLiteral("tab\\there\\r\\n"));
     EXPECT_EQ(panel->Shown().rows.at(0).output, "tab\there");
+}
+
+TEST(TPreviewPanel, CellsAlwaysShowTheLineEnd) {
+    PreviewRowT row;
+    row.line = 3;
+    struct Case {
+        const char* what;
+        std::string input;
+        files::LineEnd end;
+        std::string output;
+        QString input_end, output_body, output_end;
+    };
+    const std::string long_line(300, 'x');
+    const Case cases[] = {
+        {"CR LF", "one", files::LineEnd::Crlf, "[one]\r\n", "\\r\\n", "[one]", "\\r\\n"},
+        {"LF forced on a CR LF line", "one", files::LineEnd::Crlf, "one\n", "\\r\\n", "one", "\\n"},
+        {"last line without end", "two", files::LineEnd::None, "two", "", "two", ""},
+        // A long text is cut, but not its end.
+        {"long line", long_line, files::LineEnd::Lf, long_line + "\n", "\\n",
+         QString::fromStdString(long_line.substr(0, 200)) + "... (300 bytes)", "\\n"},
+        // An LF the template writes inside the output stays part of its text.
+        {"inner LF", "a", files::LineEnd::Lf, "a\nb\n", "\\n", "a\\nb", "\\n"},
+    };
+    for (const Case& c : cases) {
+        row.input = c.input;
+        row.end = c.end;
+        row.output = c.output;
+        EXPECT_EQ(TPreviewPanel::InputCell(row).end, c.input_end) << c.what;
+        EXPECT_EQ(TPreviewPanel::OutputCell(row).body, c.output_body) << c.what;
+        EXPECT_EQ(TPreviewPanel::OutputCell(row).end, c.output_end) << c.what;
+    }
+}
+
+TEST(TPreviewPanel, TheMessageWrapsAtSpacesAndIsCutReadably) {
+    const QFont font;
+    const QFontMetrics metrics(font);
+    const QString words = QStringLiteral(
+        "alpha.txt (windows-1252, lines end at CR LF): copied unchanged, neither option is in effect");
+    struct Case {
+        const char* what;
+        int width;
+        int lines;
+        bool cut;
+    };
+    const Case cases[] = {
+        {"wide: one line", metrics.horizontalAdvance(words) + 10, 1, false},
+        {"two lines", metrics.horizontalAdvance(words) * 2 / 3, 2, false},
+        {"too narrow even for two", metrics.horizontalAdvance(words) / 4, 2, true},
+    };
+    for (const Case& c : cases) {
+        const QStringList lines = TPreviewPanel::FitMessage(words, font, c.width, 2);
+        ASSERT_EQ(lines.size(), c.lines) << c.what;
+        for (const QString& line : lines) EXPECT_LE(metrics.horizontalAdvance(line), c.width) << c.what;
+        EXPECT_EQ(lines.last().endsWith(QChar(0x2026)), c.cut) << c.what;
+        // The first line ends at a word's end: no word is split over the break.
+        if (lines.size() > 1) {
+            EXPECT_TRUE(words.startsWith(lines[0] + QLatin1Char(' '))) << c.what;
+        }
+        if (!c.cut) {
+            EXPECT_EQ(lines.join(QLatin1Char(' ')), words) << c.what;
+        }
+    }
+    EXPECT_TRUE(TPreviewPanel::FitMessage(QString(), font, 100, 2).isEmpty());
+}
+
+TEST(TPreviewPanel, TheLabelShowsWhatFitsAndTheTooltipTheWhole) {
+    QTemporaryDir tmp;
+    WriteAll(tmp.path() + "/a-file-with-a-rather-long-name.txt", std::string("one\r\n"));
+    QWidget parent;
+    parent.resize(180, 300);
+    auto* panel = new TPreviewPanel(&parent);
+    parent.show();
+    panel->SetRequestSource([&] {
+        PreviewRequestT r;
+        r.file = (tmp.path() + "/a-file-with-a-rather-long-name.txt").toStdString();
+        return r;
+    });
+    panel->RefreshNow();
+    const QString full = QString::fromStdString(panel->Shown().message);
+    ASSERT_NE(full.indexOf(QStringLiteral("neither option is in effect")), -1) << full.toStdString();
+    EXPECT_EQ(panel->MessageLabel()->toolTip(), full);
+    const QString shown = panel->MessageLabel()->text();
+    EXPECT_EQ(shown.count(QLatin1Char('\n')), 1);
+    EXPECT_TRUE(shown.endsWith(QChar(0x2026))) << shown.toStdString();
+    // The table starts below both lines.
+    EXPECT_GE(panel->Table()->y(), panel->MessageLabel()->geometry().bottom());
+    EXPECT_GE(panel->MessageLabel()->height(), 2 * panel->MessageLabel()->fontMetrics().lineSpacing());
+    // Each cell keeps the count of its line end's characters for the dimmed drawing.
+    EXPECT_EQ(panel->Table()->item(0, 1)->text(), QStringLiteral("one\\r\\n"));
+    EXPECT_EQ(panel->Table()->item(0, 1)->data(TPreviewPanel::kEndLengthRole).toInt(), 4);
+    EXPECT_FALSE(panel->Table()->viewport()->grab().isNull());  // the cells' own drawing runs
 }
 
 }  // namespace

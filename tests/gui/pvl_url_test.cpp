@@ -54,6 +54,29 @@ TEST(TpvlUrl, FailureToStartGivesTheMessage) {
     EXPECT_EQ(l.program, "xdg-open");  // no handler: the desktop's generic opener
 }
 
+TEST(TpvlUrl, TheOutcomeTellsAStartWithoutARegisteredProgram) {
+    struct Case {
+        const char* what;
+        bool handler;
+        bool starts;
+        OpenOutcome outcome;
+    } cases[] = {
+        {"registered", true, true, OpenOutcome::Opened},
+        // xdg-open starts, but finds nothing either on such a desktop: the window says so.
+        {"none registered", false, true, OpenOutcome::NoHandler},
+        {"not started", true, false, OpenOutcome::Failed},
+        {"neither", false, false, OpenOutcome::Failed},
+    };
+    for (const Case& c : cases) {
+        FakeLauncher l;
+        if (c.handler) l.handlers["text/html"] = "browser %u";
+        l.start_succeeds = c.starts;
+        l.SetUrl(QStringLiteral("file:///help/index.htm"));
+        EXPECT_EQ(l.LaunchOutcome(), c.outcome) << c.what;
+        EXPECT_EQ(l.Launch(), c.starts) << c.what;
+    }
+}
+
 // The bundled pages: present, self-contained HTML, and their links to each other resolve.
 TEST(HelpPages, AreBundledAndLinkedCorrectly) {
     const QString folder = HelpFolder();
