@@ -35,21 +35,6 @@ std::size_t ValidSequenceAt(std::string_view text, std::size_t pos) {
 CharModel CurrentCharModel() { return current_model; }
 void SetCharModel(CharModel model) { current_model = model; }
 
-bool IsAscii(std::string_view text) {
-    const char* p = text.data();
-    std::size_t n = text.size();
-    while (n >= 8) {
-        uint64_t w;
-        std::memcpy(&w, p, 8);
-        if (w & 0x8080808080808080ULL) return false;
-        p += 8;
-        n -= 8;
-    }
-    while (n--)
-        if (static_cast<unsigned char>(*p++) >= 0x80) return false;
-    return true;
-}
-
 std::size_t ValidUtf8Prefix(std::string_view text) {
     std::size_t pos = 0;
     const std::size_t n = text.size();
