@@ -617,7 +617,6 @@ void TReadTextFile::ResetLines() {
     read_failed_ = false;
     file_read_ = 0;
     validated_ = 0;
-    saw_non_ascii_ = false;
     wrong_guess_ = false;
     decode_error_.clear();
     ratio_ = 1.0;
@@ -712,7 +711,6 @@ void TReadTextFile::CheckUtf8() {
         }
         return;
     }
-    if (!saw_non_ascii_ && !text::IsAscii(fresh.substr(0, ok))) saw_non_ascii_ = true;
     validated_ += ok;
     if (EndReached) mode_ = Mode::Pass;
 }

@@ -228,7 +228,6 @@ private:
     text::Decoder decoder_;
     std::string raw_;              // bytes read but not yet decoded
     std::size_t validated_ = 0;    // Validate: pending bytes known to be UTF-8
-    bool saw_non_ascii_ = false;
     bool wrong_guess_ = false;
     std::string decode_error_;
     double ratio_ = 1.0;           // file bytes per text byte, for the share consumed
