@@ -3,7 +3,9 @@
 # same run, and prints one table: the median of RUNS runs per side, the ratio Rowsmith/peer (below 1
 # means Rowsmith is faster), the target and whether it is met; then the peak memory figures.
 #   bench/peers.sh [DATA_DIR] [RUNS]     ROWSMITH_CLI=path picks the program to time, ONLY=regex the
-#                                        workloads (copy lines last upper ident count scan progress memory)
+#                                        workloads (copy lines last upper ident count scan progress memory,
+#                                        and beyond ASCII: utf8 utf8tree utf16 utf8mem utf16mem; ONLY=utf
+#                                        picks all of these, ONLY=utf8 the UTF-8 ones)
 # The two sides run in turns (A B, B A, ...), so that a machine busy with something else slows both.
 # Output trees are deleted only after every timed run: creating thousands of files shortly after
 # deleting thousands is several times slower on ext4 without a journal (it passes over recently
@@ -24,7 +26,11 @@ export LC_ALL=C
 # The fastest awk at hand is the peer.
 awk_bin=awk
 command -v mawk >/dev/null 2>&1 && awk_bin=mawk
-python3 "$here/bench/make_data.py" "$data"
+want() { [[ "$1" =~ ${ONLY:-.} ]]; }
+# The text beyond ASCII (300 MB and 10,000 more files) is made only when a workload reads it.
+text_data=()
+for w in utf8 utf8tree utf16 utf8mem utf16mem; do want "$w" && text_data=(--text); done
+python3 "$here/bench/make_data.py" "$data" ${text_data[@]+"${text_data[@]}"}
 work="$data/work"
 if [ -e "$work" ]; then
   # Left over from an interrupted run: delete it, then let the file system forget the freed inodes.
@@ -52,11 +58,11 @@ perl_last='$/ = "\r\n"; for my $f (@ARGV) { open(my $in, "<", $f) or next; my $l
   close $in; next unless defined $last; (my $o = $f) =~ s{^tree/}{$ENV{DEST}/} or exit 3; open(my $out, ">", $o) or die;
   $last .= "\r\n" unless $last =~ /\r\n$/; print $out $last; close $out }'
 
-mirror_dirs() { (cd "$data" && find tree -type d) | sed "s|^tree|$1|" | xargs mkdir -p; }
+# mirror_dirs DEST [SOURCE_TREE]: the folders of the source tree (default "tree") below DEST.
+mirror_dirs() { local src="${2:-tree}"; (cd "$data" && find "$src" -type d) | sed "s|^$src|$1|" | xargs mkdir -p; }
 export -f mirror_dirs
 export data
 
-want() { [[ "$1" =~ ${ONLY:-.} ]]; }
 
 median() { sort -n | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }'; }
 
@@ -170,5 +176,87 @@ if want memory && [ -x /usr/bin/time ]; then
   mem_row "run --interval -1 over it (line buffer)" "$(peak "$cli" run "$work/bigsrc" "$work/bigout2" --masks '*' --interval -1 --quiet)" "$limit"
   mem_row "list of the 100,000-file tree" "$(peak "$cli" list scan --levels 3 --masks '*')" 150
 fi
+
+# Text beyond ASCII: every fifth line with accented Latin or Cyrillic letters. gawk is the peer that
+# counts characters (mawk counts bytes), so both sides run in a UTF-8 locale, where gawk's toupper
+# and substr work on characters. Each Rowsmith output is compared with the peer's after the timed
+# runs: byte for byte, since the data holds no character whose upper-case form is more than one
+# character (there gawk's simple mapping and Rowsmith's full one would differ, as for "ß").
+u8="LC_ALL=C.UTF-8"
+if ! LC_ALL=C.UTF-8 gawk 'BEGIN { exit !(length("\303\251") == 1) }' 2>/dev/null; then
+  for w in utf8 utf8tree utf8mem; do want "$w" && echo "skipped $w: gawk or the C.UTF-8 locale is missing" >&2; done
+  u8=""
+fi
+bad_output=0
+# same A B: sets $verdict to "output same" when the files (or trees) are equal byte for byte.
+same() {
+  if { [ -d "$1" ] && diff -r -q "$1" "$2" >/dev/null 2>&1; } || { [ -f "$1" ] && cmp -s "$1" "$2"; }; then
+    verdict="output same"
+  else
+    verdict="OUTPUT DIFFERS"
+    bad_output=1
+  fi
+}
+gawk_tree='FNR == 1 { if (out != "") close(out); out = FILENAME; if (!sub(/^utree\//, dest "/", out)) exit 3 }
+{ print EXPR > out }'
+
+if [ -n "$u8" ] && want utf8; then
+pair u8up_rs u8up_awk "$u8 \"$cli\" expand --template '{{line|caseupper}}{{eol}}' big_utf8.txt > \"\$2\"" \
+  "$u8 gawk '{print toupper(\$0)}' big_utf8.txt > \"\$2\""
+same "$work/u8up_rs.out" "$work/u8up_awk.out"
+row "UTF-8: upper-case every line of the 200 MB file" "$ma" "$mb" 1.0 "gawk toupper; $verdict"
+pair u8cut_rs u8cut_awk "$u8 \"$cli\" expand --template '{{line|1-20}}{{eol}}' big_utf8.txt > \"\$2\"" \
+  "$u8 gawk '{print substr(\$0, 1, 20)}' big_utf8.txt > \"\$2\""
+same "$work/u8cut_rs.out" "$work/u8cut_awk.out"
+row "UTF-8: first 20 characters of every line, 200 MB" "$ma" "$mb" 1.0 "gawk substr; $verdict"
+fi
+
+if [ -n "$u8" ] && want utf8tree; then
+pair u8tup_rs u8tup_awk "$u8 \"$cli\" run utree \"\$1\" --levels 3 --masks '*' --template '{{line|caseupper}}{{eol}}' $q" \
+  "mirror_dirs \"\$1\" utree && find utree -type f | sort | $u8 xargs -s 2000000 gawk -v dest=\"\$1\" '${gawk_tree/EXPR/toupper(\$0)}'"
+same "$work/u8tup_rs.1" "$work/u8tup_awk.1"
+row "UTF-8: upper-case every line of a 10,000-file tree" "$ma" "$mb" 1.0 "one gawk; $verdict"
+pair u8tcut_rs u8tcut_awk "$u8 \"$cli\" run utree \"\$1\" --levels 3 --masks '*' --template '{{line|1-20}}{{eol}}' $q" \
+  "mirror_dirs \"\$1\" utree && find utree -type f | sort | $u8 xargs -s 2000000 gawk -v dest=\"\$1\" '${gawk_tree/EXPR/substr(\$0, 1, 20)}'"
+same "$work/u8tcut_rs.1" "$work/u8tcut_awk.1"
+row "UTF-8: first 20 characters, 10,000-file tree" "$ma" "$mb" 1.0 "one gawk; $verdict"
+fi
+
+mkdir -p "$work/u8src" "$work/u16src"
+if [ -f big_utf8.txt ]; then ln -f big_utf8.txt "$work/u8src/big_utf8.txt" 2>/dev/null || cp big_utf8.txt "$work/u8src/"; fi
+if [ -f big_utf16.txt ]; then ln -f big_utf16.txt "$work/u16src/big_utf16.txt" 2>/dev/null || cp big_utf16.txt "$work/u16src/"; fi
+
+if want utf16; then
+# Decoding to UTF-8 and encoding back, as iconv does it in two processes; both outputs must be the
+# input again (iconv keeps the byte order mark as a character, Rowsmith writes it back as the mark).
+u16_mb=$(($(stat -c %s big_utf16.txt) / 1048576))
+pair u16_rs u16_iconv "\"$cli\" expand big_utf16.txt > \"\$2\"" \
+  "iconv -f UTF-16LE -t UTF-8 big_utf16.txt | iconv -f UTF-8 -t UTF-16LE > \"\$2\""
+same big_utf16.txt "$work/u16_iconv.out"
+peer_verdict=$verdict
+same big_utf16.txt "$work/u16_rs.out"
+row "UTF-16LE: identity rewrite, default template, $u16_mb MB" "$ma" "$mb" 1.5 \
+  "iconv | iconv; $verdict as input (iconv: $peer_verdict)"
+pair u16run_rs u16run_iconv "\"$cli\" run \"$work/u16src\" \"\$1\" --masks '*' --interval 1- $q" \
+  "mkdir -p \"\$1\" && iconv -f UTF-16LE -t UTF-8 big_utf16.txt | iconv -f UTF-8 -t UTF-16LE > \"\$1/big_utf16.txt\""
+same big_utf16.txt "$work/u16run_rs.1/big_utf16.txt"
+row "UTF-16LE: run --interval 1- (streamed), $u16_mb MB" "$ma" "$mb" 1.5 "iconv | iconv; $verdict as input"
+fi
+
+if [ -x /usr/bin/time ] && { want utf8mem || want utf16mem; }; then
+  tpeak() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -n 1 | awk '{ print int($1 / 1024) }'; }
+  tmem_row() { awk -v n="$1" -v m="$2" 'BEGIN { printf "peak memory, %-47s %5d MB   limit   64 MB (%s)\n", n, m, m < 64 ? "ok" : "MISSED" }'; }
+  if [ -n "$u8" ] && want utf8mem; then
+    tmem_row "UTF-8 200 MB: run --interval 1- (streamed)" "$(tpeak env LC_ALL=C.UTF-8 "$cli" run "$work/u8src" "$work/u8mem1" --masks '*' --interval 1- --quiet)"
+    tmem_row "UTF-8 200 MB: run, caseupper template" "$(tpeak env LC_ALL=C.UTF-8 "$cli" run "$work/u8src" "$work/u8mem2" --masks '*' --template '{{line|caseupper}}{{eol}}' --quiet)"
+    tmem_row "UTF-8 200 MB: expand, caseupper template" "$(tpeak env LC_ALL=C.UTF-8 "$cli" expand --template '{{line|caseupper}}{{eol}}' big_utf8.txt)"
+  fi
+  if want utf16mem; then
+    tmem_row "UTF-16LE: run --interval 1- (streamed)" "$(tpeak "$cli" run "$work/u16src" "$work/u16mem1" --masks '*' --interval 1- --quiet)"
+    tmem_row "UTF-16LE: expand, default template" "$(tpeak "$cli" expand big_utf16.txt)"
+  fi
+fi
+
 rm -rf "$work"
 date +%s > "$data/deleted.at"
+[ "$bad_output" -eq 0 ] || { echo "peers.sh: a Rowsmith output differs from its peer's (see the rows)" >&2; exit 1; }
