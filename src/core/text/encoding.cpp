@@ -930,6 +930,21 @@ struct IcuDecoding {
 };
 }  // namespace
 
+// Whether a decoder's or encoder's state can take input: opened, and not failed before (then its
+// first failure is told again).
+template <typename State>
+bool Usable(const State* s, const char* what, std::string& error) {
+    if (!s) {
+        error = std::string("the ") + what + " is not open";
+        return false;
+    }
+    if (s->Failed) {
+        error = s->Failure;
+        return false;
+    }
+    return true;
+}
+
 struct Decoder::State {
     Plan How;
     std::string Tail;
@@ -986,15 +1001,8 @@ int64_t Decoder::Offset() const {
 }
 
 bool Decoder::Feed(std::string_view in, bool last, std::string& out, std::string& error) {
-    if (!state_) {
-        error = "the decoder is not open";
-        return false;
-    }
+    if (!Usable(state_.get(), "decoder", error)) return false;
     State& s = *state_;
-    if (s.Failed) {
-        error = s.Failure;
-        return false;
-    }
     Halt h;
     switch (s.How.Way) {
         case Path::Copy:
@@ -1189,15 +1197,8 @@ bool Encoder::Open(const Encoding& e, std::string& error) {
 }
 
 bool Encoder::Feed(std::string_view utf8, bool last, std::string& out, std::string& error) {
-    if (!state_) {
-        error = "the encoder is not open";
-        return false;
-    }
+    if (!Usable(state_.get(), "encoder", error)) return false;
     State& s = *state_;
-    if (s.Failed) {
-        error = s.Failure;
-        return false;
-    }
     Halt h;
     switch (s.How.Way) {
         case Path::Copy:
