@@ -189,14 +189,7 @@ class CappedLines {
     // The encoding of the first block, as files::TReadTextFile decides it.
     text::Encoding Decide(bool whole) const {
         if (forced_) return *forced_;
-        if (choice_.Detect) return text::DetectEncoding(raw_, whole, choice_.Legacy);
-        text::Encoding e = choice_.Fixed;
-        if (e.Kind != text::EncodingKind::Legacy && e.Kind != text::EncodingKind::Bytes) {
-            text::Encoding marked = e;
-            marked.Bom = true;
-            e.Bom = raw_.starts_with(text::BomBytes(marked));
-        }
-        return e;
+        return files::FirstBlockEncoding(choice_, raw_, whole);
     }
 
     // Starts the lines over in `e`, with every byte read so far.

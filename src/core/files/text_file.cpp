@@ -638,25 +638,33 @@ bool IsCutUtf8(std::string_view tail) {
 
 }  // namespace
 
+text::Encoding FirstBlockEncoding(const EncodingChoice& choice, std::string_view head, bool whole) {
+    if (choice.Detect) return text::DetectEncoding(head, whole, choice.Legacy);
+    text::Encoding e = choice.Fixed;
+    if (e.Kind != text::EncodingKind::Legacy && e.Kind != text::EncodingKind::Bytes) {
+        text::Encoding marked = e;
+        marked.Bom = true;
+        e.Bom = head.starts_with(text::BomBytes(marked));
+    }
+    return e;
+}
+
 bool TReadTextFile::StartText(const text::Encoding* forced) {
-    const bool detect = !forced && Encodings.Detect;
-    text::Encoding e = forced ? *forced : Encodings.Fixed;
+    EncodingChoice choice = Encodings;
+    if (forced) {
+        choice.Detect = false;
+        choice.Fixed = *forced;
+    }
+    const bool detect = choice.Detect;
     mode_ = Mode::Pass;
-    if (!detect && e.Kind == text::EncodingKind::Bytes) {
-        encoding_ = e;  // nothing is read ahead: bytes as they are
+    if (!detect && choice.Fixed.Kind == text::EncodingKind::Bytes) {
+        encoding_ = choice.Fixed;  // nothing is read ahead: bytes as they are
         return true;
     }
     // The first block decides, and a byte order mark is taken off (and written back by the caller).
     ReadRaw(raw_);
     if (read_failed_) return true;  // told through ReadFailed, as any failed read
-    if (detect) {
-        e = text::DetectEncoding(raw_, EndReached != 0, Encodings.Legacy);
-    } else if (e.Kind != text::EncodingKind::Legacy) {
-        text::Encoding marked = e;
-        marked.Bom = true;
-        const std::string_view bom = text::BomBytes(marked);
-        e.Bom = !bom.empty() && std::string_view(raw_).substr(0, bom.size()) == bom;
-    }
+    const text::Encoding e = FirstBlockEncoding(choice, raw_, EndReached != 0);
     const std::size_t skip = text::BomBytes(e).size();
     encoding_ = e;
     if (e.Kind == text::EncodingKind::Utf8 || e.Kind == text::EncodingKind::Bytes) {

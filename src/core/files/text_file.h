@@ -145,6 +145,10 @@ struct EncodingChoice {
     std::string Legacy = "windows-1252";
 };
 
+// The encoding a file is read in, from its first block (`whole`: the block is the whole file): the
+// detected one, or the one given with its byte order mark noticed when the block starts with it.
+text::Encoding FirstBlockEncoding(const EncodingChoice& choice, std::string_view head, bool whole);
+
 class TReadTextFile {
 public:
     int32_t LinesRead = 0;

@@ -114,13 +114,7 @@ class BlockLines : public LineSource {
             started_ = true;
             // The first block decides: a mark, else UTF-8 when valid, else the legacy code page. A
             // later block that is not UTF-8 keeps its bytes as they are (the output is already out).
-            encoding_ = choice_.Detect ? text::DetectEncoding(raw_, got == 0, choice_.Legacy) : choice_.Fixed;
-            if (!choice_.Detect && encoding_.Kind != text::EncodingKind::Legacy) {
-                text::Encoding marked = encoding_;
-                marked.Bom = true;
-                const std::string_view bom = text::BomBytes(marked);
-                encoding_.Bom = !bom.empty() && body.substr(0, bom.size()) == bom;
-            }
+            encoding_ = files::FirstBlockEncoding(choice_, raw_, got == 0);
             body.remove_prefix(std::min(body.size(), text::BomBytes(encoding_).size()));
             decoding_ = encoding_.Kind != text::EncodingKind::Utf8 && encoding_.Kind != text::EncodingKind::Bytes;
             std::string error;
