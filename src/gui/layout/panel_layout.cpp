@@ -830,7 +830,9 @@ void Arrange(TeasyPanel& l) {
         s.Left = r.panels[i].left + origin.x();
         s.Top = r.panels[i].top + origin.y();
         const int height = s.RestorePending ? p->height() : r.panels[i].height;
-        SetBoundsQuietly(p, l.ColumnWidth, height, s.Left, s.Top, false);
+        // A panel is a column wide, or wider where the arrangement gives it the rest of a row.
+        const int width = std::max(l.ColumnWidth, r.panels[i].width);
+        SetBoundsQuietly(p, width, height, s.Left, s.Top, false);
         s.TitleLabel->setText(
             QString::fromStdString(TitleWithState(s.TitleLabel->text().toStdString(), s.Enabled)));
         ApplyColours(l, s, SlotBaseColour(s.Colour, s.Enabled, any_solo && !s.Solo));
@@ -847,7 +849,8 @@ void Arrange(TeasyPanel& l) {
         if (s.RestorePending) {
             s.RestorePending = 0;
             AnimateHeights(l, s, GrowFrames(p->height(), r.panels[i].height, CollapsedHeightOf(l, s)));
-            SetBoundsQuietly(p, l.ColumnWidth, r.panels[i].height, s.Left, s.Top, false);
+            SetBoundsQuietly(p, std::max(l.ColumnWidth, r.panels[i].width), r.panels[i].height, s.Left, s.Top,
+                             false);
         }
         if (p->size() != before[i])
             if (const ResizeHook hook = GetResizeHook(p)) hook.handler(p);

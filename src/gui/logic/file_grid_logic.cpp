@@ -117,6 +117,34 @@ std::string JoinVisibleWidths(const ColumnListT& columns, int32_t count) {
     return out;
 }
 
+std::string JoinVisibleWidths(const ColumnListT& columns, int32_t count,
+                              const std::function<int32_t(int32_t code)>& minimum_of) {
+    std::string out;
+    for (int32_t i : VisibleEntries(columns, count)) {
+        const ColDataT& c = columns[static_cast<std::size_t>(i)];
+        out += ',';
+        const int32_t minimum = minimum_of ? minimum_of(c.Code) : 0;
+        out += minimum > 0 ? RaiseWidthMinimum(c.Width, minimum) : c.Width;
+    }
+    return out;
+}
+
+std::string RaiseWidthMinimum(std::string_view item, int32_t minimum) {
+    std::vector<std::string_view> parts;
+    for (std::string_view rest = item;;) {
+        const std::size_t bar = rest.find('|');
+        parts.push_back(rest.substr(0, bar));
+        if (bar == std::string_view::npos) break;
+        rest.remove_prefix(bar + 1);
+    }
+    const std::vector<text::WeightEntryT> parsed = text::ParseWeights(item);
+    const text::WeightEntryT entry = parsed.empty() ? text::WeightEntryT{} : parsed.front();
+    std::string out(parts[0].empty() ? std::string_view("1") : parts[0]);
+    out += '|' + std::to_string(std::max(entry.Min, minimum));
+    if (parts.size() > 2 && entry.Max >= 0) out += '|' + std::to_string(std::max(entry.Max, minimum));
+    return out;
+}
+
 std::string CleanWidthList(std::string_view widths) {
     std::string out;
     out.reserve(widths.size());

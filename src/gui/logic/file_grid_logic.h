@@ -52,6 +52,11 @@ bool MoveColumnEntry(ColumnListT& columns, int32_t count, int32_t from_column, i
 
 // The width texts of the visible entries, each behind a ",".
 std::string JoinVisibleWidths(const ColumnListT& columns, int32_t count);
+// The same, with each entry's minimum raised to minimum_of(code) (0: left as it is).
+std::string JoinVisibleWidths(const ColumnListT& columns, int32_t count,
+                              const std::function<int32_t(int32_t code)>& minimum_of);
+// A width item "weight|min|max" whose minimum (and maximum, when below it) is at least `minimum`.
+std::string RaiseWidthMinimum(std::string_view item, int32_t minimum);
 // A doubled "," becomes one; a leading and a trailing "," are removed.
 std::string CleanWidthList(std::string_view widths);
 // Divides the client width less one grid line per column over the cleaned width list; one size per

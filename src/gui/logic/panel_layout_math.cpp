@@ -398,6 +398,9 @@ LayoutResultT ArrangeL(const LayoutWork& w, LayoutResultT r) {
     const int32_t bottom = in.available_height - in.bottom_margin;
     const std::vector<std::vector<int>> packed(r.columns.begin() + 1, r.columns.end());
     const int32_t plan_room = SharedPlanRoom(w, packed);
+    std::size_t last_packed = 0;
+    for (std::size_t c = 1; c < r.columns.size(); ++c)
+        if (!r.columns[c].empty()) last_packed = c;
     for (std::size_t c = 1; c < r.columns.size(); ++c) {
         const ColumnPlanT plan = PlanColumn(r.columns[c], entries, natural, plan_room, in.gap);
         if (plan.items.empty()) continue;
@@ -405,8 +408,13 @@ LayoutResultT ArrangeL(const LayoutWork& w, LayoutResultT r) {
         block = std::max(block, plan.stack);
         natural_block = std::max(natural_block, plan.natural_stack);
         if (plan.natural_stack > shared_room) r.fits = false;
-        Stack(plan, in.left_margin + static_cast<int32_t>(c) * unit, bottom - plan.stack, in.column_width,
-              in.gap, r);
+        // The last column under the main control reaches its right edge: the row of panels there is
+        // as wide as the list above it, with no bare strip beside it.
+        const int32_t left = in.left_margin + static_cast<int32_t>(c) * unit;
+        const int32_t width = c == last_packed
+                                  ? std::max(in.column_width, in.client_width - in.right_margin - left)
+                                  : in.column_width;
+        Stack(plan, left, bottom - plan.stack, width, in.gap, r);
     }
     const bool any_packed = !rest.empty();
     r.main_remaining = room - (any_packed ? block + in.gap : 0);

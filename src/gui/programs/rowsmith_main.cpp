@@ -7,7 +7,9 @@
 // template, presses "Start" and saves the whole screen once a progress window shows.
 // ROWSMITH_SCREENSHOT_PREVIEW=TEMPLATE saves the window with the preview of the listed file in row
 // ROWSMITH_SCREENSHOT_ROW (default 1) through that template; ROWSMITH_SCREENSHOT_REPORT=TEMPLATE runs
-// that template and saves the run report.
+// that template and saves the run report. ROWSMITH_SCREENSHOT_LAYOUT (llay, hortop, horbot) and
+// ROWSMITH_SCREENSHOT_SIZE (WIDTHxHEIGHT) set the window's layout and size first; with
+// ROWSMITH_SCREENSHOT_SCREEN=1 the whole screen is saved (the window manager's frame included).
 
 #include <QApplication>
 #include <QCheckBox>
@@ -24,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "gui/layout/panel_layout.h"
 #include "gui/windows/progress_window.h"
 #include "gui/windows/main_window.h"
 #include "gui/windows/preview_panel.h"
@@ -45,6 +48,13 @@ TGaugeWindow* ShownGauge(const QString& caption_prefix) {
     return nullptr;
 }
 
+// The window, or the whole screen when ROWSMITH_SCREENSHOT_SCREEN is set.
+bool SaveShot(QWidget& window, const QString& path) {
+    if (qEnvironmentVariableIntValue("ROWSMITH_SCREENSHOT_SCREEN") != 0)
+        return QGuiApplication::primaryScreen()->grabWindow(0).save(path, "PNG");
+    return window.grab().save(path, "PNG");
+}
+
 int Fail(const QString& message) {
     std::fprintf(stderr, "rowsmith: %s\n", qPrintable(message));
     return 1;
@@ -56,7 +66,7 @@ int ListScreenshot(TForm1& form, const QString& path) {
     QTimer::singleShot(400, &form, [&] {
         form.GetFiles();
         QTimer::singleShot(400, &form, [&] {
-            if (!form.grab().save(path, "PNG")) status = Fail(QStringLiteral("could not write ") + path);
+            if (!SaveShot(form, path)) status = Fail(QStringLiteral("could not write ") + path);
             QApplication::quit();
         });
     });
@@ -102,7 +112,7 @@ int PreviewScreenshot(TForm1& form, const QString& path, const QString& template
         form.AdvStringGrid1->setCurrentIndex(form.AdvStringGrid1->model()->index(row - 1, 1));
         form.Preview->RefreshNow();
         QTimer::singleShot(400, &form, [&] {
-            if (!form.grab().save(path, "PNG")) status = Fail(QStringLiteral("could not write ") + path);
+            if (!SaveShot(form, path)) status = Fail(QStringLiteral("could not write ") + path);
             QApplication::quit();
         });
     });
@@ -146,6 +156,11 @@ int main(int argc, char** argv) {
 
     const QString shot = qEnvironmentVariable("ROWSMITH_SCREENSHOT");
     if (shot.isEmpty()) return QApplication::exec();
+    // The layout and window size first: every shot below is taken in them.
+    const QString layout = qEnvironmentVariable("ROWSMITH_SCREENSHOT_LAYOUT");
+    if (!layout.isEmpty()) rowsmith::gui::TitleMenuCommand(form.WindowLayout(), layout.toStdString(), -1);
+    const QStringList size = qEnvironmentVariable("ROWSMITH_SCREENSHOT_SIZE").split(QLatin1Char('x'));
+    if (size.size() == 2) form.resize(size[0].toInt(), size[1].toInt());
     if (qEnvironmentVariableIsSet("ROWSMITH_SCREENSHOT_LEVELS"))
         form.SpinEdit1->setValue(qEnvironmentVariableIntValue("ROWSMITH_SCREENSHOT_LEVELS"));
     if (qEnvironmentVariableIsSet("ROWSMITH_SCREENSHOT_PREVIEW"))

@@ -91,7 +91,13 @@ void ApplyFill(QWidget* control, ControlKind kind, ColourRule::Fill fill, int32_
     const QPalette::ColorRole role = FillRole(kind);
     SetRoleColour(control, role, colour);
     if (kind == ControlKind::ComboBox) SetRoleColour(control, QPalette::Button, colour);
-    if (role == QPalette::Window) control->setAutoFillBackground(true);
+    // A check box on a gradient background shows the gradient through: its parent's colour is the
+    // gradient there, and a flat fill would paint a patch over it. Elsewhere it fills with its colour.
+    if (role == QPalette::Window) {
+        const bool on_gradient = fill == Fill::Parent && qobject_cast<TGPanel*>(control->parentWidget()) != nullptr &&
+                                 static_cast<TGPanel*>(control->parentWidget())->Active();
+        control->setAutoFillBackground(!on_gradient);
+    }
 }
 
 void ApplyBorderSingle(QWidget* control) {

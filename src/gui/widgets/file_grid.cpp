@@ -12,6 +12,7 @@
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QStyle>
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -900,7 +901,14 @@ int32_t TEasyGrid::ConfigureColumns(int32_t top_row_hint) {
         }
         Grid->SetFixedCols(fixed);
         UpdateShownCodes();
-        const std::string widths = JoinVisibleWidths(Columns, ColumnCount);
+        // A number column is narrow by its weight, but its caption must stay readable.
+        const std::string widths = JoinVisibleWidths(Columns, ColumnCount, [this](int32_t code) {
+            if (code != tables::kCodeNumber && code != tables::kCodeOriginalNumber) return 0;
+            const QHeaderView* header = Grid->horizontalHeader();
+            const QString caption = QString::fromStdString(Table->ColumnCaption(code));
+            return header->fontMetrics().horizontalAdvance(caption) +
+                   2 * header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header) + 4;
+        });
         const int32_t wanted_rows = Grid->FixedRows() + Table->RowCount;
         if (wanted_rows != Grid->RowCount()) {
             int32_t target = std::max(Grid->TopRow(), top_row_hint);

@@ -158,6 +158,14 @@ TEST(GridLogic, WidthListsAreCleanedAndDivided) {
     EXPECT_EQ(narrow[0], 20);
     EXPECT_EQ(std::accumulate(narrow.begin(), narrow.end(), 0), 117);
 
+    // A raised minimum (the number column's caption) holds in a narrow grid; other entries keep theirs.
+    const std::string raised = JoinVisibleWidths(list, count, [](int32_t code) { return code == 67 ? 56 : 0; });
+    EXPECT_EQ(raised, ",10|56|56,80,30");
+    EXPECT_EQ(ColumnWidths(300, 3, 1, raised)[0], 56);
+    const std::pair<const char*, const char*> raising[] = {
+        {"10|20|50", "10|60|60"}, {"80", "80|60"}, {"5|70", "5|70"}, {"5|-1|90", "5|60|90"}, {"", "1|60"}};
+    for (auto [in, out] : raising) EXPECT_EQ(RaiseWidthMinimum(in, 60), out) << in;
+
     // Columns the list has no entry for get 0; no room at all gives 0 everywhere.
     EXPECT_EQ(ColumnWidths(100, 3, 1, "50"), (std::vector<int32_t>{97, 0, 0}));
     EXPECT_EQ(ColumnWidths(2, 3, 1, "1,1,1"), (std::vector<int32_t>{0, 0, 0}));

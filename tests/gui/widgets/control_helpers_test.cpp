@@ -132,6 +132,23 @@ TEST(ColourByEnabled, HandlesEachKind) {
     EXPECT_TRUE(slider->property("sliderVisible").toBool());
 }
 
+// An enabled check box takes its parent's colour: on a gradient panel by letting the gradient show
+// through (no flat patch), on a plain panel by filling with the panel's colour.
+TEST(ColourByEnabled, CheckBoxesShowTheGradientBehindThem) {
+    QWidget form;
+    auto* gradient = new TGPanel(&form);
+    auto* plain = new TPanel(&form);
+    auto* on_gradient = new QCheckBox(QStringLiteral("a"), gradient);
+    auto* on_plain = new QCheckBox(QStringLiteral("b"), plain);
+    ColourByEnabled(on_gradient, 0x404040);
+    ColourByEnabled(on_plain, 0x404040);
+    EXPECT_FALSE(on_gradient->autoFillBackground());
+    EXPECT_TRUE(on_plain->autoFillBackground());
+    gradient->SetActive(false);  // an inactive gradient panel paints flat: the box fills again
+    ColourByEnabled(on_gradient, 0x404040);
+    EXPECT_TRUE(on_gradient->autoFillBackground());
+}
+
 TEST(ColourStartButton, BoldRedToWhiteOnlyWhenEnabled) {
     TGradBtn button;
     ColourStartButton(&button, kClRed);

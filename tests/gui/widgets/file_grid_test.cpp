@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QHeaderView>
+#include <algorithm>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPrinter>
@@ -146,10 +147,11 @@ TEST_F(EasyGridTest, StartUpShowsTheVisibleFileColumnsAndAnEmptyRow) {
     EXPECT_EQ(ColumnAction(tables::kCodeOriginalNumber)->text(), "Original number");
     EXPECT_FALSE(ColumnAction(tables::kCodeOriginalNumber)->isChecked());
     EXPECT_TRUE(ColumnAction(tables::kCodeFilename)->isChecked());
-    // Widths follow the width list: the number column within 20..50, the rest shared 30:50, so
-    // that the name does not take the room the destination path needs.
-    EXPECT_GE(grid->ColWidth(0), 20);
-    EXPECT_LE(grid->ColWidth(0), 50);
+    // Widths follow the width list: the number column within 20..50 but never narrower than its
+    // caption, the rest shared 30:50, so that the name does not take the room the destination path needs.
+    const int caption = grid->horizontalHeader()->fontMetrics().horizontalAdvance(QStringLiteral("Number"));
+    EXPECT_GE(grid->ColWidth(0), caption);
+    EXPECT_LE(grid->ColWidth(0), std::max(50, caption + 24));
     EXPECT_EQ(grid->ColWidth(0) + grid->ColWidth(1) + grid->ColWidth(2), grid->ClientWidth() - 3);
     EXPECT_NEAR(grid->ColWidth(1) * 50.0 / 30.0, grid->ColWidth(2), 2);
     EXPECT_LT(grid->ColWidth(1), grid->ClientWidth() / 2);
