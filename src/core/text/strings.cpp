@@ -114,7 +114,9 @@ std::string SetText(const CharSet& set, std::string_view separator) {
 // --- Random values ---
 
 std::mt19937_64& RandomEngine() {
-    static std::mt19937_64 engine{std::random_device{}()};
+    // One engine a thread: the window's preview expands on a thread of its own while a run may expand
+    // on another.
+    thread_local std::mt19937_64 engine{std::random_device{}()};
     return engine;
 }
 

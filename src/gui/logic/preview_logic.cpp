@@ -358,6 +358,7 @@ struct WholeCountT {
     bool too_big = false;
     bool failed = false;
     bool wrong_guess = false;
+    bool cancelled = false;
     std::string decode_error;
 };
 
@@ -365,7 +366,7 @@ struct WholeCountT {
 // file's rule. `check`: the bytes are decoded as well (the text thrown away), so that bytes beyond
 // the cap prove a guess wrong or fail the file as they do in the run.
 WholeCountT CountWholeFile(files::fs::File& file, const text::Encoding& e, files::LineEnds mode, bool check,
-                           bool wrong_on_failure, int64_t max_bytes) {
+                           bool wrong_on_failure, int64_t max_bytes, const std::atomic<bool>* cancel) {
     WholeCountT c;
     const UnitsT u = UnitsOf(e);
     const int64_t start = static_cast<int64_t>(text::BomBytes(e).size());
@@ -407,6 +408,10 @@ WholeCountT CountWholeFile(files::fs::File& file, const text::Encoding& e, files
     for (;;) {
         if (end - start > max_bytes) {
             c.too_big = true;
+            return c;
+        }
+        if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) {
+            c.cancelled = true;
             return c;
         }
         const int64_t got = file.ReadAt(buf.data() + have, kCountBlock, end);
@@ -558,7 +563,11 @@ WholeFileResult SelectFromWholeFile(CappedLines& reader, const PreviewRequestT& 
     const std::string name = NameOf(request.file);
     const WholeCountT c = CountWholeFile(reader.Source(), p.encoding, s.LineEnds, reader.Checks(),
                                          wrong_on_failure || (reader.Checks() && p.encoding.Kind == text::EncodingKind::Utf8),
-                                         request.max_count_bytes);
+                                         request.max_count_bytes, request.cancel);
+    if (c.cancelled) {
+        p.message = "Preview stopped";
+        return WholeFileResult::Stopped;
+    }
     if (c.wrong_guess) {
         p.encoding = NextGuess(p.encoding, choice);
         return WholeFileResult::ReadAgain;

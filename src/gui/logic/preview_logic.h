@@ -3,6 +3,7 @@
 // as the run decodes the file), and running the interval and template over them on a template record
 // of its own, so that previewing never changes the variables and counters a run sees.
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -41,6 +42,9 @@ struct PreviewRequestT {
     int64_t max_bytes = kPreviewByteCap;
     int64_t max_count_bytes = kPreviewCountCap;
     bool trace = true;
+    // Set by another thread to stop the preview early (a newer one is wanted): the line count pass
+    // over a large file looks at it between blocks. Null: never stopped.
+    const std::atomic<bool>* cancel = nullptr;
 };
 
 struct PreviewRowT {

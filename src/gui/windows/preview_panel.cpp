@@ -107,12 +107,13 @@ QStringList TPreviewPanel::FitMessage(const QString& text, const QFont& font, in
     return lines;
 }
 
-TPreviewPanel::TPreviewPanel(QWidget* parent) : QWidget(parent) {
+TPreviewPanel::TPreviewPanel(QWidget* parent) : QWidget(parent), channel_(std::make_shared<Channel>()) {
     setObjectName(QStringLiteral("Preview"));
+    channel_->panel = this;
     timer_ = new QTimer(this);
     timer_->setSingleShot(true);
     timer_->setInterval(kDebounceMs);
-    QObject::connect(timer_, &QTimer::timeout, this, [this] { RefreshNow(); });
+    QObject::connect(timer_, &QTimer::timeout, this, [this] { StartBackground(); });
 
     message_ = new QLabel(this);
     message_->setObjectName(QStringLiteral("PreviewMessage"));
@@ -146,16 +147,91 @@ TPreviewPanel::TPreviewPanel(QWidget* parent) : QWidget(parent) {
     if (parent != nullptr) FollowParent();
 }
 
+TPreviewPanel::~TPreviewPanel() {
+    {
+        const std::lock_guard<std::mutex> lock(channel_->mutex);
+        channel_->panel = nullptr;
+    }
+    for (Worker& w : workers_) w.cancel->store(true);
+    JoinEnded(true);
+}
+
 void TPreviewPanel::Schedule() {
     timer_->start();
 }
 
 bool TPreviewPanel::Pending() const {
-    return timer_->isActive();
+    return timer_->isActive() || building_;
+}
+
+void TPreviewPanel::StopBackground() {
+    ++generation_;
+    building_ = false;
+    for (Worker& w : workers_) w.cancel->store(true);
+    JoinEnded(false);
+}
+
+void TPreviewPanel::JoinEnded(bool all) {
+    for (auto it = workers_.begin(); it != workers_.end();) {
+        if (all || it->done->load()) {
+            if (it->thread.joinable()) it->thread.join();
+            it = workers_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+void TPreviewPanel::StartBackground() {
+    if (!source_) {
+        RefreshNow();
+        return;
+    }
+    StopBackground();
+    PreviewRequestT request = source_();
+    const uint64_t generation = generation_;
+    building_ = true;
+    Worker w{{}, std::make_shared<std::atomic<bool>>(false), std::make_shared<std::atomic<bool>>(false)};
+    request.cancel = w.cancel.get();
+    w.thread = std::thread([channel = channel_, cancel = w.cancel, done = w.done, request = std::move(request),
+                            generation] {
+        PreviewT preview = BuildPreview(request);
+        {
+            const std::lock_guard<std::mutex> lock(channel->mutex);
+            if (channel->panel != nullptr && !cancel->load()) {
+                TPreviewPanel* panel = channel->panel;
+                QMetaObject::invokeMethod(
+                    panel, [panel, generation, preview = std::move(preview)]() mutable {
+                        panel->Finished(generation, std::move(preview));
+                    },
+                    Qt::QueuedConnection);
+            }
+        }
+        done->store(true);
+    });
+    workers_.push_back(std::move(w));
+    // A quick refresh shows its result in place of the old one; a slow one says what it is doing.
+    QTimer::singleShot(kBusyNoticeMs, this, [this, generation] {
+        if (generation != generation_ || !building_) return;
+        message_text_ = QStringLiteral("Reading the file for the preview…");
+        message_->setToolTip(message_text_);
+        table_->setRowCount(0);
+        LayOut();
+    });
+}
+
+void TPreviewPanel::Finished(uint64_t generation, PreviewT preview) {
+    if (generation != generation_ || !building_) return;
+    building_ = false;
+    JoinEnded(false);
+    Show(preview);
+    shown_ = std::move(preview);
+    emit Refreshed();
 }
 
 void TPreviewPanel::RefreshNow() {
     timer_->stop();
+    StopBackground();
     PreviewT preview;
     if (source_)
         preview = BuildPreview(source_());

@@ -7,7 +7,12 @@
 #include <QFont>
 #include <QStringList>
 #include <QWidget>
+#include <atomic>
 #include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 #include "gui/logic/preview_logic.h"
 
@@ -29,11 +34,16 @@ class TPreviewPanel : public QWidget {
     using RequestSource = std::function<PreviewRequestT()>;
     void SetRequestSource(RequestSource source) { source_ = std::move(source); }
 
-    // A change: refreshes once the changes have paused for kDebounceMs.
+    // A change: refreshes once the changes have paused for kDebounceMs. That refresh is built on a
+    // thread of its own (counting the lines of a large file takes a while) and shown when done; a
+    // newer change stops it and drops what it built.
     void Schedule();
-    // Refreshes at once (and drops a scheduled refresh).
+    // Refreshes at once, on this thread (and drops a scheduled or running refresh).
     void RefreshNow();
+    // A refresh is scheduled or being built.
     bool Pending() const;
+    // How long a background refresh runs before the panel says that it is reading.
+    static constexpr int kBusyNoticeMs = 300;
 
     // The parts and the last preview, for the program's own inspection and tests.
     QTableWidget* Table() const { return table_; }
@@ -68,6 +78,22 @@ class TPreviewPanel : public QWidget {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    // One background refresh: its stop flag and whether its thread has ended.
+    struct Worker {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> cancel;
+        std::shared_ptr<std::atomic<bool>> done;
+    };
+    // What a worker thread reaches the panel through; the panel clears it when it goes.
+    struct Channel {
+        std::mutex mutex;
+        TPreviewPanel* panel = nullptr;
+    };
+
+    void StartBackground();
+    void StopBackground();
+    void Finished(uint64_t generation, PreviewT preview);
+    void JoinEnded(bool all);
     void FollowParent();
     void Show(const PreviewT& preview);
     void LayOut();
@@ -79,6 +105,13 @@ class TPreviewPanel : public QWidget {
     QWidget* watched_parent_ = nullptr;
     PreviewT shown_;
     QString message_text_;
+    std::shared_ptr<Channel> channel_;
+    std::vector<Worker> workers_;
+    uint64_t generation_ = 0;  // of the refresh whose result is wanted
+    bool building_ = false;    // a background refresh of generation_ is running
+
+  public:
+    ~TPreviewPanel() override;
 };
 
 }  // namespace rowsmith::gui

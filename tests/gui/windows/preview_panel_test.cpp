@@ -290,6 +290,69 @@ TEST(TPreviewPanel, FillsItsParentAndAsksItsSourceOnEveryRefresh) {
     EXPECT_EQ(panel->Shown().rows.at(0).output, "tab\there");
 }
 
+// A scheduled refresh is built on another thread: the window keeps handling events meanwhile, only
+// the newest request's preview is shown, and a panel that goes while one is built stops it.
+TEST(TPreviewPanel, BackgroundRefreshesShowOnlyTheNewestAndStopWithThePanel) {
+    QTemporaryDir tmp;
+    std::string big;
+    for (int i = 1; i <= 200000; ++i) big += "line " + std::to_string(i) + "\r\n";
+    WriteAll(tmp.path() + "/big.txt", big);
+    WriteAll(tmp.path() + "/small.txt", std::string("only\r\n"));
+    QWidget parent;
+    parent.resize(400, 300);
+    auto* panel = new TPreviewPanel(&parent);
+    parent.show();
+    std::string file = "big.txt";
+    // Counted from the end over a cap far below the file's size: the whole file is counted.
+    panel->SetRequestSource([&] {
+        PreviewRequestT r;
+        r.file = (tmp.path() + "/" + QString::fromStdString(file)).toStdString();
+        r.settings.IntervalActive = true;
+        r.settings.IntervalText = "-2-";
+        r.max_bytes = 1024;
+        return r;
+    });
+    QSignalSpy refreshed(panel, &TPreviewPanel::Refreshed);
+    panel->Schedule();
+    ASSERT_TRUE(refreshed.wait(5000));
+    EXPECT_FALSE(panel->Pending());
+    ASSERT_EQ(panel->Shown().rows.size(), 2u);
+    EXPECT_EQ(panel->Shown().rows[0].line, 199999);
+    EXPECT_EQ(panel->Shown().rows[1].input, "line 200000");
+
+    // A second request while the first may still be built: whenever the first ends, what stays shown
+    // is the second's.
+    refreshed.clear();
+    panel->Schedule();
+    QTest::qWait(TPreviewPanel::kDebounceMs + 5);
+    file = "small.txt";
+    panel->Schedule();
+    EXPECT_TRUE(panel->Pending());
+    for (int i = 0; i < 50 && panel->Pending(); ++i) QTest::qWait(20);
+    QTest::qWait(300);
+    EXPECT_FALSE(panel->Pending());
+    EXPECT_LE(refreshed.count(), 2);
+    ASSERT_EQ(panel->Shown().rows.size(), 1u);
+    EXPECT_EQ(panel->Shown().rows[0].input, "only");
+    // A refresh at once drops one being built.
+    file = "big.txt";
+    panel->Schedule();
+    QTest::qWait(TPreviewPanel::kDebounceMs + 5);
+    file = "small.txt";
+    panel->RefreshNow();
+    EXPECT_FALSE(panel->Pending());
+    QTest::qWait(300);
+    ASSERT_EQ(panel->Shown().rows.size(), 1u);
+    EXPECT_EQ(panel->Shown().rows[0].input, "only");
+
+    // Gone while building: nothing arrives at a deleted panel.
+    file = "big.txt";
+    panel->Schedule();
+    QTest::qWait(TPreviewPanel::kDebounceMs + 20);
+    delete panel;
+    QTest::qWait(100);
+}
+
 TEST(TPreviewPanel, CellsAlwaysShowTheLineEnd) {
     PreviewRowT row;
     row.line = 3;
