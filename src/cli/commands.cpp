@@ -24,6 +24,7 @@ constexpr const char* kFooter =
     "  rowsmith-cli run src out --interval '1-3;-1'                    first three and last line\n"
     "  rowsmith-cli run src out --template '{{line|caseupper}}{{eol}}'  upper-case every line\n"
     "  rowsmith-cli run src out --line-ends crlf                       give every line a CR LF end\n"
+    "  rowsmith-cli run --job tidy.rowsmith --dry-run                  what a saved job would do\n"
     "  rowsmith-cli list src --levels 1 --columns Filename,Size,FinalDestinationPath\n"
     "  rowsmith-cli interval '1-3;7;9-8' --count 10\n"
     "  printf 'a b\\n' | rowsmith-cli expand --template '{{line|caseupper}}{{eol}}'\n"
@@ -84,7 +85,12 @@ int Main(int argc, char** argv, std::istream& in, std::ostream& out, std::ostrea
     std::string run_template, run_template_file, run_interval;
     CLI::App* run_cmd = app.add_subcommand("run", "Copy or rewrite every listed file of SOURCE into DEST");
     AddSourceOptions(run_cmd, run.source, &run.destination, run.levels, run.masks, run.sort, run.flat);
-    run_cmd->get_option("DEST")->required();
+    // Required unless a job file names them: checked after parsing.
+    run_cmd->get_option("SOURCE")->required(false);
+    run_cmd->add_option("--job", run.job,
+                        "Start from the settings saved in this job file; SOURCE, DEST and every option given here "
+                        "override its values")
+        ->type_name("FILE");
     auto* run_int = run_cmd->add_option("--interval", run_interval, std::string("Keep only these lines. ") + kIntervalHelp);
     auto* run_t = run_cmd->add_option("--template", run_template, "Rewrite each kept line through this template");
     auto* run_tf = run_cmd->add_option("--template-file", run_template_file, "Read the template from this file (exact bytes)");
@@ -146,6 +152,21 @@ int Main(int argc, char** argv, std::istream& in, std::ostream& out, std::ostrea
     if (run_lf) run.line_ends = "lf";
     if (ex_lf) expand.line_ends = "lf";
     if (*run_cmd) {
+        auto given = [&](const char* name) { return run_cmd->get_option(name)->count() > 0; };
+        run.given.source = given("SOURCE");
+        run.given.destination = given("DEST");
+        if (run.job.empty() && (!run.given.source || !run.given.destination)) {
+            err << "rowsmith-cli: run: " << (run.given.source ? "DEST" : "SOURCE")
+                << " is required (or a --job file that gives it)\nRun with --help for more information.\n";
+            return kExitUsage;
+        }
+        run.given.levels = given("--levels");
+        run.given.masks = given("--masks");
+        run.given.sort = given("--sort");
+        run.given.line_ends = given("--line-ends") || run_lf;
+        run.given.encoding = given("--encoding");
+        run.given.legacy_encoding = given("--legacy-encoding");
+        run.given.output_encoding = given("--output-encoding");
         if (*run_int) run.interval = run_interval;
         if (*run_t) run.template_text = run_template;
         if (*run_tf) run.template_file = run_template_file;

@@ -47,6 +47,13 @@ struct RunOptions {
     bool dry_run = false;
     bool quiet = false;
     std::string report;  // CSV of every row's outcome
+    // A job file: it gives every setting the command line leaves out. The flags --flat,
+    // --no-create-folders and --rename only ever switch on; interval and template are given when set.
+    std::string job;
+    struct Given {
+        bool source = false, destination = false, levels = false, masks = false, sort = false;
+        bool line_ends = false, encoding = false, legacy_encoding = false, output_encoding = false;
+    } given;
 };
 
 struct ListOptions {

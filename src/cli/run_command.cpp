@@ -2,6 +2,7 @@
 // and every skipped file, with its reason, on stderr.
 
 #include <ostream>
+#include <utility>
 
 #include "cli/engine.h"
 #include "cli/file_list_setup.h"
@@ -10,6 +11,7 @@
 #include "cli/stop_signals.h"
 #include "cli/terminal_view.h"
 #include "files/paths.h"
+#include "run/job_file.h"
 #include "run/processing_run.h"
 
 namespace rowsmith::cli {
@@ -40,6 +42,43 @@ bool MakeSettings(const RunOptions& o, Io& io, run::RunSettings& settings) {
     settings.Encoding = o.encoding;
     settings.LegacyEncoding = o.legacy_encoding;
     settings.OutputEncoding = o.output_encoding;
+    return true;
+}
+
+// The options of a run from the job file o.job, overridden by every setting the command line gave,
+// so that the run takes the same path as the command line that spells the job out. False (with the
+// message given) when the job cannot be read, or names no source or destination and none was given.
+bool ApplyJob(const RunOptions& o, Io& io, RunOptions& out) {
+    out = o;
+    if (o.job.empty()) return true;
+    run::Job job;
+    std::string error;
+    if (!run::ReadJobFile(o.job, job, error)) {
+        io.err << "rowsmith-cli: " << error << '\n';
+        return false;
+    }
+    const RunOptions::Given& g = o.given;
+    if (!g.source) out.source = job.Source;
+    if (!g.destination) out.destination = job.Destination;
+    for (const auto& [path, word] :
+         {std::pair{&out.source, "source"}, std::pair{&out.destination, "destination"}})
+        if (path->empty()) {
+            io.err << "rowsmith-cli: run: the job file '" << o.job << "' gives no " << word
+                   << " folder, and the command line gives none\n";
+            return false;
+        }
+    if (!g.levels) out.levels = job.Levels;
+    if (!g.masks) out.masks = job.Masks;
+    if (!g.sort) out.sort = job.Sort;
+    out.flat = o.flat || job.Flat;
+    out.no_create_folders = o.no_create_folders || !job.CreateFolders;
+    out.rename = o.rename || !job.Overwrite;
+    if (!o.interval && job.IntervalOn) out.interval = job.Interval;
+    if (!o.template_text && !o.template_file && job.TemplateOn) out.template_text = job.Template;
+    if (!g.line_ends) out.line_ends = files::LineEndsWord(job.LineEnds);
+    if (!g.encoding) out.encoding = job.Encoding;
+    if (!g.legacy_encoding) out.legacy_encoding = job.LegacyEncoding;
+    if (!g.output_encoding) out.output_encoding = job.OutputEncoding;
     return true;
 }
 
@@ -78,7 +117,9 @@ int RunStatus(const run::RunSummary& summary, bool reported, const OutputWatch& 
 
 }  // namespace
 
-int RunCommand(const RunOptions& o, Io& io) {
+int RunCommand(const RunOptions& given, Io& io) {
+    RunOptions o;
+    if (!ApplyJob(given, io, o)) return kExitUsage;
     run::RunSettings settings;
     if (!MakeSettings(o, io, settings)) return kExitUsage;
     std::unique_ptr<run::LineExpander> expander;

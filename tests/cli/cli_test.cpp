@@ -252,7 +252,7 @@ TEST_F(CliTree, EncodingOptionsAreCheckedAndHonoured) {
         args.insert(args.end(), c.args.begin(), c.args.end());
         const CliResult r = Cli(args, c.input);
         EXPECT_EQ(r.code, c.code) << c.args[0] << " " << r.err;
-        if (c.code != 1) EXPECT_EQ(r.out, c.out) << c.args[0];
+        if (c.code != 1) { EXPECT_EQ(r.out, c.out) << c.args[0]; }
         EXPECT_NE(r.err.find(c.err_part), std::string::npos) << c.args[0] << ": " << r.err;
     }
 }

@@ -761,6 +761,14 @@ bool File::SetMode(uint32_t mode) {
     return true;
 }
 
+bool File::Sync() {
+    if (fd_ < 0 || ::fsync(fd_) != 0) {
+        error_ = fd_ < 0 ? EBADF : Fail();
+        return false;
+    }
+    return true;
+}
+
 bool File::Close() {
     if (fd_ < 0) return error_ == 0;
     const int r = ::close(fd_);

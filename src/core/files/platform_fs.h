@@ -150,6 +150,9 @@ public:
     // and none that the process's umask takes away.
     static bool CreatedWithMode(uint32_t mode);
     bool Close();
+    // Forces what was written to the disk (fsync): a file renamed over another after this survives a
+    // power cut whole.
+    bool Sync();
     int64_t Size() const;
     int Error() const { return error_; }
     int Descriptor() const { return fd_; }

@@ -204,4 +204,48 @@ std::string CommandLineFor(const CommandInputsT& in) {
     return line;
 }
 
+// ---- Job files
+
+run::Job JobFor(const CommandInputsT& in) {
+    run::Job job;
+    job.Source = in.source;
+    job.Destination = in.destination;
+    job.Levels = in.levels;
+    job.Masks = in.masks;
+    job.Sort = in.sort;
+    job.Flat = in.flat;
+    const run::RunSettings& s = in.settings;
+    job.CreateFolders = (s.DestinationFlags & 1) == 0;
+    job.Overwrite = (s.DestinationFlags & 2) != 0;
+    job.IntervalOn = s.IntervalActive;
+    job.Interval = s.IntervalText;
+    job.TemplateOn = s.TemplateActive;
+    job.Template = s.TemplateText;
+    job.LineEnds = s.LineEnds;
+    job.Encoding = s.Encoding;
+    job.LegacyEncoding = s.LegacyEncoding;
+    job.OutputEncoding = s.OutputEncoding;
+    return job;
+}
+
+int LineEndsChoiceOf(files::LineEnds ends) {
+    for (std::size_t i = 0; i < kLineEndsChoices.size(); ++i)
+        if (kLineEndsChoices[i].value == ends) return static_cast<int>(i);
+    return 0;
+}
+
+std::string EncodingTextFor(std::string_view name) {
+    for (const EncodingChoiceT& c : kEncodingChoices)
+        if (EncodingForText(c.caption) == EncodingForText(name)) return c.caption;
+    return std::string(name);
+}
+
+std::string JobSavedText(std::string_view path) {
+    return "Job saved to " + std::string(path);
+}
+
+std::string JobOpenedText(std::string_view path) {
+    return "Job opened from " + std::string(path);
+}
+
 }  // namespace rowsmith::gui

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "gui/logic/launch_command.h"
+#include "run/job_file.h"
 #include "run/processing_run.h"
 
 namespace rowsmith::gui {
@@ -155,5 +156,20 @@ struct CommandInputsT {
 };
 // "rowsmith-cli run SOURCE DEST --levels=N --masks=M ..." with every option the settings need.
 std::string CommandLineFor(const CommandInputsT& in);
+
+// ---- Job files
+
+// The job of what "Start" would do (the program is not part of it).
+run::Job JobFor(const CommandInputsT& in);
+// The "Line ends" index of a setting.
+int LineEndsChoiceOf(files::LineEnds ends);
+// The "Encoding" text that gives this name back through EncodingForText: a choice's caption when one
+// has the name (any letter case), else the name itself.
+std::string EncodingTextFor(std::string_view name);
+inline constexpr char kJobFileFilter[] = "Rowsmith jobs (*.rowsmith);;All files (*)";
+inline constexpr char kJobFileSuffix[] = "rowsmith";
+// Status bar texts after saving and opening a job.
+std::string JobSavedText(std::string_view path);
+std::string JobOpenedText(std::string_view path);
 
 }  // namespace rowsmith::gui

@@ -7,7 +7,8 @@
 // template, presses "Start" and saves the whole screen once a progress window shows.
 // ROWSMITH_SCREENSHOT_PREVIEW=TEMPLATE saves the window with the preview of the listed file in row
 // ROWSMITH_SCREENSHOT_ROW (default 1) through that template; ROWSMITH_SCREENSHOT_REPORT=TEMPLATE runs
-// that template and saves the run report. ROWSMITH_SCREENSHOT_LAYOUT (llay, hortop, horbot) and
+// that template and saves the run report; ROWSMITH_SCREENSHOT_EDITOR=TEXT saves the screen with the
+// template editor holding TEXT and its completion list open. ROWSMITH_SCREENSHOT_LAYOUT (llay, hortop, horbot) and
 // ROWSMITH_SCREENSHOT_SIZE (WIDTHxHEIGHT) set the window's layout and size first; with
 // ROWSMITH_SCREENSHOT_SCREEN=1 the whole screen is saved (the window manager's frame included).
 
@@ -19,6 +20,7 @@
 #include <QPixmap>
 #include <QScreen>
 #include <QSpinBox>
+#include <QTextCursor>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
@@ -30,6 +32,8 @@
 #include "gui/windows/progress_window.h"
 #include "gui/windows/main_window.h"
 #include "gui/windows/preview_panel.h"
+#include "gui/windows/template_window.h"
+#include "gui/widgets/template_editor.h"
 #include "text/form_gauge.h"
 
 namespace {
@@ -120,6 +124,38 @@ int PreviewScreenshot(TForm1& form, const QString& path, const QString& template
     return status;
 }
 
+// Saves the screen with the template editor over the window, the preview of the listed file in row
+// `row` under the editor and the completion list open at the end of `typed`.
+int EditorScreenshot(TForm1& form, const QString& path, const QString& typed, int row) {
+    int status = 0;
+    QTimer::singleShot(400, &form, [&] {
+        form.GetFiles();
+        form.AdvStringGrid1->setCurrentIndex(form.AdvStringGrid1->model()->index(row - 1, 1));
+        form.CheckBox2->setChecked(true);
+        form.Edit3->setText(typed + QStringLiteral("seupper}}{{eol}}"));
+        form.ShowTemplateEditor();
+        rowsmith::gui::TTemplateWindow* window = form.TemplateWindow();
+        window->resize(900, 560);
+        window->move(form.x() + 120, form.y() + 90);
+        rowsmith::gui::TTemplateEditor* editor = window->Editor();
+        editor->SetTemplate(typed);
+        QTextCursor end = editor->textCursor();
+        end.movePosition(QTextCursor::End);
+        editor->setTextCursor(end);
+        editor->setFocus();
+        QTimer::singleShot(500, &form, [&, editor] {
+            editor->OpenCompletion();
+            QTimer::singleShot(500, &form, [&] {
+                if (!QGuiApplication::primaryScreen()->grabWindow(0).save(path, "PNG"))
+                    status = Fail(QStringLiteral("could not write ") + path);
+                QApplication::quit();
+            });
+        });
+    });
+    QApplication::exec();
+    return status;
+}
+
 // Runs the template over the list and saves the run report.
 int ReportScreenshot(TForm1& form, const QString& path, const QString& template_text) {
     int status = 0;
@@ -166,6 +202,9 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsSet("ROWSMITH_SCREENSHOT_PREVIEW"))
         return PreviewScreenshot(form, shot, qEnvironmentVariable("ROWSMITH_SCREENSHOT_PREVIEW"),
                                  std::max(qEnvironmentVariableIntValue("ROWSMITH_SCREENSHOT_ROW"), 1));
+    if (qEnvironmentVariableIsSet("ROWSMITH_SCREENSHOT_EDITOR"))
+        return EditorScreenshot(form, shot, qEnvironmentVariable("ROWSMITH_SCREENSHOT_EDITOR"),
+                                std::max(qEnvironmentVariableIntValue("ROWSMITH_SCREENSHOT_ROW"), 1));
     if (qEnvironmentVariableIsSet("ROWSMITH_SCREENSHOT_REPORT"))
         return ReportScreenshot(form, shot, qEnvironmentVariable("ROWSMITH_SCREENSHOT_REPORT"));
     if (qEnvironmentVariableIsSet("ROWSMITH_SCREENSHOT_TEMPLATE"))

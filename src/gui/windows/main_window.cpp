@@ -7,12 +7,16 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDialog>
+#include <QDir>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -33,6 +37,7 @@
 #include "gui/widgets/gradient_panel.h"
 #include "gui/widgets/gradient_button.h"
 #include "gui/windows/preview_panel.h"
+#include "gui/windows/template_window.h"
 #include "gui/platform/url_launcher.h"
 
 namespace rowsmith::gui {
@@ -142,6 +147,7 @@ void TForm1::CreateControls() {
     form_font.setFamily(QStringLiteral("MS Sans Serif"));
     setFont(form_font);
 
+    CreateMenuBar();
     TabControl1 = Named(new QTabBar(this), "TabControl1");
     TabControl1->addTab(QStringLiteral("Rowsmith"));
     TabControl1->setDrawBase(true);
@@ -189,8 +195,13 @@ void TForm1::CreateOptionsPanel() {
     Edit4->setToolTip(QStringLiteral("Please see homepage for examples"));
     CheckBox2 =
         Place(Named(new QCheckBox(QStringLiteral("Process each line"), Panel2), "CheckBox2"), 8, 58, 240, 20);
+    // The one-line edit shows the template; "…" beside it (Ctrl+E) opens the editor for longer ones.
     Edit3 = Place(Named(new QLineEdit(QString::fromLatin1(kDefaultTemplate), Panel2), "Edit3"), 8, 80,
-                  kEditWidth, 22);
+                  kEditWidth - 30, 22);
+    Edit3->setToolTip(QStringLiteral("The template each line is written through; Ctrl+E opens the template editor"));
+    ButtonEditTemplate = Place(Named(new QPushButton(QStringLiteral("…"), Panel2), "ButtonEditTemplate"),
+                               8 + kEditWidth - 26, 79, 26, 24);
+    ButtonEditTemplate->setToolTip(QStringLiteral("Open the template editor (Ctrl+E)"));
     // "Line ends" and "Encoding" side by side under their labels: "Line ends" as wide as its longest
     // caption, "Encoding" the rest; its list opens wide enough for every caption.
     ComboLineEnds = Named(new QComboBox(Panel2), "ComboLineEnds");
@@ -284,6 +295,98 @@ void TForm1::CreateListPanels() {
         box->resize(box->sizeHint().width(), box->height());
 }
 
+void TForm1::CreateMenuBar() {
+    MenuBar1 = Named(new QMenuBar(this), "MenuBar1");
+    // The window's shortcuts work wherever the focus is in it.
+    auto add = [this](QMenu* menu, const char* caption, const char* keys, auto handler) {
+        QAction* action = menu->addAction(QString::fromUtf8(caption));
+        if (keys != nullptr) action->setShortcut(QKeySequence(QString::fromLatin1(keys)));
+        action->setShortcutContext(Qt::WindowShortcut);
+        QObject::connect(action, &QAction::triggered, this, handler);
+        addAction(action);
+        return action;
+    };
+    QMenu* job = MenuBar1->addMenu(QStringLiteral("&Job"));
+    ActionOpenJob = add(job, "&Open job…", "Ctrl+O", [this] { OpenJobWithDialog(); });
+    ActionSaveJob = add(job, "&Save job…", "Ctrl+S", [this] { SaveJobWithDialog(); });
+    job->addSeparator();
+    add(job, "Copy as &command line", "Ctrl+Shift+C", [this] { CopyCommandLine(); });
+    job->addSeparator();
+    add(job, "&Quit", "Ctrl+Q", [this] { close(); });
+    QMenu* templ = MenuBar1->addMenu(QStringLiteral("&Template"));
+    templ->setObjectName(QStringLiteral("MenuTemplate"));
+    ActionEditTemplate = add(templ, "&Edit template…", "Ctrl+E", [this] { ShowTemplateEditor(); });
+    MenuExamples = templ->addMenu(QStringLiteral("E&xamples"));
+    MenuExamples->setObjectName(QStringLiteral("MenuExamples"));
+    for (const TemplateExample& example : TemplateExamples()) {
+        QAction* action = MenuExamples->addAction(QString::fromUtf8(example.caption));
+        action->setToolTip(QString::fromUtf8(example.description));
+        QObject::connect(action, &QAction::triggered, this, [this, &example] { UseExample(example); });
+    }
+    MenuExamples->setToolTipsVisible(true);
+    QMenu* help = MenuBar1->addMenu(QStringLiteral("&Help"));
+    add(help, "&Line intervals", nullptr, [this] { Button2Click(); });
+    add(help, "&Destination paths", nullptr, [this] { Button3Click(); });
+    add(help, "&Homepage", nullptr, [this] { GoHomepage(); });
+}
+
+int TForm1::TabTop() const {
+    return kTabTop;
+}
+
+void TForm1::PlaceMenuBar() {
+    if (MenuBar1 == nullptr || TabControl1 == nullptr) return;
+    // On the tab row, right of the tabs: the menus cost the panels no height.
+    const QRect tab = TabControl1->tabRect(TabControl1->count() - 1);
+    const QSize hint = MenuBar1->sizeHint();
+    const int left = tab.right() + 12;
+    MenuBar1->setGeometry(left, TabControl1->y() + std::max(0, (tab.height() - hint.height()) / 2),
+                          std::min(hint.width(), std::max(0, width() - left)), hint.height());
+    MenuBar1->raise();
+}
+
+void TForm1::SchedulePreviews() {
+    Preview->Schedule();
+    if (editor_preview_ != nullptr) editor_preview_->Schedule();
+}
+
+void TForm1::UseExample(const TemplateExample& example) {
+    CheckBox2->setChecked(true);
+    Edit3->setText(QString::fromUtf8(example.templ));
+    // An example shows what it promises on every line unless it names its lines.
+    CheckBox1->setChecked(example.interval != nullptr);
+    if (example.interval != nullptr) Edit4->setText(QString::fromUtf8(example.interval));
+    SetMessage(std::string("Example: ") + example.caption);
+}
+
+void TForm1::ShowTemplateEditor() {
+    if (template_window_ == nullptr) {
+        template_window_ = new TTemplateWindow(this);
+        template_window_->setObjectName(QStringLiteral("TemplateWindow"));
+        template_window_->setWindowTitle(QStringLiteral("Template editor - ") + windowTitle());
+        editor_preview_ = new TPreviewPanel;
+        editor_preview_->setObjectName(QStringLiteral("EditorPreview"));
+        editor_preview_->SetRequestSource([this] { return CurrentPreviewRequest(); });
+        template_window_->SetPreview(editor_preview_);
+        // The edit keeps the template; the editor mirrors it both ways. Writing a template means
+        // using it, so "Process each line" is checked by an edit in the editor.
+        QObject::connect(template_window_, &TTemplateWindow::TemplateEdited, this, [this](const QString& text) {
+            CheckBox2->setChecked(true);
+            if (Edit3->text() != text) Edit3->setText(text);
+        });
+        QObject::connect(template_window_, &TTemplateWindow::ExampleChosen, this,
+                         [this](const TemplateExample& example) { UseExample(example); });
+        QObject::connect(Edit3, &QLineEdit::textChanged, template_window_, [this](const QString& text) {
+            if (template_window_->Template() != text) template_window_->SetTemplate(text);
+        });
+    }
+    template_window_->SetTemplate(Edit3->text());
+    template_window_->show();
+    template_window_->raise();
+    template_window_->activateWindow();
+    editor_preview_->RefreshNow();
+}
+
 void TForm1::CreateStatusBar() {
     StatusBar1 = Named(new QStatusBar(this), "StatusBar1");
     StatusBar1->setSizeGripEnabled(false);
@@ -307,20 +410,19 @@ void TForm1::ConnectEvents() {
     QObject::connect(GradBtn1, &TGradBtn::clicked, this, [this] { DoIt(); });
     QObject::connect(ButtonReport, &QPushButton::clicked, this, [this] { ShowRunReport(); });
     QObject::connect(ButtonCommandLine, &QPushButton::clicked, this, [this] { CopyCommandLine(); });
-    auto* copy_keys = new QShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+C")), this);
-    QObject::connect(copy_keys, &QShortcut::activated, this, [this] { CopyCommandLine(); });
+    QObject::connect(ButtonEditTemplate, &QPushButton::clicked, this, [this] { ShowTemplateEditor(); });
     QObject::connect(SpinEdit1, &QSpinBox::valueChanged, this, [this] { SetChecks(); });
     for (QCheckBox* box : {CheckBox1, CheckBox2, CheckBox3})
         QObject::connect(box, &QCheckBox::toggled, this, [this] { SetChecks(); });
     // The preview follows every setting it depends on, once typing pauses.
     for (QLineEdit* edit : {Edit3, Edit4, Edit2})
-        QObject::connect(edit, &QLineEdit::textChanged, this, [this] { Preview->Schedule(); });
+        QObject::connect(edit, &QLineEdit::textChanged, this, [this] { SchedulePreviews(); });
     for (QCheckBox* box : {CheckBox1, CheckBox2})
-        QObject::connect(box, &QCheckBox::toggled, this, [this] { Preview->Schedule(); });
-    QObject::connect(ComboLineEnds, &QComboBox::currentIndexChanged, this, [this] { Preview->Schedule(); });
+        QObject::connect(box, &QCheckBox::toggled, this, [this] { SchedulePreviews(); });
+    QObject::connect(ComboLineEnds, &QComboBox::currentIndexChanged, this, [this] { SchedulePreviews(); });
     QObject::connect(ComboEncoding, &QComboBox::currentTextChanged, this, [this] {
         CheckEncoding();
-        Preview->Schedule();
+        SchedulePreviews();
     });
     QObject::connect(TabControl1, &QTabBar::currentChanged, this, [this](int index) { SetTab(index); });
     // The form's resize handler, which the window layout calls after each arrangement.
@@ -341,7 +443,7 @@ void TForm1::InitStart() {
     file_list_.SortProgress.views = views_;
     grid_.InitEasyGrid(AdvStringGrid1, &file_list_, true);
     QObject::connect(AdvStringGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-                     [this] { Preview->Schedule(); });
+                     [this] { SchedulePreviews(); });
     SetResizeHook(Panel7, ResizeHook{[this](QWidget*) { grid_.FitToParent(); }});
 
     SetupLayout(list_layout_, Panel3, false);
@@ -385,8 +487,9 @@ void TForm1::InitStart() {
     // 7. The file columns.
     grid_.AddFileColumns();
     // 8. The tab control at the top, the panels below it.
-    TabControl1->setGeometry(0, kTabTop, width(), TabControl1->sizeHint().height());
-    SetTopMargin(window_layout_, PanelsTopMargin(kTabTop, TabControl1->height()), false);
+    TabControl1->setGeometry(0, TabTop(), width(), TabControl1->sizeHint().height());
+    PlaceMenuBar();
+    SetTopMargin(window_layout_, PanelsTopMargin(TabTop(), TabControl1->height()), false);
     // 9.
     SetChecks();
     // 10. "Start" has no title bar; the sort edit drives the list's order.
@@ -450,7 +553,7 @@ void TForm1::GetFiles() {
     message_ = ListedText(file_list_.RowCount);
     SetChecks();
     ShowStatus();
-    Preview->Schedule();
+    SchedulePreviews();
 }
 
 run::RunSettings TForm1::CurrentRunSettings() const {
@@ -463,7 +566,10 @@ run::RunSettings TForm1::CurrentRunSettings() const {
     in.overwrite = StateOf(RadioButton1);
     in.line_ends_choice = ComboLineEnds->currentIndex();
     in.encoding_text = S(ComboEncoding->currentText());
-    return BuildRunSettings(in);
+    run::RunSettings settings = BuildRunSettings(in);
+    settings.LegacyEncoding = legacy_encoding_;
+    settings.OutputEncoding = output_encoding_;
+    return settings;
 }
 
 void TForm1::DoIt() {
@@ -584,6 +690,18 @@ PreviewRequestT TForm1::CurrentPreviewRequest() const {
     return request;
 }
 
+CommandInputsT TForm1::CurrentCommandInputs() const {
+    CommandInputsT in;
+    in.source = file_list_.SourceRoot.empty() ? paths_.ResolvedPath(EditfolderSource) : file_list_.SourceRoot;
+    in.destination = paths_.ResolvedPath(EditFolderDest);
+    in.levels = SpinEdit1->value();
+    in.masks = S(Edit1->text());
+    in.flat = DestinationModeFor(StateOf(CheckBox3)) != 0;
+    in.sort = S(Edit2->text());
+    in.settings = CurrentRunSettings();
+    return in;
+}
+
 std::string TForm1::CommandLineText() const {
     CommandInputsT in;
     if (!command_program_.empty()) {
@@ -598,14 +716,9 @@ std::string TForm1::CommandLineText() const {
             }
         }
     }
-    in.source = file_list_.SourceRoot.empty() ? paths_.ResolvedPath(EditfolderSource) : file_list_.SourceRoot;
-    in.destination = paths_.ResolvedPath(EditFolderDest);
-    in.levels = SpinEdit1->value();
-    in.masks = S(Edit1->text());
-    in.flat = DestinationModeFor(StateOf(CheckBox3)) != 0;
-    in.sort = S(Edit2->text());
-    in.settings = CurrentRunSettings();
-    return CommandLineFor(in);
+    CommandInputsT from = CurrentCommandInputs();
+    from.program = in.program;
+    return CommandLineFor(from);
 }
 
 void TForm1::CopyCommandLine() {
@@ -613,6 +726,90 @@ void TForm1::CopyCommandLine() {
     QGuiApplication::clipboard()->setText(line);
     StatusBar1->setToolTip(QStringLiteral("Copied: ") + line);
     SetMessage(kCommandCopiedText);
+}
+
+run::Job TForm1::CurrentJob() const {
+    return JobFor(CurrentCommandInputs());
+}
+
+bool TForm1::SaveJob(const QString& path, QString* error) {
+    std::string problem;
+    if (!run::WriteJobFile(S(path), CurrentJob(), problem)) {
+        if (error != nullptr) *error = Q(problem);
+        return false;
+    }
+    last_job_path_ = path;
+    SetMessage(JobSavedText(S(path)));
+    return true;
+}
+
+void TForm1::ApplyJob(const run::Job& job) {
+    EditfolderSource->setText(Q(job.Source));
+    EditFolderDest->setText(Q(job.Destination));
+    Edit1->setText(Q(job.Masks));
+    SpinEdit1->setValue(job.Levels);
+    Edit2->setText(Q(job.Sort));
+    CheckBox3->setChecked(!job.Flat);
+    CheckBox5->setChecked(job.CreateFolders);
+    (job.Overwrite ? RadioButton1 : RadioButton2)->setChecked(true);
+    CheckBox1->setChecked(job.IntervalOn);
+    Edit4->setText(Q(job.Interval));
+    CheckBox2->setChecked(job.TemplateOn);
+    Edit3->setText(Q(job.Template));
+    ComboLineEnds->setCurrentIndex(LineEndsChoiceOf(job.LineEnds));
+    ComboEncoding->setCurrentText(Q(EncodingTextFor(job.Encoding)));
+    legacy_encoding_ = job.LegacyEncoding;
+    output_encoding_ = job.OutputEncoding;
+    CheckEncoding();
+    SetChecks();
+}
+
+bool TForm1::OpenJob(const QString& path, QString* error) {
+    run::Job job;
+    std::string problem;
+    if (!run::ReadJobFile(S(path), job, problem)) {
+        if (error != nullptr) *error = Q(problem);
+        return false;
+    }
+    ApplyJob(job);
+    last_job_path_ = path;
+    // The job names its files: list them, as "Populate file list" would, when the paths allow a run.
+    std::string destination, source;
+    if (!EditfolderSource->text().isEmpty() &&
+        paths_.ValidatePair(EditfolderSource, EditFolderDest, files::kPairWindowOptions, destination, source))
+        GetFiles();
+    SetMessage(JobOpenedText(S(path)));
+    return true;
+}
+
+void TForm1::SaveJobWithDialog() {
+    const QString suggested = last_job_path_.isEmpty() ? QDir::homePath() + QStringLiteral("/job.rowsmith") : last_job_path_;
+    QString path = choose_file_ ? choose_file_(true, suggested)
+                                : QFileDialog::getSaveFileName(this, QStringLiteral("Save job"), suggested,
+                                                               QString::fromLatin1(kJobFileFilter));
+    if (path.isEmpty()) return;
+    // A name typed without the suffix gets it, as the file type filter promises.
+    if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".") + QString::fromLatin1(kJobFileSuffix);
+    QString error;
+    if (SaveJob(path, &error)) return;
+    if (warn_)
+        warn_(error);
+    else
+        QMessageBox::warning(this, QStringLiteral("Save job"), error);
+}
+
+void TForm1::OpenJobWithDialog() {
+    const QString suggested = last_job_path_.isEmpty() ? QDir::homePath() : last_job_path_;
+    const QString path = choose_file_ ? choose_file_(false, suggested)
+                                      : QFileDialog::getOpenFileName(this, QStringLiteral("Open job"), suggested,
+                                                                     QString::fromLatin1(kJobFileFilter));
+    if (path.isEmpty()) return;
+    QString error;
+    if (OpenJob(path, &error)) return;
+    if (warn_)
+        warn_(error);
+    else
+        QMessageBox::warning(this, QStringLiteral("Open job"), error);
 }
 
 void TForm1::ShowRunReport() {
@@ -719,7 +916,8 @@ void TForm1::Outit() {
 }
 
 void TForm1::SetSizes() {
-    if (TabControl1 != nullptr) TabControl1->setGeometry(0, kTabTop, width(), TabControl1->height());
+    if (TabControl1 != nullptr) TabControl1->setGeometry(0, TabTop(), width(), TabControl1->height());
+    PlaceMenuBar();
     if (StatusBar1 == nullptr) return;
     const int bar_height = StatusBar1->sizeHint().height();
     StatusBar1->setGeometry(0, height() - bar_height, width(), bar_height);

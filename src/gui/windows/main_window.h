@@ -26,6 +26,9 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QMenu;
+class QMenuBar;
+class QAction;
 class QPushButton;
 class QRadioButton;
 class QSpinBox;
@@ -37,6 +40,8 @@ namespace rowsmith::gui {
 class TPanel;
 class TGradBtn;
 class TPreviewPanel;
+class TTemplateWindow;
+struct TemplateExample;
 
 class TForm1 : public QWidget {
     Q_OBJECT
@@ -61,6 +66,7 @@ class TForm1 : public QWidget {
     QPushButton* Button2 = nullptr;
     QCheckBox* CheckBox2 = nullptr;
     QLineEdit* Edit3 = nullptr;
+    QPushButton* ButtonEditTemplate = nullptr;  // "…": the template editor
     QComboBox* ComboLineEnds = nullptr;  // kLineEndsChoices
     QComboBox* ComboEncoding = nullptr;  // kEncodingChoices, or a typed name
     // The list container (main control of the window layout) with "Sort options" and the grid's panel.
@@ -86,6 +92,13 @@ class TForm1 : public QWidget {
     // The window's own
     QStatusBar* StatusBar1 = nullptr;
     QTabBar* TabControl1 = nullptr;
+    // The menus: "Job" (open, save, the command line, quit), "Template" (the editor, the examples),
+    // "Help".
+    QMenuBar* MenuBar1 = nullptr;
+    QAction* ActionOpenJob = nullptr;
+    QAction* ActionSaveJob = nullptr;
+    QAction* ActionEditTemplate = nullptr;
+    QMenu* MenuExamples = nullptr;
 
     // ---- Handlers
     void InitStart();
@@ -154,6 +167,35 @@ class TForm1 : public QWidget {
     void SetQuestion(Question ask) { ask_ = std::move(ask); }
     // The file list was made from another source folder than the one now given.
     bool ListOutdated() const { return list_outdated_; }
+
+    // "Edit template..." (Ctrl+E): the template in a window of its own, with completion, the examples
+    // and a preview of its own; it and the "Process each line" edit show the same template.
+    void ShowTemplateEditor();
+    TTemplateWindow* TemplateWindow() const { return template_window_; }
+    TPreviewPanel* EditorPreview() const { return editor_preview_; }
+    // A worked example of the "Template" menu or the editor: its template (and its interval, if any).
+    void UseExample(const TemplateExample& example);
+
+    // ---- Job files: every setting of the window in a small text file (see run/job_file.h).
+    // What "Start" would do, paths resolved.
+    CommandInputsT CurrentCommandInputs() const;
+    run::Job CurrentJob() const;
+    // Writes the current settings to `path`; false with the message in `error`.
+    bool SaveJob(const QString& path, QString* error = nullptr);
+    // Reads `path` and sets every control from it, then lists the files of its source when the pair
+    // of paths is usable; false (nothing changed) with the message in `error`.
+    bool OpenJob(const QString& path, QString* error = nullptr);
+    void ApplyJob(const run::Job& job);
+    // "Save job..." and "Open job...": a file dialog, the job, and a message box on failure.
+    void SaveJobWithDialog();
+    void OpenJobWithDialog();
+    // Where the job dialogs get their file name (a file dialog unless replaced; tests answer it).
+    // Empty: the user cancelled.
+    using FileChooser = std::function<QString(bool save, const QString& suggested)>;
+    void SetFileChooser(FileChooser choose) { choose_file_ = std::move(choose); }
+    // How failures of the job dialogs are told (a message box unless replaced).
+    using Warning = std::function<void(const QString& message)>;
+    void SetWarning(Warning warn) { warn_ = std::move(warn); }
     // Where the progress windows come from (the window's own factory unless replaced).
     void SetGaugeViews(text::GaugeViewFactory* views);
 
@@ -174,6 +216,11 @@ class TForm1 : public QWidget {
     void CreateStartPanel();
     void CreateListPanels();
     void CreateStatusBar();
+    void CreateMenuBar();
+    void SchedulePreviews();
+    // Where the tab control starts, and the menu bar beside its tabs.
+    int TabTop() const;
+    void PlaceMenuBar();
     void ConnectEvents();
     void OpenPage(const char* path);
     void FillRunReport();
@@ -222,6 +269,14 @@ class TForm1 : public QWidget {
     bool asking_to_close_ = false;
     bool close_after_run_ = false;
     QString encoding_tooltip_;  // the combo's own tooltip, under a problem's
+    // Settings a job may carry that have no control of their own; "Start" runs with them.
+    std::string legacy_encoding_ = run::RunSettings{}.LegacyEncoding;
+    std::string output_encoding_ = run::RunSettings{}.OutputEncoding;
+    TTemplateWindow* template_window_ = nullptr;
+    TPreviewPanel* editor_preview_ = nullptr;
+    FileChooser choose_file_;
+    Warning warn_;
+    QString last_job_path_;
 };
 
 }  // namespace rowsmith::gui

@@ -72,7 +72,7 @@ TEST(ProgressPaths, WritingRecordShowsThePreviousLineAndItsShareOfTheCount) {
             const int64_t share = streamed ? bytes_through[k] * 100 / static_cast<int64_t>(text.size()) : k * 100 / kLines;
             EXPECT_EQ(p.percentage, static_cast<int>(share)) << interval << " update " << k;
             EXPECT_EQ(p.detail, "line " + std::to_string(k) + "\r\n") << interval << " update " << k;
-            if (writing == 1) EXPECT_EQ(k, 1) << "the first line shows at once";
+            if (writing == 1) { EXPECT_EQ(k, 1) << "the first line shows at once"; }
         }
         ASSERT_GE(writing, kLines / 500) << interval;  // the count rule alone gives one per 500
         ASSERT_NE(last, nullptr);

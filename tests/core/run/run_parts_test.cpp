@@ -73,7 +73,7 @@ TEST(RunPlan, HowLinesTravelAndWhetherCopiesArePipelined) {
         EXPECT_EQ(plan.Lines, c.lines) << c.what;
         EXPECT_EQ(plan.CopyMode, c.copy) << c.what;
         EXPECT_EQ(plan.Pipelined, c.pipelined) << c.what;
-        if (c.lines == LineWay::Streamed) EXPECT_EQ(plan.Pieces.size(), c.pieces) << c.what;
+        if (c.lines == LineWay::Streamed) { EXPECT_EQ(plan.Pieces.size(), c.pieces) << c.what; }
     }
 }
 

@@ -224,6 +224,48 @@ TEST(MainWindowLogic, CommandLineCarriesEveryOptionOfTheRun) {
               "--encoding=utf-16le");
 }
 
+// A saved job holds what "Start" would do, and the window's controls give its values back.
+TEST(MainWindowLogic, JobsCarryWhatStartWouldDo) {
+    CommandInputsT in;
+    in.source = "/data/in";
+    in.destination = "/data/out";
+    in.levels = 3;
+    in.masks = "*.txt|*.csv";
+    in.flat = true;
+    in.sort = "-size";
+    in.settings.IntervalActive = false;
+    in.settings.IntervalText = "2-5";  // kept while unchecked
+    in.settings.TemplateActive = true;
+    in.settings.TemplateText = "{{line}}\n{{eol}}";
+    in.settings.DestinationFlags = 1 | 4;  // no folders made, rename
+    in.settings.LineEnds = files::LineEnds::Lf;
+    in.settings.Encoding = "koi8-r";
+    in.settings.OutputEncoding = "utf-8";
+    const run::Job job = JobFor(in);
+    EXPECT_EQ(job.Source, "/data/in");
+    EXPECT_EQ(job.Levels, 3);
+    EXPECT_TRUE(job.Flat);
+    EXPECT_FALSE(job.CreateFolders);
+    EXPECT_FALSE(job.Overwrite);
+    EXPECT_FALSE(job.IntervalOn);
+    EXPECT_EQ(job.Interval, "2-5");
+    EXPECT_EQ(job.Template, "{{line}}\n{{eol}}");
+    EXPECT_EQ(job.OutputEncoding, "utf-8");
+    in.settings.DestinationFlags = 2;
+    EXPECT_TRUE(JobFor(in).CreateFolders);
+    EXPECT_TRUE(JobFor(in).Overwrite);
+
+    for (std::size_t i = 0; i < kLineEndsChoices.size(); ++i)
+        EXPECT_EQ(LineEndsChoiceOf(kLineEndsChoices[i].value), static_cast<int>(i));
+    // Every name comes back through the combo's text: a choice by its caption, others as typed.
+    for (const char* name : {"auto", "utf-8", "UTF-16LE", "bytes", "koi8-r", "ibm-437", "x-unknown"}) {
+        const std::string text = EncodingTextFor(name);
+        EXPECT_EQ(EncodingForText(text), EncodingForText(name)) << name;
+    }
+    EXPECT_EQ(EncodingTextFor("utf-16be"), "UTF-16 BE");
+    EXPECT_EQ(EncodingTextFor("ibm-437"), "ibm-437");
+}
+
 TEST(MainWindowLogic, CommandLineCarriesLineEndsAndEncodings) {
     const std::string head = "rowsmith-cli run /s /d --levels=0 --masks='*.*'";
     struct {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
@@ -13,6 +14,7 @@
 #include <QAbstractItemView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
@@ -33,6 +35,10 @@
 #include <vector>
 
 #include "gui/widgets/gradient_panel.h"
+#include "gui/widgets/template_editor.h"
+#include "gui/windows/preview_panel.h"
+#include "gui/windows/template_window.h"
+#include "gui/logic/template_examples.h"
 #include "gui/windows/progress_window.h"
 #include "gui/widgets/gradient_button.h"
 #include "gui/widgets/qt_colours.h"
@@ -543,6 +549,127 @@ TEST(MainWindow, TheCopiedCommandLineReproducesTheRun) {
     const auto by_window = Tree(w.tmp.path() + "/ByWindow");
     EXPECT_EQ(by_window.size(), 5u);
     EXPECT_EQ(by_window, Tree(w.tmp.path() + "/ByCommand"));
+}
+
+// "Save job..." writes every setting; "Open job..." in a fresh window sets every control back, lists
+// the files and runs as the first window did; the CLI runs the same job to the same tree.
+TEST(MainWindow, AJobSavedAndOpenedRunsAsTheWindowDid) {
+    Fixture w;
+    TForm1& f = *w.form;
+    f.SpinEdit1->setValue(1);
+    f.Edit1->setText(QStringLiteral("*.txt"));
+    f.Edit2->setText(QStringLiteral("-filename"));
+    f.CheckBox1->setChecked(true);
+    f.Edit4->setText(QStringLiteral("1;-1"));
+    f.CheckBox2->setChecked(true);
+    f.Edit3->setText(QStringLiteral("<{{line|caseupper}}>\n{{eol}}"));  // a line break in the template
+    f.ComboLineEnds->setCurrentText(QStringLiteral("Unix LF"));
+    f.ComboEncoding->setCurrentText(QStringLiteral("windows-1252"));
+    f.CheckBox3->setChecked(false);
+    f.RadioButton2->setChecked(true);
+    const QString job = w.tmp.path() + "/my job";
+    QString asked;
+    f.SetFileChooser([&](bool save, const QString&) {
+        asked = save ? QStringLiteral("save") : QStringLiteral("open");
+        return job;
+    });
+    QTest::keyClick(&f, Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(asked, "save");
+    ASSERT_TRUE(QFileInfo::exists(job + ".rowsmith"));  // the suffix is added
+    EXPECT_NE(f.StatusPanel(0)->text().indexOf(QStringLiteral("Job saved to")), -1);
+    const run::Job saved = f.CurrentJob();
+
+    Fixture other(false);
+    TForm1& g = *other.form;
+    QStringList warnings;
+    g.SetWarning([&](const QString& m) { warnings << m; });
+    g.SetFileChooser([&](bool, const QString&) { return job + ".rowsmith"; });
+    g.ActionOpenJob->trigger();
+    EXPECT_TRUE(warnings.isEmpty()) << warnings.join(QStringLiteral("; ")).toStdString();
+    EXPECT_EQ(g.CurrentJob(), saved);
+    EXPECT_EQ(g.EditfolderSource->text(), w.source);
+    EXPECT_FALSE(g.CheckBox3->isChecked());
+    EXPECT_TRUE(g.RadioButton2->isChecked());
+    EXPECT_EQ(g.ComboLineEnds->currentIndex(), 2);
+    EXPECT_EQ(g.Edit3->text(), QStringLiteral("<{{line|caseupper}}>\n{{eol}}"));
+    EXPECT_EQ(g.FileList().RowCount, 3);  // listed from the job's source
+    EXPECT_EQ(g.CommandLineText(), f.CommandLineText());
+
+    // A file that is not a job changes nothing and says why.
+    WriteAll(w.tmp.path() + "/bad.rowsmith", "levels = many\n");
+    g.SetFileChooser([&](bool, const QString&) { return w.tmp.path() + "/bad.rowsmith"; });
+    g.OpenJobWithDialog();
+    ASSERT_EQ(warnings.size(), 1);
+    EXPECT_NE(warnings[0].indexOf(QStringLiteral("levels")), -1) << warnings[0].toStdString();
+    EXPECT_EQ(g.CurrentJob(), saved);
+    // A cancelled dialog does nothing.
+    g.SetFileChooser([&](bool, const QString&) { return QString(); });
+    g.OpenJobWithDialog();
+    EXPECT_EQ(warnings.size(), 1);
+    // Saving where no file can be written says so.
+    g.SetFileChooser([&](bool, const QString&) { return w.tmp.path() + "/no such folder/job.rowsmith"; });
+    g.SaveJobWithDialog();
+    EXPECT_EQ(warnings.size(), 2);
+
+    const QString cli = QCoreApplication::applicationDirPath() + "/../../src/cli/rowsmith-cli";
+    if (!QFileInfo(cli).isExecutable()) GTEST_SKIP() << "rowsmith-cli is not built";
+    other.Start();
+    EXPECT_GT(g.LastSummary().Rewritten, 0);
+    QProcess run;
+    run.start(cli, {QStringLiteral("run"), QStringLiteral("--job"), job + ".rowsmith", QStringLiteral("--quiet"),
+                    w.source, w.tmp.path() + "/ByJob"});
+    ASSERT_TRUE(run.waitForFinished(30000));
+    EXPECT_EQ(run.exitCode(), 0) << run.readAllStandardError().toStdString();
+    EXPECT_EQ(Tree(w.tmp.path() + "/ByJob"), Tree(w.destination));
+}
+
+// Ctrl+E opens the template editor on the edit's template; both show the same template whichever is
+// typed in, a line break typed in the editor is one in the template, and an example of the menu fills
+// the template and its interval.
+TEST(MainWindow, TheTemplateEditorAndTheEditShowOneTemplate) {
+    Fixture w;
+    TForm1& f = *w.form;
+    w.Populate();
+    QTest::keyClick(&f, Qt::Key_E, Qt::ControlModifier);
+    TTemplateWindow* editor = f.TemplateWindow();
+    ASSERT_NE(editor, nullptr);
+    EXPECT_TRUE(editor->isVisible());
+    EXPECT_EQ(editor->Template(), f.Edit3->text());
+    EXPECT_FALSE(f.CheckBox2->isChecked());
+
+    editor->Editor()->selectAll();
+    QTest::keyClicks(editor->Editor(), QStringLiteral("[{{line}}]"));
+    QTest::keyClick(editor->Editor(), Qt::Key_Return);  // not Start: a line break
+    QTest::keyClicks(editor->Editor(), QStringLiteral("{{eol}}"));
+    EXPECT_EQ(f.Edit3->text(), QStringLiteral("[{{line}}]\n{{eol}}"));
+    EXPECT_TRUE(f.CheckBox2->isChecked());
+    EXPECT_FALSE(f.Running());
+    EXPECT_TRUE(f.LastReport().empty());
+
+    f.Edit3->setText(QStringLiteral("{{line|caseupper}}{{eol}}"));
+    EXPECT_EQ(editor->Template(), QStringLiteral("{{line|caseupper}}{{eol}}"));
+    // The editor's own preview shows the first file through it.
+    f.EditorPreview()->RefreshNow();
+    ASSERT_FALSE(f.EditorPreview()->Shown().rows.empty());
+    EXPECT_EQ(f.EditorPreview()->Shown().rows[0].output, "ONE\r\n");
+
+    // An example with an interval and one without, from the window's menu.
+    const TemplateExample* with = nullptr;
+    const TemplateExample* without = nullptr;
+    for (const TemplateExample& e : TemplateExamples()) (e.interval != nullptr ? with : without) = &e;
+    ASSERT_TRUE(with != nullptr && without != nullptr);
+    QAction* action = nullptr;
+    for (QAction* a : f.MenuExamples->actions())
+        if (a->text() == QString::fromUtf8(with->caption)) action = a;
+    ASSERT_NE(action, nullptr);
+    action->trigger();
+    EXPECT_EQ(f.Edit3->text(), QString::fromUtf8(with->templ));
+    EXPECT_EQ(editor->Template(), QString::fromUtf8(with->templ));
+    EXPECT_TRUE(f.CheckBox1->isChecked());
+    EXPECT_EQ(f.Edit4->text(), QString::fromUtf8(with->interval));
+    f.UseExample(*without);
+    EXPECT_FALSE(f.CheckBox1->isChecked());
+    EXPECT_EQ(f.Edit3->text(), QString::fromUtf8(without->templ));
 }
 
 TEST(MainWindow, EscCancelsTheRunAndLeavesNoPartialFile) {
