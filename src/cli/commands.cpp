@@ -6,6 +6,8 @@
 #include <iostream>
 
 #include "cli/options.h"
+#include "template/registry.h"
+#include "text/encoding.h"
 
 namespace rowsmith::cli {
 
@@ -26,6 +28,9 @@ constexpr const char* kFooter =
     "  rowsmith-cli run src out --line-ends crlf                       give every line a CR LF end\n"
     "  rowsmith-cli run --job tidy.rowsmith --dry-run                  what a saved job would do\n"
     "  rowsmith-cli list src --levels 1 --columns Filename,Size,FinalDestinationPath\n"
+    "  find src -name '*.log' -mtime -1 | rowsmith-cli run src out --files-from - --interval -1\n"
+    "                                                                  last line of each log changed today\n"
+    "  rowsmith-cli list src --levels 9 --format paths --null | xargs -0 wc -l\n"
     "  rowsmith-cli interval '1-3;7;9-8' --count 10\n"
     "  printf 'a b\\n' | rowsmith-cli expand --template '{{line|caseupper}}{{eol}}'\n"
     "\nExit status: 0 all done, 1 usage error, 2 some files were not processed (skipped, in a folder that\n"
@@ -71,6 +76,33 @@ void AddSourceOptions(CLI::App* sub, std::string& source, std::string* destinati
     sub->add_flag("--flat", flat, "Put every file straight into DEST instead of keeping SOURCE's subfolders");
 }
 
+constexpr const char* kFilesFromHelp =
+    "Process the paths in FILE (\"-\": standard input) instead of scanning SOURCE: one a line, each inside\n"
+    "SOURCE (relative ones from the current folder, as find prints them), kept in DEST's subfolders as\n"
+    "scanned; one CR ending a line is dropped, empty lines are skipped, a path listed twice is taken once "
+    "(the\n"
+    "first); --levels and --masks do not filter them; a path outside SOURCE or behind a link to a folder "
+    "stops\n"
+    "the command before anything is written";
+
+// What --version prints: the program, then what this build includes.
+std::string VersionText() {
+    std::string v = std::string("rowsmith-cli ") + ROWSMITH_VERSION + "\n";
+    v += "template engine: " + std::to_string(tmpl::StandardModifiers().Rows().size()) + " modifier words\n";
+    v += "encodings: " + text::EncodingLibraryVersion() + "\n";
+#if defined(__clang__)
+    v += "compiler: clang " __clang_version__;
+#elif defined(__GNUC__)
+    v += "compiler: GCC " __VERSION__;
+#else
+    v += "compiler: unknown";
+#endif
+#ifdef ROWSMITH_BUILD_TYPE
+    if (*ROWSMITH_BUILD_TYPE) v += std::string(", build type ") + ROWSMITH_BUILD_TYPE;
+#endif
+    return v;
+}
+
 }  // namespace
 
 int Main(int argc, char** argv, std::istream& in, std::ostream& out, std::ostream& err) {
@@ -78,7 +110,9 @@ int Main(int argc, char** argv, std::istream& in, std::ostream& out, std::ostrea
 
     CLI::App app{kIntro, "rowsmith-cli"};
     app.footer(kFooter);
-    app.set_version_flag("--version", std::string("rowsmith-cli ") + ROWSMITH_VERSION);
+    app.set_version_flag(
+        "--version", std::function<std::string()>(VersionText),
+        "Print the version and what the build includes (modifier words, encodings library), then exit");
     app.require_subcommand(1);
 
     RunOptions run;
@@ -103,6 +137,10 @@ int Main(int argc, char** argv, std::istream& in, std::ostream& out, std::ostrea
     run_cmd->add_flag("--dry-run", run.dry_run, "Print each row's mode and final destination; write nothing");
     run_cmd->add_flag("--quiet", run.quiet, "No progress display");
     run_cmd->add_option("--report", run.report, "Write every row's outcome to this CSV file");
+    run_cmd->add_option("--files-from", run.files_from, kFilesFromHelp)->type_name("FILE");
+    run_cmd->add_flag("--null", run.null_separated,
+                      "The --files-from list is NUL-separated (find -print0, list --format paths --null), "
+                      "taken byte for byte: no CR is dropped");
 
     ListOptions list;
     CLI::App* list_cmd = app.add_subcommand("list", "Print the file list that a run of SOURCE would process");
@@ -110,7 +148,16 @@ int Main(int argc, char** argv, std::istream& in, std::ostream& out, std::ostrea
     list_cmd->add_option("--columns", list.columns,
                          "Columns by name, comma-separated (Number, #orig, Full path, Filename, FilenameNAME, "
                          "FilenameEXT, Path, FinalDestinationPath, Size, Date, Time, DateCreated, ...)");
-    list_cmd->add_option("--format", list.format, "tsv (default), csv or html")->check(CLI::IsMember({"tsv", "csv", "html"}));
+    list_cmd
+        ->add_option("--format", list.format,
+                     "tsv (default), csv, html, or paths: each listed file's full path alone, one a line "
+                     "(--columns does not apply)")
+        ->check(CLI::IsMember({"tsv", "csv", "html", "paths"}));
+    list_cmd->add_option("--files-from", list.files_from, kFilesFromHelp)->type_name("FILE");
+    list_cmd->add_flag(
+        "--null", list.null_separated,
+        "NUL-separated paths: the --files-from list is read so, and --format paths ends each path "
+        "with NUL instead of LF (for xargs -0; names with line breaks need it)");
     list_cmd->add_option("--codepage", list.codepage, "Case tables: the locale's (default) or cp1252");
 
     ExpandOptions expand;
@@ -170,9 +217,19 @@ int Main(int argc, char** argv, std::istream& in, std::ostream& out, std::ostrea
         if (*run_int) run.interval = run_interval;
         if (*run_t) run.template_text = run_template;
         if (*run_tf) run.template_file = run_template_file;
+        if (run.null_separated && run.files_from.empty()) {
+            err << "rowsmith-cli: run: --null describes a --files-from list, and none is given\n";
+            return kExitUsage;
+        }
         return RunCommand(run, io);
     }
-    if (*list_cmd) return ListCommand(list, io);
+    if (*list_cmd) {
+        if (list.null_separated && list.files_from.empty() && list.format != "paths") {
+            err << "rowsmith-cli: list: --null needs --files-from or --format paths\n";
+            return kExitUsage;
+        }
+        return ListCommand(list, io);
+    }
     if (*expand_cmd) {
         if (*ex_t) expand.template_text = ex_template;
         if (*ex_tf) expand.template_file = ex_template_file;

@@ -6,11 +6,14 @@
 
 #include <cerrno>
 #include <cstring>
+#include <istream>
 #include <ostream>
+#include <unordered_set>
 #include <vector>
 
 #include "files/file_list.h"
 #include "files/path_input.h"
+#include "files/path_list.h"
 #include "files/paths.h"
 #include "files/platform_fs.h"
 #include "files/scan.h"
@@ -134,11 +137,105 @@ std::string FileInTheWay(const std::string& destination) {
     return {};
 }
 
+// The whole text of the list file, or of standard input for "-"; false with a message naming it.
+bool ReadPathListText(const ListRequest& req, Io& io, std::string& text) {
+    auto fail = [&](const std::string& why) {
+        io.err << "rowsmith-cli: " << req.command << ": cannot read the file list '" << req.files_from
+               << "': " << why << "\n";
+        return false;
+    };
+    text.clear();
+    char buf[1 << 16];
+    if (req.files_from == "-") {
+        while (io.in.read(buf, sizeof buf) || io.in.gcount() > 0)
+            text.append(buf, static_cast<std::size_t>(io.in.gcount()));
+        if (io.in.bad()) return fail("reading standard input failed");
+        return true;
+    }
+    // Opened as named and waited on: a list is often a pipe (`--files-from <(find ...)`).
+    const int fd = ::open(req.files_from.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return fail(std::strerror(errno));
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat st {};
+    if (fstat(fd, &st) != 0) return fail(std::strerror(errno));
+    if (S_ISDIR(st.st_mode)) return fail("it is a folder");
+    for (;;) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return fail(std::strerror(errno));
+        }
+        if (n == 0) return true;
+        text.append(buf, static_cast<std::size_t>(n));
+    }
+}
+
+// The rows of the listed paths, as the scan would have made them; false (each refused path named)
+// when a path lies outside the source or behind a link to a folder.
+bool AddListedPaths(const ListRequest& req, Io& io, tables::ArrayOfFiles& list,
+                    std::vector<std::string>* missing) {
+    std::string text, error;
+    if (!ReadPathListText(req, io, text)) return false;
+    std::vector<std::string> paths;
+    if (!files::SplitPathList(text, req.null_separated, paths, error)) {
+        io.err << "rowsmith-cli: " << req.command << ": the file list '" << req.files_from << "': " << error
+               << "\n";
+        return false;
+    }
+    text = std::string();
+    // Relative paths are the current folder's, as SOURCE and DEST are, and as `find src` prints them.
+    files::ListedPathPlacer placer(list.SourceRoot, files::fs::CurrentFolder());
+    std::unordered_set<std::string> seen;
+    std::vector<files::ListedPath> kept;
+    kept.reserve(paths.size());
+    // Refusals are all named (up to a bound: one wrong root would otherwise name every line).
+    constexpr int kNamed = 20;
+    int refused = 0;
+    for (const std::string& path : paths) {
+        files::ListedPath placed = placer.Place(path);
+        if (placed.Kind == files::ListedPathKind::Outside ||
+            placed.Kind == files::ListedPathKind::BehindLink) {
+            if (++refused > kNamed) continue;
+            io.err << "rowsmith-cli: " << req.command << ": " << path;
+            if (placed.Kind == files::ListedPathKind::BehindLink)
+                io.err << " lies behind the link " << placed.Link
+                       << ", which the scan does not follow (links to folders are never entered)\n";
+            else if (placed.Full == list.SourceRoot)
+                io.err << " is SOURCE " << list.SourceRoot << " itself, not a file in it\n";
+            else
+                io.err << " is outside SOURCE " << list.SourceRoot << "\n";
+            continue;
+        }
+        if (refused > 0 || !seen.insert(placed.Full).second) continue;
+        kept.push_back(std::move(placed));
+    }
+    if (refused > 0) {
+        if (refused > kNamed)
+            io.err << "rowsmith-cli: " << req.command << ": " << refused - kNamed << " more paths refused\n";
+        io.err << "rowsmith-cli: " << req.command
+               << ": nothing was done: a file list may name only files below SOURCE\n";
+        return false;
+    }
+    for (const files::ListedPath& p : kept) {
+        if (p.Kind == files::ListedPathKind::Missing) {
+            if (missing) missing->push_back(p.Full);
+            continue;
+        }
+        files::AppendItemRow(list, p.Folder, p.Name, p.HasFacts ? &p.Facts : nullptr);
+    }
+    list.ShrinkToFit();
+    return true;
+}
+
 }  // namespace
 
 bool BuildFileList(const ListRequest& req, Io& io, tables::ArrayOfFiles& list, text::GaugeViewFactory* views,
-                   int* unlisted_folders) {
+                   int* unlisted_folders, std::vector<std::string>* missing) {
     if (unlisted_folders) *unlisted_folders = 0;
+    if (missing) missing->clear();
     if (!ApplyCodepage(req.codepage, io)) return false;
     if (req.levels < 0 || req.levels > files::kMaxSubfolderLevels) {
         io.err << "rowsmith-cli: --levels " << req.levels << " is outside 0..255\n";
@@ -211,7 +308,11 @@ bool BuildFileList(const ListRequest& req, Io& io, tables::ArrayOfFiles& list, t
         else
             io.err << "rowsmith-cli: cannot list the folder '" << shown << "': " << std::strerror(error) << "\n";
     };
-    files::Populate(list, source, views);
+    if (!req.files_from.empty()) {
+        if (!AddListedPaths(req, io, list, missing)) return false;
+    } else {
+        files::Populate(list, source, views);
+    }
     list.UnlistedFolderCallback = nullptr;
     if (!req.sort.empty()) {
         list.SortText = req.sort;

@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "cli/options.h"
 #include "files/text_file.h"
@@ -20,7 +21,15 @@ struct ListRequest {
     std::string sort;
     std::string codepage;
     bool destination_required = true;
+    // The file list from this file ("-": standard input) instead of the scan; levels and masks do not
+    // apply. NUL-separated with null_separated, else one path a line.
+    std::string files_from;
+    bool null_separated = false;
+    const char* command = "run";  // names the command in messages
 };
+
+// Why a listed path that names nothing is skipped.
+inline constexpr const char* kListedPathMissing = "the file does not exist";
 
 // Builds the case tables for the code page; false (with a message) for an unknown one.
 bool ApplyCodepage(const std::string& codepage, Io& io);
@@ -34,8 +43,11 @@ bool CheckEncodings(const std::string& encoding, const std::string& legacy, cons
 // not the source itself), scans the source into the list and sorts it. Both paths are taken relative to
 // the current folder. On failure prints a message naming the input and returns false. Each subfolder
 // that cannot be listed is named on err and counted in `unlisted_folders`: its files are missing.
+// With files_from the rows are the listed paths instead, each as the scan makes it, the first of
+// duplicates kept; a path outside the source, or behind a link to a folder, fails the whole list (every
+// one named), and the full paths of those that name nothing go to `missing` (for the caller to report).
 bool BuildFileList(const ListRequest& req, Io& io, tables::ArrayOfFiles& list, text::GaugeViewFactory* views,
-                   int* unlisted_folders = nullptr);
+                   int* unlisted_folders = nullptr, std::vector<std::string>* missing = nullptr);
 
 // The largest template file read: a template is typed by hand, and a bigger "file" is a mistake
 // (a device, a log) that would otherwise be read until memory runs out.

@@ -32,6 +32,12 @@ public:
 
     void Text(std::string_view s) { buffer_.append(s); }
 
+    // Ends an entry with `c`; false once standard output has failed.
+    bool End(char c) {
+        buffer_ += c;
+        return buffer_.size() < kChunk || Flush();
+    }
+
     // False once standard output has failed.
     bool Row(const std::vector<std::string>& cells, bool title) {
         if (html_) {
@@ -109,6 +115,29 @@ private:
     std::string buffer_;
 };
 
+// Every row's full path followed by LF, or by NUL with `null` (for xargs -0 and --files-from --null).
+// A name that a line cannot carry back (a line break in it, a CR at its end, which a list read as
+// lines drops) is skipped with its reason rather than written as two paths or a different one.
+int ListPaths(const tables::ArrayOfFiles& list, bool null, int status, Io& io) {
+    StopSignals signals(false);
+    ListWriter writer(io.out, "paths");
+    for (int32_t row = 1; row <= list.RowCount; ++row) {
+        const std::string path = list.GetCell(row, tables::kCodeFullPath);
+        if (!null && !path.empty() && (path.find('\n') != std::string::npos || path.back() == '\r')) {
+            io.err << "rowsmith-cli: skipped '" << path << "': its name "
+                   << (path.find('\n') != std::string::npos ? "holds a line break" : "ends in CR")
+                   << ", which only a NUL-separated list keeps (--null)\n";
+            status = kExitSkipped;
+            continue;
+        }
+        writer.Text(path);
+        if (!writer.End(null ? '\0' : '\n')) break;
+    }
+    writer.Flush();
+    if (writer.Watch().Failed()) return writer.Watch().ExitCode(io);
+    return status;
+}
+
 // Columns of the list command beyond the table's own.
 constexpr int kColumnLineEnds = -2;
 constexpr int kColumnEncoding = -3;
@@ -125,9 +154,18 @@ int ListCommand(const ListOptions& o, Io& io) {
     req.flat = o.flat;
     req.sort = o.sort;
     req.codepage = o.codepage;
+    req.files_from = o.files_from;
+    req.null_separated = o.null_separated;
+    req.command = "list";
     tables::ArrayOfFiles list;
     int unlisted = 0;
-    if (!BuildFileList(req, io, list, nullptr, &unlisted)) return kExitUsage;
+    std::vector<std::string> missing;
+    if (!BuildFileList(req, io, list, nullptr, &unlisted, &missing)) return kExitUsage;
+    for (const std::string& m : missing)
+        io.err << "rowsmith-cli: skipped '" << m << "': " << kListedPathMissing << '\n';
+    // The folders that could not be listed were named as the scan met them; their files are missing.
+    const int status = unlisted > 0 || !missing.empty() ? kExitSkipped : kExitOk;
+    if (o.format == "paths") return ListPaths(list, o.null_separated, status, io);
 
     std::vector<int> codes;
     if (o.columns.empty()) {
@@ -135,7 +173,8 @@ int ListCommand(const ListOptions& o, Io& io) {
         int count = 0;
         const files::FileColumnDef* defs = files::FileColumns(count);
         for (int i = 0; i < count; ++i) {
-            if (!defs[i].visible && !(defs[i].code == tables::kCodePath && o.levels >= 1)) continue;
+            const bool path_shown = o.levels >= 1 || !o.files_from.empty();
+            if (!defs[i].visible && !(defs[i].code == tables::kCodePath && path_shown)) continue;
             if (defs[i].code == tables::kCodeFinalDestination && o.destination.empty()) continue;
             codes.push_back(defs[i].code);
         }
@@ -198,8 +237,7 @@ int ListCommand(const ListOptions& o, Io& io) {
     if (good && o.format == "html") writer.Text("</table>\n</body></html>\n");
     if (good) writer.Flush();
     if (writer.Watch().Failed()) return writer.Watch().ExitCode(io);
-    // The folders that could not be listed were named as the scan met them; their files are missing.
-    return unlisted > 0 ? kExitSkipped : kExitOk;
+    return status;
 }
 
 }  // namespace rowsmith::cli

@@ -47,6 +47,10 @@ struct RunOptions {
     bool dry_run = false;
     bool quiet = false;
     std::string report;  // CSV of every row's outcome
+    // The file list from this file ("-": standard input) instead of the scan, NUL-separated with
+    // null_separated.
+    std::string files_from;
+    bool null_separated = false;
     // A job file: it gives every setting the command line leaves out. The flags --flat,
     // --no-create-folders and --rename only ever switch on; interval and template are given when set.
     std::string job;
@@ -64,8 +68,11 @@ struct ListOptions {
     std::string sort;
     bool flat = false;
     std::string columns;
+    // tsv, csv, html, or paths: one full path a line (NUL after each with null_separated).
     std::string format = "tsv";
     std::string codepage;
+    std::string files_from;
+    bool null_separated = false;
 };
 
 struct ExpandOptions {

@@ -3,6 +3,7 @@
 
 #include <ostream>
 #include <utility>
+#include <vector>
 
 #include "cli/engine.h"
 #include "cli/file_list_setup.h"
@@ -82,6 +83,17 @@ bool ApplyJob(const RunOptions& o, Io& io, RunOptions& out) {
     return true;
 }
 
+// The report of a listed path that names nothing: a skipped file that never became a row (row 0).
+run::RowReport MissingReport(const tables::ArrayOfFiles& list, const std::string& full) {
+    run::RowReport r;
+    r.Outcome = run::RowOutcome::Skipped;
+    r.Source = full;
+    r.Destination =
+        files::FinalDestinationPath(list.SourceRoot, full, list.DestinationRoot, list.DestinationMode);
+    r.Reason = kListedPathMissing;
+    return r;
+}
+
 // Each row's mode, source and final destination, one a line; nothing is written.
 int DryRun(const run::RunSettings& settings, const tables::ArrayOfFiles& list, int unlisted, Io& io) {
     StopSignals signals(false);
@@ -141,12 +153,21 @@ int RunCommand(const RunOptions& given, Io& io) {
     req.flat = o.flat;
     req.sort = o.sort;
     req.codepage = o.codepage;
+    req.files_from = o.files_from;
+    req.null_separated = o.null_separated;
     tables::ArrayOfFiles list;
     int unlisted = 0;
-    if (!BuildFileList(req, io, list, show_progress ? &views : nullptr, &unlisted)) return kExitUsage;
+    std::vector<std::string> missing;
+    if (!BuildFileList(req, io, list, show_progress ? &views : nullptr, &unlisted, &missing))
+        return kExitUsage;
     // Checked before anything is written, in a dry run too: it shows what the run would refuse.
     if (!o.report.empty() && !CheckReportPath(o.report, list, io)) return kExitUsage;
-    if (o.dry_run) return DryRun(settings, list, unlisted, io);
+    if (o.dry_run) {
+        for (const std::string& m : missing)
+            io.err << "rowsmith-cli: skipped '" << m << "': " << kListedPathMissing << '\n';
+        const int status = DryRun(settings, list, unlisted, io);
+        return status == kExitOk && !missing.empty() ? kExitSkipped : status;
+    }
 
     RunReportWriter report;
     if (!o.report.empty() && !report.Open(o.report, io)) return kExitUsage;
@@ -176,7 +197,10 @@ int RunCommand(const RunOptions& given, Io& io) {
         }
         report.Add(r);
     };
-    const run::RunSummary summary = run::RunFiles(list, line_buffer, expander.get(), settings, hooks);
+    // Listed paths that name nothing are skipped files like any other: named, reported and counted.
+    for (const std::string& m : missing) hooks.OnRow(MissingReport(list, m));
+    run::RunSummary summary = run::RunFiles(list, line_buffer, expander.get(), settings, hooks);
+    summary.Skipped += static_cast<int32_t>(missing.size());
     if (show_progress) views.ClearLine();
     watch.Flush();
     // A report that fails is named, and the summary still says what happened to the files.

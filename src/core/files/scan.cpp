@@ -370,6 +370,19 @@ struct Populator {
 
 }  // namespace
 
+void AppendItemRow(tables::ArrayOfFiles& table, std::string_view folder, std::string_view name,
+                   const fs::PathFacts* facts) {
+    // The same steps as a walk's candidate that passed the filter.
+    tables::DataRecT row;
+    row.Kind = 1;
+    if (facts) SetFacts(row, *facts);
+    FillNameCells(table, row, folder, name);
+    const bool folder_row = row.Extra && (row.Extra->Facts.Attributes & fs::kAttrFolder);
+    if (table.ListWhat == 0 && folder_row) return;
+    if (table.ListWhat == 1 && !folder_row) return;
+    table.AppendRow(std::move(row));
+}
+
 void Populate(tables::ArrayOfFiles& table, std::string_view entry_text, text::GaugeViewFactory* views) {
     tables::ArrayOfFiles entries;
     entries.SplitEntries = table.SplitEntries;

@@ -92,6 +92,11 @@ std::function<bool(const tables::DataRecT&, std::string_view)> MakeMaskFilter(st
 // Adds the rows of one or more entries (split at "|" with the table's entry rules). Does not clear.
 void Populate(tables::ArrayOfFiles& table, std::string_view entry_text, text::GaugeViewFactory* views = nullptr);
 
+// Adds the row the scan makes for the item `name` of `folder` (a walk's folder, ending in its separator),
+// with its facts when it has them; the scan filter is not applied, the list-what setting is.
+void AppendItemRow(tables::ArrayOfFiles& table, std::string_view folder, std::string_view name,
+                   const fs::PathFacts* facts);
+
 // Fills the stored name cells of a row (51 full path, 52 folder, 53 name, 54..59) from folder and name.
 void FillNameCells(tables::ArrayOfFiles& table, tables::DataRecT& row, std::string_view folder, std::string_view name);
 

@@ -3,6 +3,7 @@
 #include <unicode/uchar.h>
 #include <unicode/ucnv.h>
 #include <unicode/utf16.h>
+#include <unicode/uvernum.h>
 
 #include <algorithm>
 #include <array>
@@ -826,6 +827,8 @@ std::string Encoding::Label() const {
     if (Bom && Kind != EncodingKind::Bytes) label += " BOM";
     return label;
 }
+
+std::string EncodingLibraryVersion() { return std::string("ICU ") + U_ICU_VERSION; }
 
 bool KnownEncodingName(std::string_view name, std::string* canonical) {
     const NameInfo info = LookUpName(name);

@@ -20,6 +20,9 @@ struct Encoding {
     bool operator==(const Encoding&) const = default;
 };
 
+// The library behind the converters and its version, as built against ("ICU 72.1").
+std::string EncodingLibraryVersion();
+
 // Whether ICU knows `name` under any alias, case and punctuation aside ("latin1", "cp1252", "koi8-r",
 // "shift_jis", "utf8" ...). `canonical` gets one lower-case name per converter, the same for every
 // alias: "windows-1252", "iso-8859-1", "koi8-r", "shift_jis", "utf-8", "utf-16le".
