@@ -131,13 +131,15 @@ TEST_F(FilesFromTree, AGivenListRunsExactlyAsTheScanOfTheSameFiles) {
         };
         // Levels and masks that would select nothing show that they do not filter a given list.
         const std::vector<Given> givens = {
-            {"list --format paths", lines.out, {}},
-            {"list --format paths --null", nul.out, {"--null"}},
+            {"list --format paths", lines.out, {}, {}},
+            {"list --format paths --null", nul.out, {"--null"}, {}},
             {"hand-written relative list, CR LF",
              std::string(".hidden.txt\r\na.txt\r\n") + relative.substr(18),
+             {},
              {}},
             {"relative list with duplicates and dots",
              relative + "./a.txt\nsub/../sub/a.txt\n\n" + src + "/a.txt\n",
+             {},
              {}},
             {"relative to the folder above, as find src prints them",
              "src/.hidden.txt\nsrc/a.txt\nsrc/b c.csv\nsrc/sub/a.txt\nsrc/sub/deeper/d.txt\n"

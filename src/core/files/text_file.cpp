@@ -623,21 +623,6 @@ void TReadTextFile::ResetLines() {
     raw_total_ = text_total_ = 0;
 }
 
-namespace {
-
-// A UTF-8 sequence begun but cut off by the end of what was read (it may complete with the next block).
-bool IsCutUtf8(std::string_view tail) {
-    if (tail.empty() || tail.size() > 3) return false;
-    const auto lead = static_cast<unsigned char>(tail[0]);
-    const std::size_t need = lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3 : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
-    if (need == 0 || tail.size() >= need) return false;
-    for (std::size_t i = 1; i < tail.size(); ++i)
-        if ((static_cast<unsigned char>(tail[i]) & 0xC0) != 0x80) return false;
-    return true;
-}
-
-}  // namespace
-
 text::Encoding FirstBlockEncoding(const EncodingChoice& choice, std::string_view head, bool whole) {
     if (choice.Detect) return text::DetectEncoding(head, whole, choice.Legacy);
     text::Encoding e = choice.Fixed;
@@ -900,6 +885,54 @@ bool TReadTextFile::DrainToEnd() {
     pending_.clear();
     pending_pos_ = 0;
     return !read_failed_;
+}
+
+bool TReadTextFile::CountLines(LineIndex& index) {
+    if (!Opened || wrong_guess_ || read_failed_) return false;
+    LineCountOptions o;
+    if (mode_ == Mode::Validate && MayReread) {
+        o.Check = CountCheck::Validate;
+    } else if (mode_ == Mode::Decode) {
+        o.Check = CountCheck::Decode;
+        o.WrongOnFailure = Encodings.Detect && MayReread;  // as DecodeFailed decides
+    }
+    if (Progress.views) {
+        // No line is taken apart: the record shows the share read and the lines counted.
+        o.Progress = [this](int64_t offset, int64_t lines) {
+            const int64_t fresh = std::max<int64_t>(lines - LinesRead, 1);
+            LinesRead = static_cast<int32_t>(std::min<int64_t>(lines, 2147483647));
+            const int64_t share = FileSize > 0 ? std::min<int64_t>(offset * 100 / FileSize, 100) : 100;
+            Progress.UpdateCounted(caption_, std::string_view(), static_cast<int32_t>(share),
+                                   static_cast<int32_t>(std::min<int64_t>(fresh, 2147483647)));
+        };
+    }
+    files::CountLines(file_, encoding_, Ends, o, index);
+    EndReached = 1;
+    pending_.clear();
+    pending_pos_ = 0;
+    raw_.clear();
+    validated_ = 0;
+    progress_batch_.Restart();
+    if (index.Failed) {
+        read_failed_ = true;
+        LastIOStatus = IoStatus(index.Error);
+        return false;
+    }
+    if (index.WrongGuess) {
+        wrong_guess_ = true;  // read again by the caller, like a guess proven wrong while reading lines
+        return false;
+    }
+    if (!index.DecodeError.empty()) {
+        DecodeFailed(index.DecodeError);
+        return false;
+    }
+    LinesRead = static_cast<int32_t>(std::min<int64_t>(index.Lines, 2147483647));
+    BytesConsumed = FileSize;
+    Remaining = 0;
+    Percent = 100;
+    splitter_.Reset(index.Rule);
+    Progress.Finish();
+    return true;
 }
 
 int64_t TReadTextFile::EstimateLineCount() const {

@@ -12,6 +12,7 @@
 #include <unordered_map>
 
 #include "files/line_ends.h"
+#include "files/line_index.h"
 #include "files/platform_fs.h"
 #include "text/encoding.h"
 #include "text/form_gauge.h"
@@ -210,6 +211,13 @@ public:
     // The rule the file follows: Crlf or Lf once a line end was seen; Auto before (or for a file
     // without any, which is one line).
     LineEnds Rule() const { return splitter_.Rule(); }
+    // Counts the file's lines without keeping them (files::CountLines), checking its bytes as reading
+    // them would: the outcome is that of reading the file to its end (WrongGuess, DecodeError,
+    // ReadFailed, Rule, LinesRead); false when it did not read whole. The reading record is fed by
+    // blocks and finished. For an encoding with text::LineFeedsAreUnits, right after Open or Reread.
+    bool CountLines(LineIndex& index);
+    // The file opened, for reading its lines where they lie after CountLines (until Close).
+    fs::File& Source() { return file_; }
 
 private:
     bool FillUntilLineEnd();

@@ -80,6 +80,9 @@ struct RunHooks {
     std::function<bool()> ShouldCancel;
     // Where the two progress records create their views (none: nothing is shown).
     text::GaugeViewFactory* Views = nullptr;
+    // For tests: intervals that look back keep each file's text (LineWay::Compact) instead of
+    // reading lines again where they lie, the way the indexed reading is checked against.
+    bool KeepWholeText = false;
 };
 
 // The mode the run takes for every row of these settings.

@@ -186,31 +186,50 @@ bool RowWorker::LoadSource(const std::string& path, files::fs::File& source, con
             // The streaming pass feeds the writing gauge only.
             reader_.Progress.views = nullptr;
             return reader_.Open(path, facts);
-        case LineWay::Compact: {
+        case LineWay::Indexed:
             reader_.Progress.views = p_.Hooks.Views;
-            kept_text_.clear();
-            kept_starts_.clear();
-            kept_ends_.clear();
+            compact_file_ = false;
             if (!reader_.Open(path, facts)) return false;
-            if (reader_.FileSize > 0) kept_text_.reserve(static_cast<std::size_t>(reader_.FileSize));
-            std::string_view line;
-            do {
-                kept_text_.clear();
-                kept_starts_.clear();
-                kept_ends_.clear();
-                while (reader_.ReadLineView(line)) {
-                    kept_starts_.push_back(kept_text_.size());
-                    kept_ends_.push_back(reader_.LastEnd());
-                    kept_text_.append(line);
+            for (;;) {
+                // Where only decoding finds the line ends (multi-byte and EBCDIC code pages), the lines
+                // are kept.
+                if (!text::LineFeedsAreUnits(reader_.FileEncoding())) {
+                    compact_file_ = true;
+                    return LoadCompact();
                 }
-            } while (reader_.WrongGuess() && reader_.Reread());
-            return reader_.Close();
-        }
+                // The same outcome as reading every line: a guess proven wrong is read again, a file
+                // that does not read or decode to its end is skipped.
+                if (reader_.CountLines(index_)) return true;
+                if (!reader_.WrongGuess() || !reader_.Reread()) return reader_.Close();
+            }
+        case LineWay::Compact:
+            reader_.Progress.views = p_.Hooks.Views;
+            if (!reader_.Open(path, facts)) return false;
+            return LoadCompact();
         case LineWay::Buffered:
             p_.LineBuffer.Clear();
             return files::LoadTextFile(p_.LineBuffer, reader_, path, facts, tables::kCodeData, &kept_ends_);
     }
     return false;
+}
+
+bool RowWorker::LoadCompact() {
+    kept_text_.clear();
+    kept_starts_.clear();
+    kept_ends_.clear();
+    if (reader_.FileSize > 0) kept_text_.reserve(static_cast<std::size_t>(reader_.FileSize));
+    std::string_view line;
+    do {
+        kept_text_.clear();
+        kept_starts_.clear();
+        kept_ends_.clear();
+        while (reader_.ReadLineView(line)) {
+            kept_starts_.push_back(kept_text_.size());
+            kept_ends_.push_back(reader_.LastEnd());
+            kept_text_.append(line);
+        }
+    } while (reader_.WrongGuess() && reader_.Reread());
+    return reader_.Close();
 }
 
 bool RowWorker::RewriteRow(RowReport& rep, files::fs::File& source, const files::fs::PathFacts& facts,
@@ -224,19 +243,19 @@ bool RowWorker::RewriteRow(RowReport& rep, files::fs::File& source, const files:
     if (!LoadSource(rep.Source, source, facts)) {
         // An unreadable source leaves its destination as it was.
         rep.Reason = SourceReadReason(files::fs::LastError());
-        if (streaming) reader_.Close();
+        if (ReadsWhileWriting()) reader_.Close();
         p_.Reporter.Report(rep);
         return true;
     }
     if (p_.Plan.UseTemplate && !p_.Expander) {
-        if (streaming) reader_.Close();
+        if (ReadsWhileWriting()) reader_.Close();
         rep.Reason = "template processing is not available";
         p_.Reporter.Report(rep);
         return true;
     }
     if (p_.Settings.IntervalActive) p_.LineBuffer.SetIntervalText(p_.Settings.IntervalText);
     if (!writer_.OpenForWriting(rep.Destination, p_.Plan.Flags, &rules)) {
-        if (streaming) reader_.Close();
+        if (ReadsWhileWriting()) reader_.Close();
         const int err = writer_.LastIOStatus;
         rep.Reason = DestinationReason(writer_.PrepareStatus, err, writer_.Reason, p_.Plan.Flags,
                                        "the destination cannot be created: ");
@@ -248,7 +267,7 @@ bool RowWorker::RewriteRow(RowReport& rep, files::fs::File& source, const files:
     rep.Destination = writer_.FileName;
     std::string why;
     if (!SetOutputEncoding(why)) {
-        if (streaming) reader_.Close();
+        if (ReadsWhileWriting()) reader_.Close();
         writer_.Discard();
         rep.Reason = why;
         p_.Reporter.Report(rep);
@@ -266,6 +285,7 @@ bool RowWorker::RewriteRow(RowReport& rep, files::fs::File& source, const files:
         w = Written{};
         switch (p_.Plan.Lines) {
             case LineWay::Streamed: WriteStreamed(w); break;
+            case LineWay::Indexed: compact_file_ ? WriteCompact(w) : WriteIndexed(w); break;
             case LineWay::Compact: WriteCompact(w); break;
             case LineWay::Buffered: WriteBuffered(w); break;
         }
@@ -281,7 +301,7 @@ bool RowWorker::RewriteRow(RowReport& rep, files::fs::File& source, const files:
     rep.Encoding = reader_.FileEncoding().Label();
     const files::LineEnds rule = reader_.Rule();
     rep.LineEnds = rule == files::LineEnds::Crlf ? "CRLF" : rule == files::LineEnds::Lf ? "LF" : "none";
-    if (streaming) reader_.Close();
+    if (ReadsWhileWriting()) reader_.Close();
     return FinishRewrite(rep, w);
 }
 
@@ -399,6 +419,32 @@ void RowWorker::WriteCompact(Written& w) {
         std::vector<uint64_t>().swap(kept_starts_);
         std::vector<files::LineEnd>().swap(kept_ends_);
     }
+}
+
+void RowWorker::WriteIndexed(Written& w) {
+    const int32_t count = static_cast<int32_t>(std::min<int64_t>(index_.Lines, 2147483647));
+    text::ApplyGaugeSettings(write_gauge_, text::GaugeUse::Writing, count);
+    write_gauge_.SetBaseColour(kWriteBaseColour);
+    text::LoopT loop;
+    text::InitLoop(loop, p_.Settings.IntervalActive ? p_.Settings.IntervalText : std::string(), 1, count);
+    // A block of lines is read at a time, so that lines taken in order, forward or downward, are read once.
+    files::IndexedLines lines(reader_.Source(), reader_.FileEncoding(), index_);
+    std::string_view line;
+    files::LineEnd end = files::LineEnd::None;
+    int32_t done = 0;  // the line written last
+    while (text::NextInLoop(loop)) {
+        if (loop.Current < 1 || loop.Current > count) continue;
+        if (!lines.Get(loop.Current, line, end)) {
+            // The file changed since it was counted.
+            reader_.LastIOStatus = static_cast<uint16_t>(std::min(lines.Error(), 0xFFFF));
+            w.ReadFailed = true;
+            break;
+        }
+        done = loop.Current;
+        if (!Put(line, end, loop.Current, w)) break;
+        if (p_.Hooks.Views && feed_.Counted()) feed_.Feed(done, count);
+    }
+    if (p_.Hooks.Views) feed_.Feed(done, count);
 }
 
 void RowWorker::WriteBuffered(Written& w) {

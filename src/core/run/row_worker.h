@@ -106,6 +106,13 @@ private:
     bool LoadSource(const std::string& path, files::fs::File& source, const files::fs::PathFacts& facts);
     void WriteStreamed(Written& w);
     void WriteCompact(Written& w);
+    void WriteIndexed(Written& w);
+    // Keeps the lines of the file the reader has just opened (or read again), the Compact way.
+    bool LoadCompact();
+    // Whether the reader still holds the source open while the lines are written.
+    bool ReadsWhileWriting() const {
+        return p_.Plan.Lines == LineWay::Streamed || (p_.Plan.Lines == LineWay::Indexed && !compact_file_);
+    }
     void WriteBuffered(Written& w);
     // One kept line (number `at` of the file) to the writer; false ends the file's loop.
     bool Put(std::string_view line, files::LineEnd end, int64_t at, Written& w);
@@ -128,6 +135,8 @@ private:
     std::string kept_text_;
     std::vector<uint64_t> kept_starts_;
     std::vector<files::LineEnd> kept_ends_;  // each kept line's end (compact and buffered lines)
+    files::LineIndex index_;                 // Indexed: the count and marks of the file
+    bool compact_file_ = false;              // Indexed: this file's lines are kept instead
     std::string_view eol_set_;               // the line end the expander has
     bool eol_known_ = false;
     WriteFeed feed_{write_gauge_, last_written_};

@@ -55,8 +55,8 @@ RunPlan MakeRunPlan(const tables::ArrayOfFiles& file_list, const tables::ArrayOf
     plan.LineEnds = settings.LineEnds;
     SetEncodings(settings, plan);
     // Lines stream from the reader to the writer when the interval needs no look-back. Otherwise the
-    // file's lines are kept, compactly: the texts one after another and where each starts (8 bytes a
-    // line instead of a 32-byte table row). Only a line buffer that filters its lines takes them as rows.
+    // file is counted first and each selected line read again from the mark before it, so memory does
+    // not grow with the file. Only a line buffer that filters its lines takes them as rows.
     const bool lean = KeepsEveryLine(line_buffer);
     bool streaming = false;
     if (lean) {
@@ -67,7 +67,7 @@ RunPlan MakeRunPlan(const tables::ArrayOfFiles& file_list, const tables::ArrayOf
             streaming = true;
         }
     }
-    plan.Lines = streaming ? LineWay::Streamed : lean ? LineWay::Compact : LineWay::Buffered;
+    plan.Lines = streaming ? LineWay::Streamed : lean ? LineWay::Indexed : LineWay::Buffered;
     // The helper thread pays off only when one core would otherwise wait in the kernel for many
     // copies in a row, and a progress view wants each copy counted as it happens.
     plan.Pipelined = plan.CopyMode && !has_views && file_list.RowCount >= 32;

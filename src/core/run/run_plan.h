@@ -18,6 +18,7 @@ namespace rowsmith::run {
 // How a rewrite's kept lines get from the source to the output.
 enum class LineWay : uint8_t {
     Streamed,  // straight from the reader: the interval needs no look-back
+    Indexed,   // counted first (marks every files::kMarkBytes), then each line read where it lies
     Compact,   // the file's lines kept one after another, with where each starts
     Buffered,  // the line buffer's rows (it filters its lines)
 };

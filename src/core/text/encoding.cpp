@@ -900,6 +900,22 @@ Encoding DetectEncoding(std::string_view head, bool whole, std::string_view lega
     return e;
 }
 
+bool LineFeedsAreUnits(const Encoding& e) {
+    Plan plan;
+    std::string error;
+    if (!MakePlan(e, plan, error)) return false;
+    if (plan.Way == Path::Icu) return false;
+    if (plan.Way != Path::Table) return true;
+    const SingleByteTable& t = *plan.Table;
+    for (int b = 0; b < 256; ++b) {
+        const bool one = t.Length[b] == 1;
+        const char c = t.Utf8[b][0];
+        const bool breaks = one && (c == '\n' || c == '\r');
+        if (breaks != (b == 0x0A || b == 0x0D) || (breaks && c != static_cast<char>(b))) return false;
+    }
+    return true;
+}
+
 std::string_view BomBytes(const Encoding& e) {
     using namespace std::string_view_literals;
     if (!e.Bom) return {};

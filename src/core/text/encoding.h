@@ -45,6 +45,12 @@ Encoding DetectEncoding(std::string_view head, bool whole, std::string_view lega
 // The byte order mark of an encoding (empty when !Bom, and for Legacy and Bytes).
 std::string_view BomBytes(const Encoding& e);
 
+// Whether the file's line feeds and carriage returns are exactly its code units 0x0A and 0x0D (one,
+// two or four bytes wide) and nothing else decodes to them: true for the UTF kinds, bytes and the
+// single-byte code pages that keep them; false for EBCDIC pages, multi-byte and stateful code pages
+// (where such a byte may belong to another character) and names that name no encoding.
+bool LineFeedsAreUnits(const Encoding& e);
+
 // Streaming decoding to UTF-8 of a file's bytes after its byte order mark. Blocks may split any
 // sequence; a cut tail waits for the next Feed, and `last` flushes. Bytes that do not decode, or that
 // would not encode back to the same bytes, fail (no substitution ever): "byte 0x81 at offset 1234 is

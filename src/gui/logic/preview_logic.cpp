@@ -4,6 +4,7 @@
 #include <cstring>
 #include <optional>
 
+#include "files/line_index.h"
 #include "files/platform_fs.h"
 #include "run/expand_lines.h"
 #include "run/run_plan.h"
@@ -54,20 +55,6 @@ struct HeldLine {
     std::size_t terminator = 0;
     files::LineEnd end = files::LineEnd::None;
 };
-
-// A UTF-8 sequence begun but cut off by the end of what was read (the next block may complete it).
-bool IsCutUtf8(std::string_view tail) {
-    if (tail.empty() || tail.size() > 3) return false;
-    const auto lead = static_cast<unsigned char>(tail[0]);
-    const std::size_t need = lead >= 0xC2 && lead <= 0xDF   ? 2
-                             : lead >= 0xE0 && lead <= 0xEF ? 3
-                             : lead >= 0xF0 && lead <= 0xF4 ? 4
-                                                            : 0;
-    if (need == 0 || tail.size() >= need) return false;
-    for (std::size_t i = 1; i < tail.size(); ++i)
-        if ((static_cast<unsigned char>(tail[i]) & 0xC0) != 0x80) return false;
-    return true;
-}
 
 // Lines of a file read in blocks, decoded to UTF-8 as the run's reader decodes them (the encoding
 // chosen, or detected from the first block; a byte order mark taken off), then split by the run's rule
@@ -225,7 +212,7 @@ class CappedLines {
                 text_.append(fresh);
                 const std::string_view unchecked = std::string_view(text_).substr(validated_);
                 const std::size_t ok = text::ValidUtf8Prefix(unchecked);
-                if (ok < unchecked.size() && (last || !IsCutUtf8(unchecked.substr(ok)))) {
+                if (ok < unchecked.size() && (last || !files::IsCutUtf8(unchecked.substr(ok)))) {
                     wrong_guess_ = true;
                     return;
                 }
@@ -320,237 +307,6 @@ bool SelectLines(CappedLines& reader, const run::RunSettings& s, bool use_interv
 // whole file, so the whole file is scanned for its line count, remembering where some lines start,
 // and the selected lines are then read where they lie.
 
-constexpr int64_t kCountBlock = int64_t{1} << 20;
-// How far apart the remembered line starts lie: a selected line is read from the one before it.
-constexpr int64_t kMarkBytes = int64_t{1} << 20;
-
-// The code unit LF and CR are in: two or four bytes for UTF-16 and UTF-32 (a backward or mid-file
-// position must stay on a unit), else one byte (0x0A in UTF-8, code pages and bytes alike).
-struct UnitsT {
-    std::size_t size = 1;
-    bool big = false;
-};
-UnitsT UnitsOf(const text::Encoding& e) {
-    switch (e.Kind) {
-        case text::EncodingKind::Utf16LE: return {2, false};
-        case text::EncodingKind::Utf16BE: return {2, true};
-        case text::EncodingKind::Utf32LE: return {4, false};
-        case text::EncodingKind::Utf32BE: return {4, true};
-        default: return {1, false};
-    }
-}
-uint32_t UnitAt(const char* at, UnitsT u) {
-    uint32_t v = 0;
-    for (std::size_t i = 0; i < u.size; ++i)
-        v = (v << 8) | static_cast<unsigned char>(at[u.big ? i : u.size - 1 - i]);
-    return v;
-}
-
-struct LineMark {
-    int64_t line = 1;  // the line that starts at `at`
-    int64_t at = 0;    // its file offset
-};
-
-struct WholeCountT {
-    int64_t lines = 0;
-    files::LineEnds rule = files::LineEnds::Auto;  // as files::LineSplitter decided it
-    std::vector<LineMark> marks;                   // ascending, the first one is line 1
-    bool too_big = false;
-    bool failed = false;
-    bool wrong_guess = false;
-    bool cancelled = false;
-    std::string decode_error;
-};
-
-// The lines of the whole file as the run splits them: LF units, each ending a line or not by the
-// file's rule. `check`: the bytes are decoded as well (the text thrown away), so that bytes beyond
-// the cap prove a guess wrong or fail the file as they do in the run.
-WholeCountT CountWholeFile(files::fs::File& file, const text::Encoding& e, files::LineEnds mode, bool check,
-                           bool wrong_on_failure, int64_t max_bytes, const std::atomic<bool>* cancel) {
-    WholeCountT c;
-    const UnitsT u = UnitsOf(e);
-    const int64_t start = static_cast<int64_t>(text::BomBytes(e).size());
-    files::LineSplitter splitter(mode);
-    text::Decoder decoder;
-    std::string error;
-    if (check && !decoder.Open(e, error)) {
-        c.decode_error = error;
-        return c;
-    }
-    auto undecodable = [&] {
-        if (wrong_on_failure)
-            c.wrong_guess = true;
-        else
-            c.decode_error = error;
-    };
-    std::string buf(static_cast<std::size_t>(kCountBlock) + 4, '\0');
-    std::string scratch;
-    int64_t at = start;     // file offset of buf[0]
-    int64_t end = start;    // of the bytes read
-    std::size_t have = 0;   // bytes in buf: a unit cut by the block waits at its start
-    bool prev_cr = false;   // the unit before buf[0] is a CR
-    int64_t line_start = start;
-    int64_t next_mark = start + kMarkBytes;
-    c.marks.push_back({1, start});
-    // The splitter judges an LF by the unit before it, inside the line (never a CR of an ended line:
-    // that unit would be an LF).
-    static constexpr char kAfterCr[] = "\r\n";
-    static constexpr char kAlone[] = " \n";
-    auto at_lf = [&](int64_t next_start, bool after_cr) {
-        if (!splitter.Ends(after_cr ? kAfterCr : kAlone, 0, 1)) return;
-        ++c.lines;
-        line_start = next_start;
-        if (line_start >= next_mark) {
-            c.marks.push_back({c.lines + 1, line_start});
-            next_mark = line_start + kMarkBytes;
-        }
-    };
-    for (;;) {
-        if (end - start > max_bytes) {
-            c.too_big = true;
-            return c;
-        }
-        if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) {
-            c.cancelled = true;
-            return c;
-        }
-        const int64_t got = file.ReadAt(buf.data() + have, kCountBlock, end);
-        if (got < 0) {
-            c.failed = true;
-            return c;
-        }
-        if (check) {
-            const bool ok = decoder.Feed(std::string_view(buf.data() + have, static_cast<std::size_t>(got)),
-                                         got == 0, scratch, error);
-            scratch.clear();
-            if (!ok) {
-                undecodable();
-                return c;
-            }
-        }
-        if (got == 0) break;
-        end += got;
-        have += static_cast<std::size_t>(got);
-        const char* d = buf.data();
-        const std::size_t units = have / u.size;
-        if (u.size == 1) {
-            const char* from = d;
-            const char* stop = d + have;
-            while (const void* hit = std::memchr(from, '\n', static_cast<std::size_t>(stop - from))) {
-                const std::size_t i = static_cast<std::size_t>(static_cast<const char*>(hit) - d);
-                at_lf(at + static_cast<int64_t>(i) + 1, i > 0 ? d[i - 1] == '\r' : prev_cr);
-                from = d + i + 1;
-            }
-        } else {
-            for (std::size_t i = 0; i < units; ++i) {
-                if (UnitAt(d + i * u.size, u) != 0x0A) continue;
-                const bool after_cr = i > 0 ? UnitAt(d + (i - 1) * u.size, u) == 0x0D : prev_cr;
-                at_lf(at + static_cast<int64_t>((i + 1) * u.size), after_cr);
-            }
-        }
-        if (units > 0) prev_cr = UnitAt(d + (units - 1) * u.size, u) == 0x0D;
-        const std::size_t used = units * u.size;
-        std::memmove(buf.data(), d + used, have - used);
-        have -= used;
-        at += static_cast<int64_t>(used);
-    }
-    // Text after the last line end is a last line without one.
-    if (line_start < end) ++c.lines;
-    c.rule = splitter.Rule();
-    return c;
-}
-
-// The lines of a file from a line start on, decoded and split as the run does, the file's rule
-// already known. A line longer than `limit` bytes of text ends the reading.
-class LinesFrom {
-  public:
-    LinesFrom(files::fs::File& file, const text::Encoding& e, files::LineEnds rule, int64_t limit)
-        : file_(file), encoding_(e), splitter_(rule == files::LineEnds::Crlf ? rule : files::LineEnds::Lf),
-          limit_(static_cast<std::size_t>(std::max<int64_t>(limit, 1))) {}
-
-    // Starts at file offset `at`, where line `line` starts.
-    bool Start(const LineMark& mark) {
-        offset_ = mark.at;
-        number_ = mark.line - 1;
-        text_.clear();
-        pos_ = searched_ = 0;
-        eof_ = false;
-        decode_ = encoding_.Kind != text::EncodingKind::Utf8 && encoding_.Kind != text::EncodingKind::Bytes;
-        std::string error;
-        return !decode_ || decoder_.Open(encoding_, error);
-    }
-    // The number of the line returned last.
-    int64_t Number() const { return number_; }
-    bool TooLong() const { return too_long_; }
-
-    // The next line (valid until the next call); false at the end, on a failure or a too long line.
-    bool Next(std::string_view& line, files::LineEnd& end) {
-        for (;;) {
-            std::size_t lf = text_.find('\n', std::max(searched_, pos_));
-            while (lf != npos) {
-                if (splitter_.Ends(text_.data(), pos_, lf)) {
-                    end = files::LineSplitter::EndAt(text_.data(), pos_, lf);
-                    const std::size_t terminator = end == files::LineEnd::Crlf ? 2 : 1;
-                    line = std::string_view(text_).substr(pos_, lf + 1 - terminator - pos_);
-                    pos_ = searched_ = lf + 1;
-                    ++number_;
-                    too_long_ = line.size() > limit_;
-                    return !too_long_;
-                }
-                lf = text_.find('\n', lf + 1);
-            }
-            searched_ = text_.size();
-            if (text_.size() - pos_ > limit_) {
-                too_long_ = true;
-                return false;
-            }
-            if (eof_) {
-                if (pos_ >= text_.size()) return false;
-                line = std::string_view(text_).substr(pos_);
-                end = files::LineEnd::None;
-                pos_ = searched_ = text_.size();
-                ++number_;
-                too_long_ = line.size() > limit_;
-                return !too_long_;
-            }
-            if (pos_ > 0) {
-                // Lines handed out are done with: the buffer keeps only the line being read.
-                text_.erase(0, pos_);
-                searched_ -= pos_;
-                pos_ = 0;
-            }
-            raw_.resize(static_cast<std::size_t>(kBlock));
-            const int64_t got = file_.ReadAt(raw_.data(), kBlock, offset_);
-            if (got < 0) return false;
-            raw_.resize(static_cast<std::size_t>(got));
-            offset_ += got;
-            eof_ = got == 0;
-            if (!decode_) {
-                text_ += raw_;
-            } else {
-                std::string error;
-                if (!decoder_.Feed(raw_, eof_, text_, error)) return false;
-            }
-        }
-    }
-
-  private:
-    files::fs::File& file_;
-    text::Encoding encoding_;
-    files::LineSplitter splitter_;
-    std::size_t limit_;
-    text::Decoder decoder_;
-    bool decode_ = false;
-    std::string raw_;
-    std::string text_;
-    std::size_t pos_ = 0;
-    std::size_t searched_ = 0;
-    int64_t offset_ = 0;
-    int64_t number_ = 0;
-    bool eof_ = false;
-    bool too_long_ = false;
-};
-
 enum class WholeFileResult : uint8_t { Done, ReadAgain, Stopped };
 
 // Selects the lines of a file over the cap as the run does, numbered over the whole file, and copies
@@ -561,39 +317,45 @@ WholeFileResult SelectFromWholeFile(CappedLines& reader, const PreviewRequestT& 
                                     PreviewT& p, const files::EncodingChoice& choice) {
     const run::RunSettings& s = request.settings;
     const std::string name = NameOf(request.file);
-    const WholeCountT c = CountWholeFile(reader.Source(), p.encoding, s.LineEnds, reader.Checks(),
-                                         wrong_on_failure || (reader.Checks() && p.encoding.Kind == text::EncodingKind::Utf8),
-                                         request.max_count_bytes, request.cancel);
-    if (c.cancelled) {
+    files::LineCountOptions options;
+    if (reader.Checks())
+        options.Check = p.encoding.Kind == text::EncodingKind::Utf8 ? files::CountCheck::Validate
+                                                                    : files::CountCheck::Decode;
+    options.WrongOnFailure = wrong_on_failure;
+    options.MaxBytes = request.max_count_bytes;
+    options.Cancel = request.cancel;
+    files::LineIndex c;
+    files::CountLines(reader.Source(), p.encoding, s.LineEnds, options, c);
+    if (c.Cancelled) {
         p.message = "Preview stopped";
         return WholeFileResult::Stopped;
     }
-    if (c.wrong_guess) {
+    if (c.WrongGuess) {
         p.encoding = NextGuess(p.encoding, choice);
         return WholeFileResult::ReadAgain;
     }
-    if (c.too_big) {
+    if (c.TooBig) {
         p.ok = true;
         p.message = name + ": lines counted from the end of a file over " + SizeText(request.max_count_bytes) +
                     " are not previewed";
         return WholeFileResult::Stopped;
     }
-    if (c.failed) {
+    if (c.Failed) {
         const int error = reader.Source().Error();
         p.message = "Cannot read " + request.file + ": " +
                     (error ? std::string(std::strerror(error)) : std::string("read error"));
         return WholeFileResult::Stopped;
     }
-    if (!c.decode_error.empty()) {
-        p.message = name + " is not " + p.encoding.Label() + " text: " + c.decode_error;
+    if (!c.DecodeError.empty()) {
+        p.message = name + " is not " + p.encoding.Label() + " text: " + c.DecodeError;
         return WholeFileResult::Stopped;
     }
     p.counted = true;
     p.capped = false;
-    p.line_count = c.lines;
-    if (c.rule != files::LineEnds::Auto) p.rule = c.rule;
+    p.line_count = c.Lines;
+    if (c.Rule != files::LineEnds::Auto) p.rule = c.Rule;
 
-    const int32_t count = static_cast<int32_t>(std::min<int64_t>(c.lines, 2147483647));
+    const int32_t count = static_cast<int32_t>(std::min<int64_t>(c.Lines, 2147483647));
     std::vector<int32_t> numbers;
     text::LoopT loop;
     text::InitLoop(loop, s.IntervalText, 1, count);
@@ -606,13 +368,11 @@ WholeFileResult SelectFromWholeFile(CappedLines& reader, const PreviewRequestT& 
     std::sort(order.begin(), order.end());
     order.erase(std::unique(order.begin(), order.end()), order.end());
     std::vector<std::pair<int32_t, HeldLine>> found;
-    LinesFrom lines(reader.Source(), p.encoding, c.rule, request.max_bytes);
+    files::LinesFrom lines(reader.Source(), p.encoding, c.Rule, request.max_bytes);
     bool started = false;
     bool stopped = false;
     for (const int32_t number : order) {
-        auto mark = std::upper_bound(c.marks.begin(), c.marks.end(), number,
-                                     [](int64_t n, const LineMark& m) { return n < m.line; });
-        --mark;  // the first mark is line 1
+        const files::LineMark* mark = &c.Marks[c.BlockOf(number)];
         if (!started || lines.Number() >= number || mark->line > lines.Number() + 1) {
             started = true;
             if (!lines.Start(*mark)) {

@@ -23,6 +23,7 @@
 #include "run/expand_lines.h"
 #include "run/processing_run.h"
 #include "support/child_process.h"
+#include "support/file_lists.h"
 #include "support/fake_gauge.h"
 #include "support/fault_tools.h"
 #include "support/temp_dir.h"
@@ -82,13 +83,7 @@ class FaultRun : public ::testing::Test {
     RunResult Run(const Mode& mode, int levels = 2, const char* masks = "*.*", bool flat = false,
                   text::GaugeViewFactory* views = nullptr) {
         tables::ArrayOfFiles list;
-        files::InitFileList(list);
-        list.SourceRoot = src;
-        list.DestinationRoot = dst;
-        list.DestinationMode = flat ? files::kDestinationFlat : 0;
-        list.SubfolderLevels = levels;
-        list.ScanFilter = files::MakeMaskFilter(masks);
-        files::Populate(list, src);
+        testing::PopulateList(list, src, dst, masks, levels, flat);
         if (after_listing) after_listing();
         tables::ArrayOfFiles buffer;
         StandaloneLineExpander engine;

@@ -11,6 +11,7 @@
 #include "files/scan.h"
 #include "run/expand_lines.h"
 #include "run/processing_run.h"
+#include "support/file_lists.h"
 #include "support/fake_gauge.h"
 #include "support/temp_dir.h"
 
@@ -26,11 +27,7 @@ std::string RunOne(const std::string& src, const std::string& dst, const RunSett
                    text::GaugeViewFactory* views, const std::function<void(tables::ArrayOfFiles&)>& buffer_setup = {},
                    const std::string& name = "a.txt") {
     tables::ArrayOfFiles list;
-    files::InitFileList(list);
-    list.SourceRoot = src;
-    list.DestinationRoot = dst;
-    list.ScanFilter = files::MakeMaskFilter("*.*");
-    files::Populate(list, src);
+    testing::PopulateList(list, src, dst);
     tables::ArrayOfFiles buffer;
     if (buffer_setup) buffer_setup(buffer);
     StandaloneLineExpander expander;

@@ -13,6 +13,7 @@
 #include "files/scan.h"
 #include "files/text_file.h"
 #include "support/child_process.h"
+#include "support/file_lists.h"
 #include "support/temp_dir.h"
 
 namespace rowsmith::run {
@@ -51,12 +52,7 @@ class RunTest : public ::testing::Test {
                   LineExpander* expander = nullptr,
                   const std::function<void(tables::ArrayOfFiles&)>& before = {}) {
         tables::ArrayOfFiles list;
-        files::InitFileList(list);
-        list.SourceRoot = src;
-        list.DestinationRoot = dst;
-        list.SubfolderLevels = levels;
-        list.ScanFilter = files::MakeMaskFilter(masks);
-        files::Populate(list, src);
+        testing::PopulateList(list, src, dst, masks, levels);
         if (before) before(list);
         tables::ArrayOfFiles buffer;
         RunResult r;

@@ -59,8 +59,8 @@ TEST(RunPlan, HowLinesTravelAndWhetherCopiesArePipelined) {
         {"a copy run of few rows", copy, false, false, 31, LineWay::Streamed, true, false, 1},
         {"lines 3-10 stream", lines3to10, false, false, 40, LineWay::Streamed, false, false, 1},
         {"pieces in file order stream", two_pieces, false, false, 1, LineWay::Streamed, false, false, 2},
-        {"the last line needs the count", last, false, false, 1, LineWay::Compact, false, false, 0},
-        {"a downward piece needs look-back", downward, false, false, 1, LineWay::Compact, false, false, 0},
+        {"the last line needs the count", last, false, false, 1, LineWay::Indexed, false, false, 0},
+        {"a downward piece needs look-back", downward, false, false, 1, LineWay::Indexed, false, false, 0},
         {"a template without interval streams", templ, false, false, 1, LineWay::Streamed, false, false, 1},
         {"a filtering line buffer keeps rows", lines3to10, true, false, 1, LineWay::Buffered, false, false, 0},
     };

@@ -12,6 +12,7 @@
 #include "files/scan.h"
 #include "run/expand_lines.h"
 #include "run/processing_run.h"
+#include "support/file_lists.h"
 #include "support/fake_gauge.h"
 #include "support/temp_dir.h"
 #include "text/encoding.h"
@@ -32,11 +33,7 @@ struct Outcome {
 Outcome RunTree(const std::string& src, const std::string& dst, const RunSettings& settings,
                 LineExpander* expander, text::GaugeViewFactory* views = nullptr) {
     tables::ArrayOfFiles list;
-    files::InitFileList(list);
-    list.SourceRoot = src;
-    list.DestinationRoot = dst;
-    list.ScanFilter = files::MakeMaskFilter("*");
-    files::Populate(list, src);
+    testing::PopulateList(list, src, dst, "*");
     tables::ArrayOfFiles buffer;
     Outcome out;
     RunHooks hooks;
