@@ -32,6 +32,7 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
                     const RunSettings& settings, const RunHooks& hooks) {
     RunPlan plan = MakeRunPlan(file_list, line_buffer, settings, hooks.Views != nullptr);
     if (hooks.KeepWholeText && plan.Lines == LineWay::Indexed) plan.Lines = LineWay::Compact;
+    if (hooks.HeldFileBytes >= 0) plan.HeldFileBytes = hooks.HeldFileBytes;
     // Overwriting a file that is another row's source would destroy it (a flat destination inside
     // the source tree maps sub/a.txt onto a.txt; a link to the source folder as the destination). The
     // sources are known by identity, so no path text, link or alias leading to one gets past.

@@ -83,6 +83,8 @@ struct RunHooks {
     // For tests: intervals that look back keep each file's text (LineWay::Compact) instead of
     // reading lines again where they lie, the way the indexed reading is checked against.
     bool KeepWholeText = false;
+    // For tests: the size up to which the indexed way holds a file whole (below 0: the plan's own).
+    int64_t HeldFileBytes = -1;
 };
 
 // The mode the run takes for every row of these settings.

@@ -192,8 +192,8 @@ bool RowWorker::LoadSource(const std::string& path, files::fs::File& source, con
             if (!reader_.Open(path, facts)) return false;
             for (;;) {
                 // Where only decoding finds the line ends (multi-byte and EBCDIC code pages), the lines
-                // are kept.
-                if (!text::LineFeedsAreUnits(reader_.FileEncoding())) {
+                // are kept; so are those of a small file, which held is read once, and counted twice.
+                if (!text::LineFeedsAreUnits(reader_.FileEncoding()) || reader_.FileSize <= p_.Plan.HeldFileBytes) {
                     compact_file_ = true;
                     return LoadCompact();
                 }

@@ -37,6 +37,8 @@ struct RunPlan {
     // Copies without a progress view, 32 rows or more: the bytes move on the helper thread.
     bool Pipelined = false;
     int64_t TotalSize = 0;  // of every row, for the copy gauge (64 bits; an empty total shows complete)
+    // Indexed: files up to this size are held whole instead (each read once; the memory is bounded).
+    int64_t HeldFileBytes = int64_t{4} << 20;
 };
 
 RunPlan MakeRunPlan(const tables::ArrayOfFiles& file_list, const tables::ArrayOfFiles& line_buffer,
