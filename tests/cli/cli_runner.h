@@ -10,6 +10,12 @@
 
 namespace rowsmith::cli {
 
+// The last line of an output (the summary line of a run), without its line break.
+inline std::string LastLine(std::string s) {
+    if (!s.empty() && s.back() == '\n') s.pop_back();
+    return s.substr(s.rfind('\n') + 1);
+}
+
 struct CliResult {
     int code = -1;
     std::string out, err;

@@ -31,11 +31,6 @@ std::vector<std::string> Lines(const std::string& s) {
     return out;
 }
 
-std::string LastLine(const std::string& s) {
-    const auto lines = Lines(s);
-    return lines.empty() ? std::string() : lines.back();
-}
-
 // src/ a.txt (5 lines) b.csv README empty.txt sub/c.txt (no final CR LF) sub/deeper/d.txt
 // sub/deeper/deepest/e.txt
 class CliTree : public ::testing::Test {

@@ -25,11 +25,6 @@ using testing::TempDir;
 using testing::TreeSnapshot;
 using testing::WriteFile;
 
-std::string LastLine(std::string s) {
-    if (!s.empty() && s.back() == '\n') s.pop_back();
-    return s.substr(s.rfind('\n') + 1);
-}
-
 std::vector<std::string> Split(const std::string& s, char sep) {
     std::vector<std::string> out;
     std::size_t pos = 0;

@@ -19,12 +19,6 @@ using testing::TempDir;
 using testing::TreeSnapshot;
 using testing::WriteFile;
 
-// The summary line.
-std::string LastLine(std::string s) {
-    if (!s.empty() && s.back() == '\n') s.pop_back();
-    return s.substr(s.rfind('\n') + 1);
-}
-
 // src/ a.txt (CR LF) b.csv (LF) sub/a.txt (same name: flat runs rename it) sub/deeper/c.txt
 class JobTree : public ::testing::Test {
   protected:

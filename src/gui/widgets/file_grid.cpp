@@ -1,4 +1,5 @@
 #include "gui/widgets/file_grid.h"
+#include "gui/widgets/qt_text.h"
 
 #include <QAction>
 #include <QApplication>
@@ -38,13 +39,6 @@
 namespace rowsmith::gui {
 
 namespace {
-
-QString Q(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-std::string S(const QString& text) {
-    return text.toUtf8().toStdString();
-}
 
 const std::string& EmptyText() {
     static const std::string empty;

@@ -1,4 +1,5 @@
 #include "gui/windows/main_window.h"
+#include "gui/widgets/qt_text.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -43,13 +44,6 @@
 namespace rowsmith::gui {
 
 namespace {
-
-QString Q(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-std::string S(const QString& text) {
-    return text.toUtf8().toStdString();
-}
 
 // Design-time sizes of the panels (their content; the layout adds the title bars).
 constexpr int kPanelWidth = 320;

@@ -1,4 +1,5 @@
 #include "gui/windows/path_edit_binding.h"
+#include "gui/widgets/qt_text.h"
 
 #include <QEvent>
 #include <QFileDialog>
@@ -11,13 +12,6 @@
 namespace rowsmith::gui {
 
 namespace {
-
-QString Q(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-std::string S(const QString& text) {
-    return text.toUtf8().toStdString();
-}
 
 std::string StandardChooser(uint8_t kind, const std::string& start, const std::string& filter,
                             QWidget* parent) {

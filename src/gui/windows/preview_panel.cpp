@@ -1,4 +1,5 @@
 #include "gui/windows/preview_panel.h"
+#include "gui/widgets/qt_text.h"
 
 #include <QEvent>
 #include <QHeaderView>
@@ -15,9 +16,6 @@ namespace {
 
 constexpr int kMargin = 4;
 
-QString Q(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // Lines are UTF-8 text, except those of a file read as bytes (and odd bytes of an explicit UTF-8
 // file): those bytes show as escapes instead of replacement marks.
