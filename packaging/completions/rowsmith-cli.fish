@@ -68,6 +68,7 @@ complete -c rowsmith-cli -n '__fish_seen_subcommand_from run' -l no-create-folde
 complete -c rowsmith-cli -n '__fish_seen_subcommand_from run' -l rename -d 'Write name_1.txt, ... instead of overwriting'
 complete -c rowsmith-cli -n '__fish_seen_subcommand_from run' -l dry-run -d 'Print what would be done; write nothing'
 complete -c rowsmith-cli -n '__fish_seen_subcommand_from run' -l quiet -d 'No progress display'
+complete -c rowsmith-cli -n '__fish_seen_subcommand_from run' -l jobs -x -d 'Files handled side by side'
 complete -c rowsmith-cli -n '__fish_seen_subcommand_from run' -l report -r -F -d "Write every row's outcome to this CSV file"
 
 # list

@@ -136,6 +136,12 @@ int Main(int argc, char** argv, std::istream& in, std::ostream& out, std::ostrea
     run_cmd->add_option("--codepage", run.codepage, "Case tables: the locale's (default) or cp1252 for legacy files");
     run_cmd->add_flag("--dry-run", run.dry_run, "Print each row's mode and final destination; write nothing");
     run_cmd->add_flag("--quiet", run.quiet, "No progress display");
+    run_cmd->add_option("--jobs", run.jobs,
+                        "Files handled side by side (default: one per core). Only where the result cannot tell: "
+                        "copies, --interval alone, and templates that keep no state from line to line; names, "
+                        "reports and stops stay those of one file after another. 1: one after another")
+        ->type_name("N")
+        ->check(CLI::Range(1, 256));
     run_cmd->add_option("--report", run.report, "Write every row's outcome to this CSV file");
     run_cmd->add_option("--files-from", run.files_from, kFilesFromHelp)->type_name("FILE");
     run_cmd->add_flag("--null", run.null_separated,

@@ -46,6 +46,7 @@ struct RunOptions {
     std::string codepage;
     bool dry_run = false;
     bool quiet = false;
+    int jobs = 0;  // 0: one per core
     std::string report;  // CSV of every row's outcome
     // The file list from this file ("-": standard input) instead of the scan, NUL-separated with
     // null_separated.

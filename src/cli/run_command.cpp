@@ -1,7 +1,9 @@
 // rowsmith-cli run: the processing run over SOURCE into DEST, with a line per written file on stdout
 // and every skipped file, with its reason, on stderr.
 
+#include <algorithm>
 #include <ostream>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -176,6 +178,8 @@ int RunCommand(const RunOptions& given, Io& io) {
     OutputWatch watch(io.out);
     run::RunHooks hooks;
     hooks.Views = show_progress ? &views : nullptr;
+    hooks.Jobs = o.jobs > 0 ? o.jobs : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    hooks.NewExpander = MakeLineExpander;
     // A stop signal, or standard output gone, ends the run after the current file.
     hooks.ShouldCancel = [&] { return StopSignals::Arrived() != 0 || watch.Failed(); };
     hooks.OnRow = [&](const run::RowReport& r) {

@@ -532,8 +532,9 @@ TEST_F(CliFaults, SourcesThatVanishDuringTheRun) {
         const std::string what = mode.empty() ? "copy" : mode[0];
         WriteFile(src + "/b.txt", "b.txt\r\n");
         const Snapshot before = TreeSnapshot(dir.path());
-        // b.txt goes as soon as a.txt is reported: after the list was made, before its turn.
-        const CliResult r = CliWatched(With({"run", src, dst}, mode), [&](const std::string& line) {
+        // b.txt goes as soon as a.txt is reported: after the list was made, before its turn. One file
+        // after another: side by side, b.txt may be open (and so copied) before a.txt is reported.
+        const CliResult r = CliWatched(With({"run", src, dst, "--jobs", "1"}, mode), [&](const std::string& line) {
             if (line == dst + "/a.txt") unlink((src + "/b.txt").c_str());
         });
         EXPECT_EQ(r.code, 2) << what << "\n" << r.err;

@@ -496,7 +496,7 @@ bool BeginCopy(std::string_view source, std::string_view destination, uint8_t fl
     return true;
 }
 
-uint16_t FinishCopy(PendingCopy& copy) {
+bool MoveCopyBytes(PendingCopy& copy) {
     const fs::PathFacts& src_facts = copy.SourceFacts;
     bool ok = fs::CopyContents(copy.In, copy.Out);
     int err = ok ? 0 : fs::LastError();
@@ -506,9 +506,16 @@ uint16_t FinishCopy(PendingCopy& copy) {
     if (ok && !fs::File::CreatedWithMode(src_facts.mode)) copy.Out.SetMode(src_facts.mode);
     if (ok && !copy.Out.SetTimes(src_facts.access_ns, src_facts.write_ns)) err = copy.Out.Error(), ok = false;
     copy.In.Close();
+    copy.MoveError = ok ? 0 : (err != 0 ? err : EIO);
+    return ok;
+}
+
+uint16_t CommitCopy(PendingCopy& copy) {
+    bool ok = copy.MoveError == 0;
+    int err = copy.MoveError;
     if (ok) {
         std::string name = copy.Name;
-        uint32_t mode = src_facts.mode;
+        uint32_t mode = copy.SourceFacts.mode;
         ok = Commit(copy.Out, *copy.Folder, name, copy.Temp, copy.Flags, copy.Rules, copy.Replaces, copy.Reason,
                     &mode);
         if (!ok) err = errno;
@@ -530,6 +537,11 @@ uint16_t FinishCopy(PendingCopy& copy) {
         return copy.Status | kStatusError;
     }
     return copy.Status | kStatusCopied;
+}
+
+uint16_t FinishCopy(PendingCopy& copy) {
+    MoveCopyBytes(copy);
+    return CommitCopy(copy);
 }
 
 void AbandonCopy(PendingCopy& copy) {
@@ -862,6 +874,49 @@ bool TReadTextFile::ReadLineView(std::string_view& line) {
     pending_pos_ = pending_.size();
     last_end_ = LineEnd::None;
     Account(line, 0);
+    return true;
+}
+
+bool TReadTextFile::ReadLinesView(std::string_view& block, int64_t& lines) {
+    if (!Opened || wrong_guess_ || Rule() == LineEnds::Auto) return false;
+    if (EndReached && pending_pos_ >= pending_.size()) return false;
+    lines = 0;
+    if (!FillUntilLineEnd()) {
+        // The last line, without an end.
+        if (wrong_guess_ || pending_pos_ >= pending_.size()) return false;
+        block = std::string_view(pending_).substr(pending_pos_);
+        pending_pos_ = pending_.size();
+        last_end_ = LineEnd::None;
+        lines = 1;
+        Account(block, 0);
+        return true;
+    }
+    // Up to the last LF that ends a line: every line end the buffer holds is found once, below.
+    const char* base = pending_.data();
+    const std::size_t start = pending_pos_;
+    const bool split_all = splitter_.SplitsAll();
+    std::size_t last = start;  // one past the last line end taken
+    for (std::size_t from = start;;) {
+        const void* hit = std::memchr(base + from, '\n', pending_.size() - from);
+        if (!hit) break;
+        const std::size_t lf = static_cast<std::size_t>(static_cast<const char*>(hit) - base);
+        if (split_all || (lf > last && base[lf - 1] == '\r')) {
+            ++lines;
+            last = lf + 1;
+        }
+        from = lf + 1;
+        if (from >= pending_.size()) break;
+    }
+    block = std::string_view(pending_).substr(start, last - start);
+    last_end_ = block.size() >= 2 && block[block.size() - 2] == '\r' ? LineEnd::Crlf : LineEnd::Lf;
+    pending_pos_ = last;
+    // Counted as the lines read one by one would be.
+    PreviousPosition = BytesConsumed;
+    BytesConsumed += ratio_ == 1.0 ? static_cast<int64_t>(block.size())
+                                   : static_cast<int64_t>(static_cast<double>(block.size()) * ratio_);
+    Remaining = FileSize - BytesConsumed;
+    LinesRead = static_cast<int32_t>(std::min<int64_t>(int64_t{LinesRead} + lines, 2147483647));
+    Percent = FileSize > 0 ? static_cast<double>(BytesConsumed) / static_cast<double>(FileSize) * 100.0 : 0;
     return true;
 }
 

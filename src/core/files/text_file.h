@@ -129,12 +129,17 @@ struct PendingCopy {
     WriteRules Rules;
     uint8_t Flags = 0;
     uint16_t Status = 0;
+    int MoveError = 0;        // why the bytes did not move (MoveCopyBytes), 0 when they did
 };
 // False when the copy ends here: then `status` is its final status (nothing was written).
 bool BeginCopy(std::string_view source, std::string_view destination, uint8_t flags, const KnownFacts& known,
                PendingCopy& copy, uint16_t& status, const WriteRules* rules = nullptr);
 // The final status; copy.Destination is the path written. errno holds the error of a failure.
 uint16_t FinishCopy(PendingCopy& copy);
+// FinishCopy in its two halves, so that copies moved side by side take their names in table order:
+// the bytes, times and bits (false on a failure, which CommitCopy then reports and cleans up), then the name.
+bool MoveCopyBytes(PendingCopy& copy);
+uint16_t CommitCopy(PendingCopy& copy);
 void AbandonCopy(PendingCopy& copy);
 // A short human-readable reason for a destination status that stopped or failed an operation.
 std::string DestinationStatusReason(uint16_t status, int error = 0);
@@ -186,6 +191,11 @@ public:
     // The next line as a view into the reader's buffer, valid until the next read.
     bool ReadLineView(std::string_view& line);
     bool ReadNonEmptyLine();
+    // The next lines as they lie in the buffer, their line ends included, for a caller that changes
+    // no line apart from the others: at least one line, valid until the next read; `lines` gets how
+    // many, LastEnd() the end of the last one. Once Rule() is decided only (the first line read
+    // with ReadLineView); false at the end, as ReadLineView.
+    bool ReadLinesView(std::string_view& block, int64_t& lines);
     bool Close();
     // Reads the rest of the file without taking it apart into lines, for a caller that needs no more
     // lines but must know that the file reads to its end; false when a read fails.
@@ -293,6 +303,8 @@ public:
     bool Restart();
     // A character the encoding cannot hold stopped the writing (Reason says which).
     bool EncodeFailed() const { return encode_failed_; }
+    // Whether the text given is converted (else it goes out byte for byte).
+    bool Encodes() const { return encoding_; }
     bool IsOpen() const { return file_.IsOpen(); }
     bool Failed() const { return failed_; }
 

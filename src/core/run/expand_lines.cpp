@@ -398,6 +398,12 @@ std::string ContextLineExpander::ExpandLine(std::string_view template_text, std:
     return out;
 }
 
+ContextLineExpander* DirectExpander(LineExpander* expander) {
+    if (auto* direct = dynamic_cast<ContextLineExpander*>(expander)) return direct;
+    if (auto* standalone = dynamic_cast<StandaloneLineExpander*>(expander)) return &standalone->Inner();
+    return nullptr;
+}
+
 void ContextLineExpander::ExpandLineAppend(std::string_view template_text, std::string_view line,
                                            std::string& out) {
     // The slot of "line" never moves once it exists; finding it once saves a lookup per line.

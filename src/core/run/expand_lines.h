@@ -36,6 +36,7 @@ class ContextLineExpander : public LineExpander {
     bool CanSaveState() const override { return true; }
     void SaveState() override;
     void RestoreState() override;
+    const tmpl::TemplateContext& Context() const { return context_; }
 
   private:
     tmpl::TemplateContext& context_;
@@ -46,6 +47,10 @@ class ContextLineExpander : public LineExpander {
     int32_t eol_slot_ = 0;
     uint64_t eol_epoch_ = 0;
 };
+
+// The engine's own expander behind a LineExpander (appending straight to the output), or null.
+class StandaloneLineExpander;
+ContextLineExpander* DirectExpander(LineExpander* expander);
 
 // A LineExpander with a template record of its own: variables and counters carry on across every
 // line it expands, as the program's one record does.

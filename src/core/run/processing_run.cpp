@@ -2,6 +2,7 @@
 
 #include "files/text_file.h"
 #include "run/copy_worker.h"
+#include "run/parallel_run.h"
 #include "run/row_worker.h"
 #include "run/run_plan.h"
 
@@ -33,6 +34,14 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
     RunPlan plan = MakeRunPlan(file_list, line_buffer, settings, hooks.Views != nullptr);
     if (hooks.KeepWholeText && plan.Lines == LineWay::Indexed) plan.Lines = LineWay::Compact;
     if (hooks.HeldFileBytes >= 0) plan.HeldFileBytes = hooks.HeldFileBytes;
+    if (!hooks.LineByLine) {
+        const ContextLineExpander* direct = DirectExpander(expander);
+        DecideBlockChain(plan, settings, direct ? &direct->Context() : nullptr);
+    }
+    if (const ParallelChoice choice = ChooseParallel(plan, settings, hooks, expander, file_list); choice.Jobs > 1) {
+        plan.Pipelined = false;  // the lanes are the copies' threads
+        return RunRowsInParallel(file_list, line_buffer, expander, settings, hooks, plan, choice);
+    }
     // Overwriting a file that is another row's source would destroy it (a flat destination inside
     // the source tree maps sub/a.txt onto a.txt; a link to the source folder as the destination). The
     // sources are known by identity, so no path text, link or alias leading to one gets past.

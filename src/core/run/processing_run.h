@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -85,6 +86,14 @@ struct RunHooks {
     bool KeepWholeText = false;
     // For tests: the size up to which the indexed way holds a file whole (below 0: the plan's own).
     int64_t HeldFileBytes = -1;
+    // For tests: every line is expanded on its own, the way whole blocks of lines are checked against.
+    bool LineByLine = false;
+    // Threads for rows side by side (1: one row after the other). More than one serves only where
+    // the result cannot tell: copies, intervals alone and templates that keep no state from one
+    // line to the next; each thread then expands through a template context of its own, made by
+    // NewExpander, and the hooks are called one at a time in table order, from any of them.
+    int Jobs = 1;
+    std::function<std::unique_ptr<LineExpander>()> NewExpander;
 };
 
 // The mode the run takes for every row of these settings.

@@ -3,6 +3,9 @@
 #include <ctime>
 
 #include "files/paths.h"
+#include "text/chars.h"
+#include "text/unicase.h"
+#include "text/utf8.h"
 
 namespace rowsmith::run {
 
@@ -19,7 +22,61 @@ int64_t CoarseClock::NowMs() {
     return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
 
+// ---------------------------------------------------------------- turns
+
+RowTurns::Turn RowTurns::Enter(int32_t row, bool ask_cancel) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    next_.wait(lock, [&] { return stopped_ || turn_ == row; });
+    if (stopped_) return Turn::Stopped;
+    // Checked before each row, as a run of one row after the other does.
+    if (ask_cancel && hooks_.ShouldCancel) {
+        std::lock_guard<std::mutex> hooks(hook_lock_);
+        if (hooks_.ShouldCancel()) {
+            stopped_ = cancelled_ = true;
+            next_.notify_all();
+            return Turn::Stopped;
+        }
+    }
+    return serial_ ? Turn::Serial : Turn::Go;
+}
+
+void RowTurns::Leave(int32_t row, bool stop, bool io_stopped, bool cancelled) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (turn_ != row || stopped_) return;
+    if (stop) {
+        stopped_ = true;
+        io_stopped_ = io_stopped_ || io_stopped;
+        cancelled_ = cancelled_ || cancelled;
+    }
+    ++turn_;
+    next_.notify_all();
+}
+
+void RowTurns::GoSerial() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    serial_ = true;
+}
+
+bool RowTurns::Stopped() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return stopped_;
+}
+
+bool RowTurns::Serial() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return serial_;
+}
+
 // ---------------------------------------------------------------- reporting
+
+RowTurns::Turn RowReporter::Acquire(int32_t row, bool ask_cancel) {
+    if (!turns_) return RowTurns::Turn::Go;
+    if (held_ != row) {
+        held_turn_ = turns_->Enter(row, ask_cancel);
+        held_ = row;
+    }
+    return held_turn_;
+}
 
 void RowReporter::ReportNow(RowReport r) {
     switch (r.Outcome) {
@@ -29,11 +86,18 @@ void RowReporter::ReportNow(RowReport r) {
         case RowOutcome::FolderCreated: ++summary_.Folders; break;
         case RowOutcome::Cancelled: break;
     }
-    if (hooks_.OnRow) hooks_.OnRow(r);
+    if (!hooks_.OnRow) return;
+    if (hook_lock_) {
+        std::lock_guard<std::mutex> lock(*hook_lock_);
+        hooks_.OnRow(r);
+    } else {
+        hooks_.OnRow(r);
+    }
 }
 
 void RowReporter::Report(RowReport r) {
     if (pipeline_) Settle(true);
+    if (Acquire(r.Row) != RowTurns::Turn::Go) return;
     ReportNow(std::move(r));
 }
 
@@ -70,10 +134,16 @@ RowWorker::RowWorker(const Parts& parts) : p_(parts) {
     reader_.Encodings = p_.Plan.Encodings;
     reader_.Progress.views = p_.Hooks.Views;
     reader_.Progress.clock = &clock_;
-    direct_ = dynamic_cast<ContextLineExpander*>(p_.Expander);
-    if (!direct_)
-        if (auto* standalone = dynamic_cast<StandaloneLineExpander*>(p_.Expander)) direct_ = &standalone->Inner();
+    direct_ = DirectExpander(p_.Expander);
     if (p_.Plan.UseTemplate && p_.Expander) p_.Expander->TakeBoundReason();  // what an earlier use left is no row's
+    if (p_.RefuseLineTags && p_.Plan.UseTemplate && direct_) line_tags_ = &direct_->Context();
+}
+
+bool RowWorker::Cancelled() const {
+    if (!p_.Hooks.ShouldCancel) return false;
+    if (!p_.HookLock) return p_.Hooks.ShouldCancel();
+    std::lock_guard<std::mutex> lock(*p_.HookLock);
+    return p_.Hooks.ShouldCancel();
 }
 
 void RowWorker::Finish() {
@@ -82,6 +152,7 @@ void RowWorker::Finish() {
 }
 
 bool RowWorker::Handle(const tables::ArrayOfFiles& list, int32_t row) {
+    tainted_ = false;
     RowReport rep;
     rep.Row = row;
     rep.Source = list.GetCell(row, tables::kCodeFullPath);
@@ -124,6 +195,7 @@ bool RowWorker::FolderRow(RowReport& rep) {
     std::shared_ptr<const files::fs::Folder> made;
     std::string unused;
     int err = 0;
+    if (!MayCommit(rep.Row)) return true;
     const uint16_t st = p_.Root.Place(files::Join(rep.Destination, "."), p_.Plan.Flags, made, unused, err);
     if (!(st & files::kStatusStop)) {
         rep.Outcome = RowOutcome::FolderCreated;
@@ -142,8 +214,15 @@ bool RowWorker::CopyRow(RowReport& rep, const files::KnownFacts& known, const fi
     files::PendingCopy copy;
     uint16_t status = 0;
     errno = 0;
-    if (files::BeginCopy(rep.Source, rep.Destination, p_.Plan.Flags, known, copy, status, &rules))
-        status = files::FinishCopy(copy);
+    if (files::BeginCopy(rep.Source, rep.Destination, p_.Plan.Flags, known, copy, status, &rules)) {
+        // The bytes move side by side with other rows; the name is taken in the row's turn.
+        files::MoveCopyBytes(copy);
+        if (!MayCommit(rep.Row)) {
+            files::AbandonCopy(copy);
+            return true;
+        }
+        status = files::CommitCopy(copy);
+    }
     const int err = files::fs::LastError();
     if (!copy.Destination.empty()) rep.Destination = copy.Destination;
     p_.Reporter.DescribeCopy(rep, status, err, copy.Reason);
@@ -340,6 +419,10 @@ void RowWorker::MakeOutput(std::string_view line, files::LineEnd end) {
 }
 
 bool RowWorker::Put(std::string_view line, files::LineEnd end, int64_t at, Written& w) {
+    if (line_tags_ && tmpl::ContainsTags(*line_tags_, line)) [[unlikely]] {
+        w.Tainted = true;
+        return false;
+    }
     MakeOutput(line, end);
     // A bound that changed this line's output skips the row: a result is never cut silently.
     if (p_.Plan.UseTemplate) {
@@ -364,6 +447,68 @@ bool RowWorker::Put(std::string_view line, files::LineEnd end, int64_t at, Writt
     return true;
 }
 
+namespace {
+
+// Whether the text holds "<cut" in any case: a value of "line" ends there.
+bool HoldsCutMarker(std::string_view text) {
+    for (std::size_t i = text.find('<'); i != std::string_view::npos; i = text.find('<', i + 1))
+        if (i + 4 <= text.size() && text::LowerChar(text[i + 1]) == 'c' && text::LowerChar(text[i + 2]) == 'u' &&
+            text::LowerChar(text[i + 3]) == 't')
+            return true;
+    return false;
+}
+
+}  // namespace
+
+bool RowWorker::BlocksFit() const {
+    // The progress views count lines one by one; converted output names the line a character fails in.
+    return p_.Plan.Blocks != BlockChain::None && !p_.Hooks.Views && !writer_.Encodes();
+}
+
+bool RowWorker::PutBlock(std::string_view block, int64_t lines, int64_t first, Written& w) {
+    const bool tags = p_.Plan.BlockLineTags && direct_ &&
+                      (tmpl::ContainsTags(direct_->Context(), block) || HoldsCutMarker(block));
+    if (tags) {
+        // Some line of it runs tags or is cut: the block goes line by line, split as the reader splits.
+        const bool split_all = reader_.Rule() == files::LineEnds::Lf;
+        std::size_t start = 0;
+        int64_t at = first;
+        for (std::size_t from = 0; start < block.size();) {
+            const std::size_t lf = block.find('\n', from);
+            if (lf == std::string_view::npos) return Put(block.substr(start), files::LineEnd::None, at, w);
+            from = lf + 1;
+            const bool after_cr = lf > start && block[lf - 1] == '\r';
+            if (!split_all && !after_cr) continue;
+            const std::string_view line = block.substr(start, lf - start - (after_cr ? 1 : 0));
+            if (!Put(line, after_cr ? files::LineEnd::Crlf : files::LineEnd::Lf, at++, w)) return false;
+            start = from;
+        }
+        return true;
+    }
+    std::string_view out = block;
+    if (p_.Plan.Blocks != BlockChain::Identity) {
+        // As the case words change each line: code points where the text is not ASCII, else the tables.
+        const bool upper = p_.Plan.Blocks == BlockChain::Upper;
+        if (text::CountsCodePoints(block)) {
+            block_out_ = upper ? text::UnicodeUpper(block) : text::UnicodeLower(block);
+        } else {
+            block_out_.assign(block);
+            upper ? text::UpperCaseInPlace(block_out_) : text::LowerCaseInPlace(block_out_);
+        }
+        out = block_out_;
+    }
+    if (!writer_.WriteText(out)) {
+        w.WriteFailed = true;
+        return false;
+    }
+    w.Lines += lines;
+    if (Cancelled()) {
+        w.Stop = true;
+        return false;
+    }
+    return true;
+}
+
 void RowWorker::WriteStreamed(Written& w) {
     // The line count is known only at the file's end, so the writing gauge shows the share of the
     // source's bytes consumed and takes its count rate from the count estimated after its first lines.
@@ -381,6 +526,18 @@ void RowWorker::WriteStreamed(Written& w) {
     std::string_view line;
     std::size_t piece = 0;
     int64_t number = 0;
+    if (BlocksFit()) {
+        // Line by line until the first line end sets the file's rule, then block by block.
+        bool more = true;
+        while (reader_.Rule() == files::LineEnds::Auto && (more = reader_.ReadLineView(line)))
+            if (!Put(line, reader_.LastEnd(), ++number, w)) break;
+        int64_t lines = 0;
+        while (more && !w.Ended() && reader_.ReadLinesView(line, lines)) {
+            if (!PutBlock(line, lines, number + 1, w)) break;
+            number += lines;
+        }
+        piece = pieces.size();
+    }
     while (piece < pieces.size() && reader_.ReadLineView(line)) {
         ++number;
         if (number < pieces[piece].Start) continue;
@@ -468,6 +625,11 @@ void RowWorker::WriteBuffered(Written& w) {
 
 bool RowWorker::FinishRewrite(RowReport& rep, Written& w) {
     RunSummary& summary = p_.Reporter.Summary();
+    if (w.Tainted) {
+        writer_.Discard();
+        tainted_ = true;
+        return true;
+    }
     if (!w.BoundReason.empty()) {
         writer_.Discard();
         rep.Reason = w.BoundReason + "; the destination keeps what it had";
@@ -482,11 +644,16 @@ bool RowWorker::FinishRewrite(RowReport& rep, Written& w) {
     }
     if (w.Stop) {
         writer_.Discard();
+        p_.Reporter.Acquire(rep.Row, false);  // the cancel this row saw is its outcome
         rep.Outcome = RowOutcome::Cancelled;
         rep.Reason = "cancelled while writing; the destination keeps what it had";
         p_.Reporter.Report(rep);
         summary.Cancelled = true;
         return false;
+    }
+    if (!w.WriteFailed && !MayCommit(rep.Row)) {
+        writer_.Discard();
+        return true;
     }
     const bool closed = !w.WriteFailed && writer_.Close();
     if (w.WriteFailed) writer_.Discard();

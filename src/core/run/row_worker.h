@@ -3,7 +3,9 @@
 // and the table order, and the row worker that handles a row by its kind (a folder row, a copy, a
 // rewrite) with what serves row after row: the reader, the line transformer, the writer, the gauges.
 
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,12 +18,49 @@
 
 namespace rowsmith::run {
 
+// Rows handled on several threads pass it one at a time in table order, at the moment their output
+// takes its name and their report goes out, so that names (rename mode's "_1"), reports and stops
+// are those of a run that takes one row after the other. It also serialises the run's hooks.
+class RowTurns {
+public:
+    enum class Turn : uint8_t {
+        Go,       // the row's turn: commit and report it
+        Stopped,  // an earlier row stopped the run (a full destination, a cancel): drop this one
+        Serial,   // from an earlier row on, rows are handled in turn on the run's own template context
+    };
+    explicit RowTurns(const RunHooks& hooks) : hooks_(hooks) {}
+    // Waits until every earlier row has passed; a cancel asked for by then stops the run here
+    // (unless `ask_cancel` is false: the row saw the cancel itself and is reported as cancelled).
+    Turn Enter(int32_t row, bool ask_cancel = true);
+    // Passes the turn on; `stop` (with why) ends the run after this row.
+    void Leave(int32_t row, bool stop, bool io_stopped, bool cancelled);
+    // The rows from the one holding the turn on need the state the earlier ones left.
+    void GoSerial();
+    bool Stopped();
+    bool Serial();
+    bool IoStopped() const { return io_stopped_; }
+    bool Cancelled() const { return cancelled_; }
+    // Taken around every call of the run's hooks, from whichever thread.
+    std::mutex& HookLock() { return hook_lock_; }
+
+private:
+    const RunHooks& hooks_;
+    std::mutex mutex_, hook_lock_;
+    std::condition_variable next_;
+    int32_t turn_ = 1;
+    bool stopped_ = false, serial_ = false, io_stopped_ = false, cancelled_ = false;
+};
+
 // Reports rows in table order and counts them into the summary: with the copy pipeline, a row's
-// report waits for every copy begun before it.
+// report waits for every copy begun before it; with turns, for the row's turn.
 class RowReporter {
 public:
-    RowReporter(const RunHooks& hooks, uint8_t flags, CopyWorker* pipeline) : hooks_(hooks), flags_(flags), pipeline_(pipeline) {}
-    // After every copy begun before it.
+    RowReporter(const RunHooks& hooks, uint8_t flags, CopyWorker* pipeline, RowTurns* turns = nullptr,
+                std::mutex* hook_lock = nullptr)
+        : hooks_(hooks), flags_(flags), pipeline_(pipeline), turns_(turns), hook_lock_(hook_lock) {}
+    // With turns: waits for the row's turn, once per row (Go without turns).
+    RowTurns::Turn Acquire(int32_t row, bool ask_cancel = true);
+    // After every copy begun before it; with turns, only in the row's turn (else it is dropped).
     void Report(RowReport r);
     void ReportNow(RowReport r);
     // Reports the finished copies of the pipeline (waiting for all of them with `wait`).
@@ -34,6 +73,10 @@ private:
     const RunHooks& hooks_;
     uint8_t flags_;
     CopyWorker* pipeline_;
+    RowTurns* turns_;
+    std::mutex* hook_lock_;
+    int32_t held_ = 0;
+    RowTurns::Turn held_turn_ = RowTurns::Turn::Go;
     RunSummary summary_;
 };
 
@@ -81,11 +124,19 @@ public:
         files::DestinationRoot& Root;
         const files::SourceSet& Sources;
         CopyWorker& Pipeline;
+        // Rows handled side by side: each commits in its turn. Null: one row after the other.
+        RowTurns* Turns = nullptr;
+        std::mutex* HookLock = nullptr;  // taken around the run's hooks when threads share them
+        // Lines that hold a tag would run it against this thread's own template context: such a
+        // row is left for the run's context (Tainted()).
+        bool RefuseLineTags = false;
     };
     explicit RowWorker(const Parts& parts);
     // Handles the row and reports it; false when the run stops after it (a full destination, a cancel).
     bool Handle(const tables::ArrayOfFiles& list, int32_t row);
     void Finish();
+    // The last row was left unwritten and unreported: one of its lines holds a tag (RefuseLineTags).
+    bool Tainted() const { return tainted_; }
 
 private:
     // The outcome of writing one file's kept lines.
@@ -94,8 +145,9 @@ private:
         bool WriteFailed = false;
         bool ReadFailed = false;
         bool Stop = false;  // cancelled while writing
+        bool Tainted = false;
         std::string BoundReason;
-        bool Ended() const { return WriteFailed || Stop || !BoundReason.empty(); }
+        bool Ended() const { return WriteFailed || Stop || Tainted || !BoundReason.empty(); }
     };
 
     bool FolderRow(RowReport& rep);
@@ -116,13 +168,18 @@ private:
     void WriteBuffered(Written& w);
     // One kept line (number `at` of the file) to the writer; false ends the file's loop.
     bool Put(std::string_view line, files::LineEnd end, int64_t at, Written& w);
+    // Whole lines with their ends (plan.Blocks), the first of them number `first`; false ends the file's loop.
+    bool PutBlock(std::string_view block, int64_t lines, int64_t first, Written& w);
+    bool BlocksFit() const;
     void MakeOutput(std::string_view line, files::LineEnd end);
     bool FinishRewrite(RowReport& rep, Written& w);
     // The writer's encoding: the source's own, or the one the settings name.
     bool SetOutputEncoding(std::string& why);
     // Why the source could not be read (a failed read, or bytes that are not its encoding).
     std::string SourceReadReason(int error) const;
-    bool Cancelled() const { return p_.Hooks.ShouldCancel && p_.Hooks.ShouldCancel(); }
+    bool Cancelled() const;
+    // Whether the row may commit now (its turn); when not, its output is dropped unreported.
+    bool MayCommit(int32_t row) { return p_.Reporter.Acquire(row) == RowTurns::Turn::Go; }
 
     Parts p_;
     CoarseClock clock_;
@@ -131,7 +188,7 @@ private:
     files::TReadTextFile reader_;  // one for every file, so that its buffer is made once
     files::TWriteTextFile writer_;
     ContextLineExpander* direct_ = nullptr;  // the engine's own expander appends straight to the output
-    std::string output_, last_written_;
+    std::string output_, last_written_, block_out_;
     std::string kept_text_;
     std::vector<uint64_t> kept_starts_;
     std::vector<files::LineEnd> kept_ends_;  // each kept line's end (compact and buffered lines)
@@ -139,6 +196,8 @@ private:
     bool compact_file_ = false;              // Indexed: this file's lines are kept instead
     std::string_view eol_set_;               // the line end the expander has
     bool eol_known_ = false;
+    bool tainted_ = false;
+    const tmpl::TemplateContext* line_tags_ = nullptr;  // RefuseLineTags: the context that would run them
     WriteFeed feed_{write_gauge_, last_written_};
 };
 

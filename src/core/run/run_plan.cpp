@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "template/evaluator.h"
+#include "template/registry.h"
 #include "text/chars.h"
 
 namespace rowsmith::run {
@@ -73,6 +75,63 @@ RunPlan MakeRunPlan(const tables::ArrayOfFiles& file_list, const tables::ArrayOf
     plan.Pipelined = plan.CopyMode && !has_views && file_list.RowCount >= 32;
     for (int32_t row = 1; row <= file_list.RowCount; ++row) plan.TotalSize += RowSize(file_list, row);
     return plan;
+}
+
+void DecideBlockChain(RunPlan& plan, const RunSettings& settings, const tmpl::TemplateContext* context) {
+    plan.Blocks = BlockChain::None;
+    plan.BlockLineTags = false;
+    const bool every_line = plan.Pieces.size() == 1 && plan.Pieces[0].Start <= 1 && plan.Pieces[0].OpenEnd;
+    // Forced line ends change lines apart; a line buffer and the look-back ways take lines one by one.
+    if (plan.CopyMode || plan.Lines != LineWay::Streamed || !every_line || plan.LineEnds != files::LineEnds::Auto)
+        return;
+    if (!plan.UseTemplate) {
+        plan.Blocks = BlockChain::Identity;
+        return;
+    }
+    // The case words must be the standard ones.
+    if (!context || context->OnModifierApplied || context->Trace ||
+        (context->Modifiers && context->Modifiers != &tmpl::StandardModifiers()))
+        return;
+    // Exactly two tags and nothing between or around them: the line, perhaps with one case change,
+    // then its own end.
+    struct Seen {
+        bool ok = true;
+        int tags = 0;
+        std::size_t bytes = 0;
+        BlockChain chain = BlockChain::None;
+        bool line_tags = false;
+    } seen;
+    tmpl::VisitTemplateTags(settings.TemplateText, *context, [&](const tmpl::TagOutline& t) {
+        ++seen.tags;
+        seen.bytes += t.Full.size();
+        const bool plain = t.Kind == tmpl::TagOutline::Form::Named && !t.NameHasTags && !t.NameHasTripleSlash &&
+                           !t.Ampersand && !t.Uncut && (!t.NameArguments || t.NameArguments->Count == 0);
+        if (!plain) {
+            seen.ok = false;
+        } else if (seen.tags == 1) {
+            seen.line_tags = !t.Original;
+            if (t.Lookup != "line" || t.Chain.size() > 1) {
+                seen.ok = false;
+            } else if (t.Chain.empty()) {
+                seen.chain = BlockChain::Identity;
+            } else {
+                const tmpl::TagOutline::Modifier& m = t.Chain[0];
+                const bool bare = !m.WordHasTags && !m.WordHasTripleSlash &&
+                                  (!m.Arguments || (m.Arguments->Count == 0 && m.Arguments->WholeText.empty() &&
+                                                    m.Arguments->Options.empty() && !m.Arguments->HasColon));
+                seen.chain = !bare ? BlockChain::None
+                             : m.Lower == "caseupper" ? BlockChain::Upper
+                             : m.Lower == "caselower" ? BlockChain::Lower
+                                                      : BlockChain::None;
+                if (seen.chain == BlockChain::None) seen.ok = false;
+            }
+        } else if (seen.tags == 2) {
+            if (t.Lookup != "eol" || !t.Chain.empty() || t.Original) seen.ok = false;
+        }
+    });
+    if (!seen.ok || seen.tags != 2 || seen.bytes != settings.TemplateText.size()) return;
+    plan.Blocks = seen.chain;
+    plan.BlockLineTags = seen.line_tags;
 }
 
 void CollectSources(const tables::ArrayOfFiles& file_list, files::SourceSet& sources) {

@@ -11,6 +11,7 @@
 #include "files/text_file.h"
 #include "run/expand_lines.h"
 #include "run/processing_run.h"
+#include "template/context.h"
 #include "tables/string_table.h"
 
 namespace rowsmith::run {
@@ -21,6 +22,15 @@ enum class LineWay : uint8_t {
     Indexed,   // counted first (marks every files::kMarkBytes), then each line read where it lies
     Compact,   // the file's lines kept one after another, with where each starts
     Buffered,  // the line buffer's rows (it filters its lines)
+};
+
+// A rewrite that changes every line on its own, the same way, and keeps each line's end: whole
+// blocks of lines then go through in one piece instead of one expansion per line.
+enum class BlockChain : uint8_t {
+    None,
+    Identity,  // {{originalline}}{{eol}}, {{line}}{{eol}} or an interval alone: the bytes as they are
+    Upper,     // {{line|caseupper}}{{eol}}
+    Lower,     // {{line|caselower}}{{eol}}
 };
 
 struct RunPlan {
@@ -39,7 +49,15 @@ struct RunPlan {
     int64_t TotalSize = 0;  // of every row, for the copy gauge (64 bits; an empty total shows complete)
     // Indexed: files up to this size are held whole instead (each read once; the memory is bounded).
     int64_t HeldFileBytes = int64_t{4} << 20;
+    // Streamed over every line: the chain blocks of lines take. With BlockLineTags, the template takes
+    // "line" with its tags expanded (and cut at a cut marker): a block holding either goes line by line.
+    BlockChain Blocks = BlockChain::None;
+    bool BlockLineTags = false;
 };
+
+// The block chain of the settings, for a template expanded against contexts like this one (null:
+// no template engine).
+void DecideBlockChain(RunPlan& plan, const RunSettings& settings, const tmpl::TemplateContext* context);
 
 RunPlan MakeRunPlan(const tables::ArrayOfFiles& file_list, const tables::ArrayOfFiles& line_buffer,
                     const RunSettings& settings, bool has_views);

@@ -1285,6 +1285,31 @@ void ClearParseCache(TemplateContext& c) {
     st.cache_bytes = 0;
 }
 
+void VisitTemplateTags(std::string_view text, const TemplateContext& c,
+                       const std::function<void(const TagOutline&)>& visit) {
+    const std::shared_ptr<const ParsedTemplate> parsed = Parse(text, c);
+    TagOutline o;
+    for (const ParsedTag& t : parsed->tags) {
+        o.Kind = t.form == TagForm::Named    ? TagOutline::Form::Named
+                    : t.form == TagForm::Quoted ? TagOutline::Form::Quoted
+                                                : TagOutline::Form::Nothing;
+        o.Full = t.full;
+        o.Quoted = t.quoted;
+        o.NameWord = t.name_word;
+        o.NameHasTags = t.name_dynamic;
+        o.NameHasTripleSlash = t.name_has_triple;
+        o.Ampersand = t.ampersand;
+        o.Original = t.original;
+        o.Uncut = t.uncut;
+        o.Lookup = t.lookup;
+        o.NameArguments = &t.name_args;
+        o.Chain.clear();
+        for (const ParsedModifier& m : t.chain)
+            o.Chain.push_back({m.word, m.lower, m.dynamic, m.has_triple, &m.args});
+        visit(o);
+    }
+}
+
 // ---------------------------------------------------------------- ModifierCall
 
 std::string& ModifierCall::Value() {

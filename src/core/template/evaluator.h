@@ -20,10 +20,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "template/arguments.h"
 #include "template/context.h"
 
 namespace rowsmith::tmpl {
@@ -88,5 +91,40 @@ int64_t CounterWidthOf(const TemplateContext& context, int64_t reference);
 
 // Drops every cached parse (the cache also limits itself).
 void ClearParseCache(TemplateContext& context);
+
+// One tag of a text as the evaluator parses it, for judging a template without expanding it. The
+// views point into the parse and are valid only during the visit.
+struct TagOutline {
+    enum class Form : uint8_t {
+        Nothing,  // {{ comment}} or {{[option]}}
+        Quoted,   // {{"text"|...}} or {{'text'|...}}
+        Named,
+    };
+    struct Modifier {
+        std::string_view Word;   // as written
+        std::string_view Lower;  // lower-cased; "append" for an empty word
+        bool WordHasTags = false;
+        bool WordHasTripleSlash = false;
+        const ArgumentTable* Arguments = nullptr;
+    };
+    Form Kind = Form::Nothing;
+    std::string_view Full;    // delimiters included
+    std::string_view Quoted;  // the value of a quoted tag
+    std::string_view NameWord;
+    bool NameHasTags = false;
+    bool NameHasTripleSlash = false;
+    bool Ampersand = false;
+    // Resolved only for a name without tags: the prefixes taken off and the rest lower-cased.
+    bool Original = false;
+    bool Uncut = false;
+    std::string_view Lookup;
+    const ArgumentTable* NameArguments = nullptr;
+    std::vector<Modifier> Chain;
+};
+// Calls visit for every tag of the text in order, parsed with the context's delimiters as an
+// expansion would parse it (carets rewritten into their tags, raw literals left out as plain text).
+// Parses afresh: the context and its parse cache are not touched.
+void VisitTemplateTags(std::string_view text, const TemplateContext& context,
+                       const std::function<void(const TagOutline&)>& visit);
 
 }  // namespace rowsmith::tmpl

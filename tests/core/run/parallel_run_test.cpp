@@ -1,0 +1,167 @@
+// Rows side by side must not show: every output, name, report, summary and stop is that of the run
+// of one row after another, and a template that keeps state, or lines that run tags of their own,
+// are handled in table order on the run's one context.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "run/expand_lines.h"
+#include "run/parallel_run.h"
+#include "run/processing_run.h"
+#include "run/run_plan.h"
+#include "support/file_lists.h"
+#include "support/run_settings.h"
+#include "support/temp_dir.h"
+
+namespace rowsmith::run {
+namespace {
+
+using testing::IntervalSettings;
+using testing::TempDir;
+using testing::TemplateSettings;
+using testing::TreeSnapshot;
+using testing::WriteFile;
+
+std::string Rel(const std::string& path, const std::string& root) {
+    return path.rfind(root + "/", 0) == 0 ? path.substr(root.size() + 1) : path;
+}
+
+struct Result {
+    std::string rows;  // one line per report, paths relative to the run's folders
+    RunSummary summary;
+    std::map<std::string, std::string> tree;
+};
+
+struct Case {
+    const char* name;
+    RunSettings settings;
+    bool flat = false;
+    bool overwrite = true;
+    int cancel_after = 0;  // reports before a cancel is asked for (0: none)
+};
+
+Result RunCase(const Case& c, const std::string& src, const std::string& dst, int jobs) {
+    // What a user finds in the destination before the run: names the run's outputs collide with.
+    WriteFile(dst + "/f1.txt", "old f1\r\n");
+    WriteFile(dst + "/a/f2.txt", "old a/f2\r\n");
+    WriteFile(dst + "/f3_1.txt", "old f3_1\r\n");
+    tables::ArrayOfFiles list;
+    testing::PopulateList(list, src, dst, "*.*", 3, c.flat);
+    tables::ArrayOfFiles buffer;
+    StandaloneLineExpander expander;
+    RunSettings s = c.settings;
+    s.DestinationFlags = MakeDestinationFlags(true, c.overwrite);
+    Result r;
+    std::atomic<int> reported{0};
+    RunHooks hooks;
+    hooks.Jobs = jobs;
+    hooks.NewExpander = [] { return std::make_unique<StandaloneLineExpander>(); };
+    hooks.OnRow = [&](const RowReport& rep) {
+        ++reported;
+        r.rows += std::to_string(rep.Row) + " " + Rel(rep.Source, src) + " -> " + Rel(rep.Destination, dst) + " " +
+                  std::to_string(static_cast<int>(rep.Outcome)) + " " + std::to_string(rep.Lines) + " " + rep.Reason +
+                  "\n";
+    };
+    if (c.cancel_after > 0) hooks.ShouldCancel = [&] { return reported.load() >= c.cancel_after; };
+    r.summary = RunFiles(list, buffer, &expander, s, hooks);
+    r.tree = TreeSnapshot(dst);
+    return r;
+}
+
+void MakeTree(const std::string& src) {
+    for (int i = 0; i < 40; ++i) {
+        std::string text;
+        for (int line = 1; line <= 3 + i % 17; ++line)
+            text += "file " + std::to_string(i) + " line " + std::to_string(line) + (i % 5 ? "\r\n" : "\n");
+        if (i % 9 == 4) text += "no end";
+        const std::string folder = i % 3 == 0 ? "" : i % 3 == 1 ? "a/" : "a/b/";
+        WriteFile(src + "/" + folder + "f" + std::to_string(i % 7) + (i % 2 ? ".txt" : ".csv"), text);
+    }
+    WriteFile(src + "/empty.txt", "");
+    WriteFile(src + "/a/latin.txt", "caf\xE9\r\nna\xEFve\r\n");
+}
+
+TEST(ParallelRun, SideBySideWritesWhatOneAfterAnotherWrites) {
+    const Case cases[] = {
+        {"copy kept", RunSettings{}},
+        {"copy flat rename", RunSettings{}, true, false},
+        {"copy flat overwrite", RunSettings{}, true, true},
+        {"interval kept", IntervalSettings("3-10")},
+        {"interval from the end, flat rename", IntervalSettings("-1;1"), true, false},
+        {"interval cancelled", IntervalSettings("2-"), true, false, 5},
+        {"upper case, flat rename", TemplateSettings("{{line|caseupper}}{{eol}}"), true, false},
+        {"default template", TemplateSettings("{{originalline}}{{eol}}")},
+        {"trim, cancelled", TemplateSettings("[{{line|trim}}]{{crlf}}"), false, true, 12},
+        {"a counter keeps state", TemplateSettings("{{n|inc:n}}{{n}} {{line}}{{eol}}"), true, false},
+        {"a toggle keeps state", TemplateSettings("{{|toggle:A:B}}{{line}}{{eol}}")},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        MakeTree(dir / "src");
+        const Result one = RunCase(c, dir / "src", dir / "one", 1);
+        const Result many = RunCase(c, dir / "src", dir / "many", 4);
+        EXPECT_EQ(one.rows, many.rows) << c.name;
+        EXPECT_EQ(one.tree, many.tree) << c.name;
+        EXPECT_EQ(SummaryLine(one.summary), SummaryLine(many.summary)) << c.name;
+        EXPECT_EQ(one.summary.Cancelled, c.cancel_after > 0) << c.name;
+    }
+}
+
+// Lines that hold tags run them against the template's state: the row that first holds one, and
+// every row after it, go through the run's own context in table order.
+TEST(ParallelRun, LinesHoldingTagsAreExpandedInTableOrder) {
+    for (const char* templ : {"{{line}}{{eol}}", "{{line|caseupper}}{{eol}}"}) {
+        TempDir dir;
+        MakeTree(dir / "src");
+        // A toggle in the data alternates across every line that reads it, file after file.
+        for (const char* name : {"a/f3.txt", "f0.csv", "a/b/f5.txt"})
+            WriteFile(dir / ("src/" + std::string(name)), "t{{|toggle:X:Y}}\r\nu{{|toggle:X:Y}}\r\nv{{|toggle:X:Y}}\r\n");
+        const Case c{"data tags", TemplateSettings(templ), true, false};
+        const Result one = RunCase(c, dir / "src", dir / "one", 1);
+        const Result many = RunCase(c, dir / "src", dir / "many", 3);
+        EXPECT_EQ(one.rows, many.rows) << templ;
+        EXPECT_EQ(one.tree, many.tree) << templ;
+    }
+}
+
+TEST(ParallelRun, ThreadsAreUsedOnlyWhereTheResultCannotTell) {
+    TempDir dir;
+    MakeTree(dir / "src");
+    tables::ArrayOfFiles list;
+    testing::PopulateList(list, dir / "src", dir / "dst", "*.*", 3);
+    StandaloneLineExpander expander;
+    const struct {
+        RunSettings settings;
+        bool filtered_buffer;
+        bool factory;
+        int jobs;
+        bool refuse_line_tags;
+    } cases[] = {
+        {RunSettings{}, false, false, 4, false},
+        {IntervalSettings("-3-"), false, false, 4, false},
+        {TemplateSettings("{{originalline}}{{eol}}"), false, true, 4, false},
+        {TemplateSettings("{{line|caseupper}}{{eol}}"), false, true, 4, true},
+        {TemplateSettings("{{line|caseupper}}{{eol}}"), false, false, 1, false},  // no context of its own to give
+        {TemplateSettings("{{n|inc:n}}{{line}}{{eol}}"), false, true, 1, false},
+        {IntervalSettings("1-"), true, false, 1, false},
+    };
+    for (const auto& c : cases) {
+        tables::ArrayOfFiles buffer;
+        if (c.filtered_buffer) buffer.KeepEmptyLines = false;
+        RunHooks hooks;
+        hooks.Jobs = 4;
+        if (c.factory) hooks.NewExpander = [] { return std::make_unique<StandaloneLineExpander>(); };
+        const RunPlan plan = MakeRunPlan(list, buffer, c.settings, false);
+        const ParallelChoice choice = ChooseParallel(plan, c.settings, hooks, &expander, list);
+        EXPECT_EQ(choice.Jobs, c.jobs) << c.settings.TemplateText << " " << c.settings.IntervalText;
+        EXPECT_EQ(choice.RefuseLineTags, c.refuse_line_tags) << c.settings.TemplateText;
+        if (choice.Jobs == 1) EXPECT_FALSE(choice.Why.empty()) << c.settings.TemplateText;
+    }
+}
+
+}  // namespace
+}  // namespace rowsmith::run
