@@ -60,4 +60,24 @@ private:
     bool decided_ = true;
 };
 
+// Splits whole lines of a file whose rule is decided (Crlf: only CR LF ends a line; Lf: every LF, a
+// CR before it making the end CR LF) and calls put(line, end) for each, the end not part of the
+// line; stops when put returns false (and returns false). The last piece may lack an end.
+template <class Put>
+bool ForEachLine(std::string_view text, LineEnds rule, Put&& put) {
+    const bool split_all = rule == LineEnds::Lf;
+    std::size_t start = 0;
+    for (std::size_t from = 0; start < text.size();) {
+        const std::size_t lf = text.find('\n', from);
+        if (lf == std::string_view::npos) return put(text.substr(start), LineEnd::None);
+        from = lf + 1;
+        const bool after_cr = lf > start && text[lf - 1] == '\r';
+        if (!split_all && !after_cr) continue;
+        if (!put(text.substr(start, lf - start - (after_cr ? 1 : 0)), after_cr ? LineEnd::Crlf : LineEnd::Lf))
+            return false;
+        start = from;
+    }
+    return true;
+}
+
 }  // namespace rowsmith::files

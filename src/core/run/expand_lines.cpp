@@ -1,5 +1,7 @@
 #include "run/expand_lines.h"
 
+#include "run/run_plan.h"
+
 #include <algorithm>
 #include <condition_variable>
 #include <cstring>
@@ -10,6 +12,7 @@
 #include <thread>
 
 #include "files/platform_fs.h"
+#include "run/run_plan.h"
 #include "template/evaluator.h"
 #include "text/intervals.h"
 
@@ -33,6 +36,11 @@ class LineSource {
     // Reads the first block, which decides the input's encoding.
     virtual void Start() = 0;
     virtual const text::Encoding& InputEncoding() const = 0;
+    // The input's rule once its first line end was seen (Auto before).
+    virtual files::LineEnds Rule() const = 0;
+    // The next lines as they lie in the buffer, their ends included (valid until the next call), once
+    // Rule() is decided; `lines` gets how many, LastEnd() the end of the last one.
+    virtual bool NextBlock(std::string_view& block, int64_t& lines) = 0;
 };
 
 // The reader's line rule (files::LineSplitter: CR LF, or every LF, decided per input under auto); text
@@ -73,6 +81,37 @@ class BlockLines : public LineSource {
         }
     }
     bool Failed() const override { return failed_; }
+    files::LineEnds Rule() const override { return splitter_.Rule(); }
+
+    bool NextBlock(std::string_view& block, int64_t& lines) override {
+        if (splitter_.Rule() == files::LineEnds::Auto) return false;
+        const bool split_all = splitter_.SplitsAll();
+        for (;;) {
+            // Every line end the buffer holds, each found once (none before searched_ ends a line).
+            std::size_t last = pos_;
+            lines = 0;
+            for (std::size_t lf = buf_.find('\n', std::max(searched_, pos_)); lf != npos; lf = buf_.find('\n', lf + 1))
+                if (split_all || (lf > last && buf_[lf - 1] == '\r')) {
+                    ++lines;
+                    last = lf + 1;
+                }
+            if (lines > 0) {
+                block = std::string_view(buf_).substr(pos_, last - pos_);
+                last_end_ = block.size() >= 2 && block[block.size() - 2] == '\r' ? files::LineEnd::Crlf : files::LineEnd::Lf;
+                pos_ = searched_ = last;
+                return true;
+            }
+            searched_ = buf_.size();
+            if (!Fill()) {
+                if (pos_ >= buf_.size()) return false;
+                block = std::string_view(buf_).substr(pos_);
+                pos_ = buf_.size();
+                last_end_ = files::LineEnd::None;
+                lines = 1;
+                return true;
+            }
+        }
+    }
 
   protected:
     // Why the input does not decode (empty when it does).
@@ -303,10 +342,7 @@ void Run(LineSource& source, std::ostream& out, const ExpandLinesOptions& o, Lin
     std::string scratch;  // a line's text before it is encoded
     bool stop = false;
     // The engine's own expanders append straight into the output buffer.
-    ContextLineExpander* direct = dynamic_cast<ContextLineExpander*>(&expander);
-    if (!direct)
-        if (auto* standalone = dynamic_cast<StandaloneLineExpander*>(&expander))
-            direct = &standalone->Inner();
+    ContextLineExpander* direct = DirectExpander(&expander);
     std::string_view eol_set;
     bool eol_known = false;
     auto expand = [&](int64_t number, std::string_view line, files::LineEnd end) {
@@ -347,6 +383,38 @@ void Run(LineSource& source, std::ostream& out, const ExpandLinesOptions& o, Lin
         if (!o.IntervalActive) plan = {StreamPiece{1, 0, true}};
         std::size_t piece = 0;
         int64_t number = 0;
+        // A template that changes every line alone and keeps its end: whole blocks after the first line.
+        const bool every_line = plan.size() == 1 && plan[0].Start <= 1 && plan[0].OpenEnd;
+        const BlockTemplate blocks = direct && every_line && !encoding && !o.BeforeLine && o.LineEnds == files::LineEnds::Auto
+                                         ? RecogniseBlockTemplate(o.TemplateText, direct->Context())
+                                         : BlockTemplate{};
+        if (blocks.Chain != BlockChain::None) {
+            while (!stop && source.Rule() == files::LineEnds::Auto && source.Next(line)) {
+                ++result.LinesRead;
+                expand(++number, line, source.LastEnd());
+            }
+            if (!blocks.Crlf || source.Rule() == files::LineEnds::Crlf) {
+                std::string_view block;
+                int64_t lines = 0;
+                while (!stop && source.NextBlock(block, lines)) {
+                    if (blocks.LineTags && tmpl::HoldsTagOrCutMarker(direct->Context(), block)) {
+                        // Some line of it runs tags or is cut: line by line.
+                        files::ForEachLine(block, source.Rule(), [&](std::string_view l, files::LineEnd end) {
+                            ++result.LinesRead;
+                            expand(++number, l, end);
+                            return !stop;
+                        });
+                        continue;
+                    }
+                    AppendChangedBlock(blocks.Chain, block, output.Buffer());
+                    if (blocks.Crlf && source.LastEnd() == files::LineEnd::None) output.Buffer() += "\r\n";
+                    output.Written();
+                    number += lines;
+                    result.LinesRead += lines;
+                    result.LinesExpanded += lines;
+                }
+            }
+        }
         while (!stop && piece < plan.size() && source.Next(line)) {
             ++number;
             ++result.LinesRead;

@@ -14,7 +14,7 @@ namespace rowsmith::run {
 ParallelChoice ChooseParallel(const RunPlan& plan, const RunSettings& settings, const RunHooks& hooks,
                               LineExpander* expander, const tables::ArrayOfFiles& list) {
     ParallelChoice c;
-    if (hooks.Jobs <= 1 || list.RowCount < 2) return c;
+    if (hooks.Jobs <= 1) return c;
     auto serial = [&](std::string why) {
         c.Why = std::move(why);
         return c;
@@ -28,6 +28,8 @@ ParallelChoice ChooseParallel(const RunPlan& plan, const RunSettings& settings, 
         if (!use.Stateless) return serial(use.Why);
         c.RefuseLineTags = use.ExpandsLine;
     }
+    c.Stateless = true;
+    if (list.RowCount < 2) return serial("one row");
     c.Jobs = std::min<int>(hooks.Jobs, list.RowCount);
     return c;
 }
@@ -69,7 +71,7 @@ RunSummary RunRowsInParallel(const tables::ArrayOfFiles& list, tables::ArrayOfFi
                              const RunPlan& plan, const ParallelChoice& choice) {
     files::SourceSet sources;
     CollectSources(list, sources);
-    RowTurns turns(hooks);
+    RowTurns turns(hooks, choice.Jobs);
 
     // The lanes show nothing themselves: the turn holder feeds one gauge per row, in table order.
     CoarseClock clock;
@@ -109,15 +111,25 @@ RunSummary RunRowsInParallel(const tables::ArrayOfFiles& list, tables::ArrayOfFi
 
     std::atomic<int32_t> next{1};
     auto work = [&](Lane& lane) {
+        bool alone = false;  // this lane goes on by itself, row after row
+        int32_t row = 0;
         for (;;) {
-            const int32_t row = next.fetch_add(1);
-            if (row > list.RowCount || turns.Stopped()) return;
+            row = alone ? row + 1 : next.fetch_add(1);
+            if (row > list.RowCount || turns.Stopped() || (!alone && turns.Quiesced())) break;
             bool ok = true;
             RowReporter* reported_by = &lane.reporter;
-            if (!turns.Serial()) ok = lane.worker.Handle(list, row);
-            RowTurns::Turn turn = lane.reporter.Acquire(row);
-            if (turn == RowTurns::Turn::Stopped) return;
-            if (turn == RowTurns::Turn::Serial || lane.worker.Tainted()) {
+            const bool in_order = alone || turns.Serial();
+            if (!in_order) ok = lane.worker.Handle(list, row);
+            const RowTurns::Turn turn = lane.reporter.Acquire(row);
+            if (turn == RowTurns::Turn::Stopped || turn == RowTurns::Turn::Yield) break;
+            if (lane.reporter.TakeHeldStop()) {
+                // The destination was full, perhaps only with what later rows hold: they give it
+                // back, and this row and every later one go one after another.
+                turns.Quiesce();
+                turns.WaitAlone();
+                alone = true;
+            }
+            if (in_order || alone || turn == RowTurns::Turn::Serial || lane.worker.Tainted()) {
                 // What this row and the rows after it expand may depend on what earlier lines set.
                 turns.GoSerial();
                 ok = master.worker.Handle(list, row);
@@ -125,8 +137,9 @@ RunSummary RunRowsInParallel(const tables::ArrayOfFiles& list, tables::ArrayOfFi
             }
             const RunSummary& s = reported_by->Summary();
             turns.Leave(row, !ok, s.IoStopped, s.Cancelled);
-            if (!ok) return;
+            if (!ok) break;
         }
+        turns.LaneLeft();
     };
     {
         std::vector<std::thread> threads;

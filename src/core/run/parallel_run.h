@@ -14,6 +14,7 @@ namespace rowsmith::run {
 
 struct ParallelChoice {
     int Jobs = 1;                 // 1: one row after the other
+    bool Stateless = false;       // the settings qualify (more than one thread asked for), whatever the rows
     bool RefuseLineTags = false;  // a line holding a tag sends its row, and those after it, to the run's context
     std::string Why;              // why one thread, when more were asked for
 };

@@ -38,9 +38,17 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
         const ContextLineExpander* direct = DirectExpander(expander);
         DecideBlockChain(plan, settings, direct ? &direct->Context() : nullptr);
     }
-    if (const ParallelChoice choice = ChooseParallel(plan, settings, hooks, expander, file_list); choice.Jobs > 1) {
+    const ParallelChoice choice = ChooseParallel(plan, settings, hooks, expander, file_list);
+    if (choice.Jobs > 1) {
         plan.Pipelined = false;  // the lanes are the copies' threads
         return RunRowsInParallel(file_list, line_buffer, expander, settings, hooks, plan, choice);
+    }
+    // One row at a time: a large file's lines may still be expanded side by side (blocks are faster).
+    if (choice.Stateless && plan.UseTemplate && hooks.NewExpander && StreamsEveryLineAsItIs(plan) &&
+        plan.Blocks == BlockChain::None) {
+        plan.SplitThreads = hooks.Jobs;
+        plan.SplitRefuseLineTags = choice.RefuseLineTags;
+        if (hooks.SplitBytes >= 0) plan.SplitBytes = hooks.SplitBytes;
     }
     // Overwriting a file that is another row's source would destroy it (a flat destination inside
     // the source tree maps sub/a.txt onto a.txt; a link to the source folder as the destination). The

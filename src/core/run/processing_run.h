@@ -88,6 +88,8 @@ struct RunHooks {
     int64_t HeldFileBytes = -1;
     // For tests: every line is expanded on its own, the way whole blocks of lines are checked against.
     bool LineByLine = false;
+    // For tests: the size from which one file's lines are expanded side by side (below 0: the plan's own).
+    int64_t SplitBytes = -1;
     // Threads for rows side by side (1: one row after the other). More than one serves only where
     // the result cannot tell: copies, intervals alone and templates that keep no state from one
     // line to the next; each thread then expands through a template context of its own, made by

@@ -26,8 +26,10 @@ int64_t CoarseClock::NowMs() {
 
 RowTurns::Turn RowTurns::Enter(int32_t row, bool ask_cancel) {
     std::unique_lock<std::mutex> lock(mutex_);
-    next_.wait(lock, [&] { return stopped_ || turn_ == row; });
+    next_.wait(lock, [&] { return stopped_ || quiesced_ || turn_ == row; });
     if (stopped_) return Turn::Stopped;
+    // Only the lane that goes on alone has its turn after a quiesce; every other one leaves.
+    if (quiesced_ && turn_ != row) return Turn::Yield;
     // Checked before each row, as a run of one row after the other does.
     if (ask_cancel && hooks_.ShouldCancel) {
         std::lock_guard<std::mutex> hooks(hook_lock_);
@@ -60,6 +62,28 @@ void RowTurns::GoSerial() {
 bool RowTurns::Stopped() {
     std::lock_guard<std::mutex> lock(mutex_);
     return stopped_;
+}
+
+void RowTurns::Quiesce() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    quiesced_ = true;
+    next_.notify_all();
+}
+
+bool RowTurns::Quiesced() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return quiesced_;
+}
+
+void RowTurns::LaneLeft() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    --active_;
+    next_.notify_all();
+}
+
+void RowTurns::WaitAlone() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    next_.wait(lock, [&] { return active_ <= 1; });
 }
 
 bool RowTurns::Serial() {
@@ -98,7 +122,18 @@ void RowReporter::ReportNow(RowReport r) {
 void RowReporter::Report(RowReport r) {
     if (pipeline_) Settle(true);
     if (Acquire(r.Row) != RowTurns::Turn::Go) return;
+    if (turns_ && summary_.IoStopped) {
+        summary_.IoStopped = false;
+        held_stop_ = true;
+        return;
+    }
     ReportNow(std::move(r));
+}
+
+bool RowReporter::TakeHeldStop() {
+    const bool held = held_stop_;
+    held_stop_ = false;
+    return held;
 }
 
 void RowReporter::Settle(bool wait) {
@@ -140,6 +175,8 @@ RowWorker::RowWorker(const Parts& parts) : p_(parts) {
 }
 
 bool RowWorker::Cancelled() const {
+    // A lane whose row the turn's holder will do again alone stops writing it at once.
+    if (p_.Turns && p_.Turns->Quiesced()) return true;
     if (!p_.Hooks.ShouldCancel) return false;
     if (!p_.HookLock) return p_.Hooks.ShouldCancel();
     std::lock_guard<std::mutex> lock(*p_.HookLock);
@@ -447,60 +484,48 @@ bool RowWorker::Put(std::string_view line, files::LineEnd end, int64_t at, Writt
     return true;
 }
 
-namespace {
-
-// Whether the text holds "<cut" in any case: a value of "line" ends there.
-bool HoldsCutMarker(std::string_view text) {
-    for (std::size_t i = text.find('<'); i != std::string_view::npos; i = text.find('<', i + 1))
-        if (i + 4 <= text.size() && text::LowerChar(text[i + 1]) == 'c' && text::LowerChar(text[i + 2]) == 'u' &&
-            text::LowerChar(text[i + 3]) == 't')
-            return true;
-    return false;
+bool RowWorker::BlocksFit() const {
+    // Converted output names the line a character fails in: it goes line by line. A view's share
+    // consumed is counted in the text's bytes, which are the file's only where nothing is decoded.
+    const text::EncodingKind kind = reader_.FileEncoding().Kind;
+    return p_.Plan.Blocks != BlockChain::None && !writer_.Encodes() &&
+           (!p_.Hooks.Views || kind == text::EncodingKind::Utf8 || kind == text::EncodingKind::Bytes);
 }
 
-}  // namespace
-
-bool RowWorker::BlocksFit() const {
-    // The progress views count lines one by one; converted output names the line a character fails in.
-    return p_.Plan.Blocks != BlockChain::None && !p_.Hooks.Views && !writer_.Encodes();
+std::string_view RowWorker::LinesPrefix(std::string_view block, int64_t n, files::LineEnds rule) {
+    std::size_t end = 0;
+    int64_t seen = 0;
+    files::ForEachLine(block, rule, [&](std::string_view line, files::LineEnd e) {
+        end = static_cast<std::size_t>(line.data() - block.data()) + line.size() + files::LineEndText(e).size();
+        return ++seen < n;
+    });
+    return block.substr(0, end);
 }
 
 bool RowWorker::PutBlock(std::string_view block, int64_t lines, int64_t first, Written& w) {
     const bool tags = p_.Plan.BlockLineTags && direct_ &&
-                      (tmpl::ContainsTags(direct_->Context(), block) || HoldsCutMarker(block));
+                      tmpl::HoldsTagOrCutMarker(direct_->Context(), block);
+    block_written_ = {};
     if (tags) {
         // Some line of it runs tags or is cut: the block goes line by line, split as the reader splits.
-        const bool split_all = reader_.Rule() == files::LineEnds::Lf;
-        std::size_t start = 0;
         int64_t at = first;
-        for (std::size_t from = 0; start < block.size();) {
-            const std::size_t lf = block.find('\n', from);
-            if (lf == std::string_view::npos) return Put(block.substr(start), files::LineEnd::None, at, w);
-            from = lf + 1;
-            const bool after_cr = lf > start && block[lf - 1] == '\r';
-            if (!split_all && !after_cr) continue;
-            const std::string_view line = block.substr(start, lf - start - (after_cr ? 1 : 0));
-            if (!Put(line, after_cr ? files::LineEnd::Crlf : files::LineEnd::Lf, at++, w)) return false;
-            start = from;
-        }
-        return true;
+        return files::ForEachLine(block, reader_.Rule(),
+                                  [&](std::string_view line, files::LineEnd end) { return Put(line, end, at++, w); });
     }
     std::string_view out = block;
-    if (p_.Plan.Blocks != BlockChain::Identity) {
-        // As the case words change each line: code points where the text is not ASCII, else the tables.
-        const bool upper = p_.Plan.Blocks == BlockChain::Upper;
-        if (text::CountsCodePoints(block)) {
-            block_out_ = upper ? text::UnicodeUpper(block) : text::UnicodeLower(block);
-        } else {
-            block_out_.assign(block);
-            upper ? text::UpperCaseInPlace(block_out_) : text::LowerCaseInPlace(block_out_);
-        }
+    // "crlf" ends a last line without an end too.
+    const bool add_crlf = p_.Plan.BlockCrlf && reader_.LastEnd() == files::LineEnd::None;
+    if (p_.Plan.Blocks != BlockChain::Identity || add_crlf) {
+        block_out_.clear();
+        AppendChangedBlock(p_.Plan.Blocks, block, block_out_);
+        if (add_crlf) block_out_ += "\r\n";
         out = block_out_;
     }
     if (!writer_.WriteText(out)) {
         w.WriteFailed = true;
         return false;
     }
+    block_written_ = out;
     w.Lines += lines;
     if (Cancelled()) {
         w.Stop = true;
@@ -509,34 +534,134 @@ bool RowWorker::PutBlock(std::string_view block, int64_t lines, int64_t first, W
     return true;
 }
 
+bool RowWorker::SplitFits() const {
+    return p_.Plan.SplitThreads > 1 && reader_.FileSize >= p_.Plan.SplitBytes && !p_.Hooks.Views && !writer_.Encodes() &&
+           direct_;
+}
+
+void RowWorker::WriteSplit(Written& w, int64_t& number) {
+    if (!pool_) {
+        ChunkPool::Settings s;
+        s.Threads = p_.Plan.SplitThreads;
+        s.NewExpander = p_.Hooks.NewExpander;
+        s.TemplateText = p_.Settings.TemplateText;
+        s.LineEnds = p_.Plan.LineEnds;
+        s.RefuseLineTags = p_.Plan.SplitRefuseLineTags;
+        pool_ = std::make_unique<ChunkPool>(std::move(s));
+    }
+    ChunkPool& pool = *pool_;
+    // From a chunk whose lines hold a tag on, the lines go through the run's own context in order.
+    bool serial = !pool.Ready();
+    auto take = [&](std::unique_ptr<ChunkPool::Chunk> c) {
+        if (c->Tainted) serial = true;
+        if (serial) {
+            int64_t at = c->FirstLine;
+            return files::ForEachLine(c->Text, c->Rule,
+                                      [&](std::string_view line, files::LineEnd end) { return Put(line, end, at++, w); });
+        }
+        if (!c->BoundReason.empty()) {
+            w.BoundReason = std::move(c->BoundReason);
+            return false;
+        }
+        if (!writer_.WriteText(c->Out)) {
+            w.WriteFailed = true;
+            return false;
+        }
+        w.Lines += c->Lines;
+        if (Cancelled()) {
+            w.Stop = true;
+            return false;
+        }
+        return true;
+    };
+    // Enough chunks out to keep every helper busy while the oldest is written.
+    const std::size_t most = static_cast<std::size_t>(p_.Plan.SplitThreads) * 2 + 2;
+    std::string_view block;
+    int64_t lines = 0;
+    bool ok = true;
+    while (ok && reader_.ReadLinesView(block, lines)) {
+        auto chunk = std::make_unique<ChunkPool::Chunk>();
+        chunk->Text.assign(block);
+        chunk->FirstLine = number + 1;
+        chunk->Rule = reader_.Rule();
+        chunk->Model = text::CurrentCharModel();
+        number += lines;
+        if (serial) {
+            ok = take(std::move(chunk));
+            continue;
+        }
+        pool.Submit(std::move(chunk));
+        while (ok && pool.Out() >= most) ok = take(pool.Next());
+    }
+    while (ok && pool.Out() > 0) ok = take(pool.Next());
+    pool.DropAll();
+}
+
 void RowWorker::WriteStreamed(Written& w) {
     // The line count is known only at the file's end, so the writing gauge shows the share of the
     // source's bytes consumed and takes its count rate from the count estimated after its first lines.
     const bool views = p_.Hooks.Views != nullptr;
     bool gauge_set = false;
-    auto feed_streamed = [&] {
+    auto feed_at = [&](int64_t consumed) {
         if (!gauge_set) {
             text::ApplyGaugeSettings(write_gauge_, text::GaugeUse::Writing, reader_.EstimateLineCount());
             write_gauge_.SetBaseColour(kWriteBaseColour);
             gauge_set = true;
         }
-        feed_.Feed(reader_.BytesConsumed, reader_.FileSize);
+        feed_.Feed(consumed, reader_.FileSize);
     };
+    auto feed_streamed = [&] { feed_at(reader_.BytesConsumed); };
     const std::vector<StreamPiece>& pieces = p_.Plan.Pieces;
     std::string_view line;
     std::size_t piece = 0;
     int64_t number = 0;
-    if (BlocksFit()) {
+    const bool may_block = BlocksFit();
+    if (may_block || SplitFits()) {
         // Line by line until the first line end sets the file's rule, then block by block.
         bool more = true;
-        while (reader_.Rule() == files::LineEnds::Auto && (more = reader_.ReadLineView(line)))
+        while (reader_.Rule() == files::LineEnds::Auto && (more = reader_.ReadLineView(line))) {
             if (!Put(line, reader_.LastEnd(), ++number, w)) break;
-        int64_t lines = 0;
-        while (more && !w.Ended() && reader_.ReadLinesView(line, lines)) {
-            if (!PutBlock(line, lines, number + 1, w)) break;
-            number += lines;
+            if (views && feed_.Counted()) feed_streamed();
         }
-        piece = pieces.size();
+        // CR LF put after every line changes nothing only where CR LF ends every line.
+        const bool blocks = may_block && (!p_.Plan.BlockCrlf || reader_.Rule() == files::LineEnds::Crlf);
+        if (!more || w.Ended()) {
+            piece = pieces.size();
+        } else if (blocks) {
+            int64_t lines = 0;
+            bool going = true;
+            while (going && reader_.ReadLinesView(line, lines)) {
+                if (!views) {
+                    going = PutBlock(line, lines, number + 1, w);
+                    number += lines;
+                    continue;
+                }
+                // The record is fed where the lines one by one would feed it: the block is cut there.
+                int64_t consumed = reader_.BytesConsumed - static_cast<int64_t>(line.size());
+                while (going && lines > 0) {
+                    const int64_t n = std::min<int64_t>(lines, feed_.LinesUntilFeed());
+                    const std::string_view part = n < lines ? LinesPrefix(line, n, reader_.Rule()) : line;
+                    going = PutBlock(part, n, number + 1, w);
+                    number += n;
+                    lines -= n;
+                    line.remove_prefix(part.size());
+                    consumed += static_cast<int64_t>(part.size());
+                    if (!going) break;
+                    // The detail is the line written last, with its end, as one by one.
+                    if (!block_written_.empty()) {
+                        const std::string_view out = block_written_;
+                        const std::size_t lf = out.size() >= 2 ? out.rfind('\n', out.size() - 2) : std::string_view::npos;
+                        last_written_.assign(lf == std::string_view::npos ? out : out.substr(lf + 1));
+                    }
+                    if (feed_.Counted(n)) feed_at(consumed);
+                }
+            }
+            piece = pieces.size();
+        } else if (SplitFits()) {
+            WriteSplit(w, number);
+            piece = pieces.size();
+        }
+        // Otherwise the lines after the first go one by one, below.
     }
     while (piece < pieces.size() && reader_.ReadLineView(line)) {
         ++number;

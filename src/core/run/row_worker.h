@@ -13,6 +13,7 @@
 #include "files/text_file.h"
 #include "run/copy_worker.h"
 #include "run/expand_lines.h"
+#include "run/file_split.h"
 #include "run/processing_run.h"
 #include "run/run_plan.h"
 
@@ -27,8 +28,9 @@ public:
         Go,       // the row's turn: commit and report it
         Stopped,  // an earlier row stopped the run (a full destination, a cancel): drop this one
         Serial,   // from an earlier row on, rows are handled in turn on the run's own template context
+        Yield,    // the turn's holder goes on alone: drop this row unreported and leave the run to it
     };
-    explicit RowTurns(const RunHooks& hooks) : hooks_(hooks) {}
+    RowTurns(const RunHooks& hooks, int lanes) : hooks_(hooks), active_(lanes) {}
     // Waits until every earlier row has passed; a cancel asked for by then stops the run here
     // (unless `ask_cancel` is false: the row saw the cancel itself and is reported as cancelled).
     Turn Enter(int32_t row, bool ask_cancel = true);
@@ -38,6 +40,12 @@ public:
     void GoSerial();
     bool Stopped();
     bool Serial();
+    // A row found the destination full while later rows held unnamed outputs: every other lane drops
+    // what it holds and leaves; the holder waits for that (WaitAlone) and goes on alone, in order.
+    void Quiesce();
+    bool Quiesced();
+    void LaneLeft();
+    void WaitAlone();
     bool IoStopped() const { return io_stopped_; }
     bool Cancelled() const { return cancelled_; }
     // Taken around every call of the run's hooks, from whichever thread.
@@ -48,7 +56,8 @@ private:
     std::mutex mutex_, hook_lock_;
     std::condition_variable next_;
     int32_t turn_ = 1;
-    bool stopped_ = false, serial_ = false, io_stopped_ = false, cancelled_ = false;
+    int active_ = 1;  // lanes still in the run
+    bool stopped_ = false, serial_ = false, io_stopped_ = false, cancelled_ = false, quiesced_ = false;
 };
 
 // Reports rows in table order and counts them into the summary: with the copy pipeline, a row's
@@ -60,8 +69,12 @@ public:
         : hooks_(hooks), flags_(flags), pipeline_(pipeline), turns_(turns), hook_lock_(hook_lock) {}
     // With turns: waits for the row's turn, once per row (Go without turns).
     RowTurns::Turn Acquire(int32_t row, bool ask_cancel = true);
-    // After every copy begun before it; with turns, only in the row's turn (else it is dropped).
+    // After every copy begun before it; with turns, only in the row's turn (else it is dropped). With
+    // turns, a row that finds the destination full is held back instead (TakeHeldStop).
     void Report(RowReport r);
+    // Whether the last row found the destination full and was held back unreported: alone, with
+    // the space later rows held given back, it may still fit.
+    bool TakeHeldStop();
     void ReportNow(RowReport r);
     // Reports the finished copies of the pipeline (waiting for all of them with `wait`).
     void Settle(bool wait);
@@ -77,6 +90,7 @@ private:
     std::mutex* hook_lock_;
     int32_t held_ = 0;
     RowTurns::Turn held_turn_ = RowTurns::Turn::Go;
+    bool held_stop_ = false;
     RunSummary summary_;
 };
 
@@ -98,7 +112,10 @@ public:
     }
     // Counts a written line; true when the gauge is to be fed now.
     bool Counted() { return batch_.Count(); }
+    bool Counted(int64_t lines) { return batch_.Count(lines); }
     bool Pending() const { return batch_.Pending() > 0; }
+    // How many lines may be counted before the gauge is due to be fed.
+    int64_t LinesUntilFeed() const { return batch_.Due(); }
     void Feed(int64_t numerator, int64_t denominator) {
         if (batch_.Pending() == 0) return;
         gauge_.UpdateFractionSwap(caption_, last_, numerator, denominator, batch_.Pending());
@@ -171,6 +188,11 @@ private:
     // Whole lines with their ends (plan.Blocks), the first of them number `first`; false ends the file's loop.
     bool PutBlock(std::string_view block, int64_t lines, int64_t first, Written& w);
     bool BlocksFit() const;
+    // The first n lines of a block, their ends included.
+    static std::string_view LinesPrefix(std::string_view block, int64_t n, files::LineEnds rule);
+    // The lines after the first expanded in chunks side by side (plan.SplitThreads).
+    bool SplitFits() const;
+    void WriteSplit(Written& w, int64_t& number);
     void MakeOutput(std::string_view line, files::LineEnd end);
     bool FinishRewrite(RowReport& rep, Written& w);
     // The writer's encoding: the source's own, or the one the settings name.
@@ -189,6 +211,8 @@ private:
     files::TWriteTextFile writer_;
     ContextLineExpander* direct_ = nullptr;  // the engine's own expander appends straight to the output
     std::string output_, last_written_, block_out_;
+    std::string_view block_written_;  // the output of the block put last (until the next one)
+    std::unique_ptr<ChunkPool> pool_;  // made for the first file that is split
     std::string kept_text_;
     std::vector<uint64_t> kept_starts_;
     std::vector<files::LineEnd> kept_ends_;  // each kept line's end (compact and buffered lines)

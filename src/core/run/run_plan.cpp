@@ -1,11 +1,14 @@
 #include "run/run_plan.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
 #include "template/evaluator.h"
 #include "template/registry.h"
 #include "text/chars.h"
+#include "text/unicase.h"
+#include "text/utf8.h"
 
 namespace rowsmith::run {
 
@@ -77,31 +80,49 @@ RunPlan MakeRunPlan(const tables::ArrayOfFiles& file_list, const tables::ArrayOf
     return plan;
 }
 
-void DecideBlockChain(RunPlan& plan, const RunSettings& settings, const tmpl::TemplateContext* context) {
-    plan.Blocks = BlockChain::None;
-    plan.BlockLineTags = false;
+bool StreamsEveryLineAsItIs(const RunPlan& plan) {
     const bool every_line = plan.Pieces.size() == 1 && plan.Pieces[0].Start <= 1 && plan.Pieces[0].OpenEnd;
-    // Forced line ends change lines apart; a line buffer and the look-back ways take lines one by one.
-    if (plan.CopyMode || plan.Lines != LineWay::Streamed || !every_line || plan.LineEnds != files::LineEnds::Auto)
-        return;
-    if (!plan.UseTemplate) {
-        plan.Blocks = BlockChain::Identity;
+    return !plan.CopyMode && plan.Lines == LineWay::Streamed && every_line && plan.LineEnds == files::LineEnds::Auto;
+}
+
+void AppendChangedBlock(BlockChain chain, std::string_view block, std::string& out) {
+    if (chain == BlockChain::Identity || chain == BlockChain::None) {
+        out.append(block);
         return;
     }
-    // The case words must be the standard ones.
-    if (!context || context->OnModifierApplied || context->Trace ||
-        (context->Modifiers && context->Modifiers != &tmpl::StandardModifiers()))
+    // As the case words change each line: code points where the text is not ASCII, else the tables.
+    // CR and LF are neither cased nor case-ignorable, so every line sees the neighbours it has alone.
+    const bool upper = chain == BlockChain::Upper;
+    if (text::CountsCodePoints(block)) {
+        out += upper ? text::UnicodeUpper(block) : text::UnicodeLower(block);
         return;
-    // Exactly two tags and nothing between or around them: the line, perhaps with one case change,
-    // then its own end.
+    }
+    auto change = [upper](std::string& t) { upper ? text::UpperCaseInPlace(t) : text::LowerCaseInPlace(t); };
+    if (out.empty()) {
+        out.assign(block);
+        change(out);
+        return;
+    }
+    thread_local std::string scratch;
+    scratch.assign(block);
+    change(scratch);
+    out += scratch;
+}
+
+BlockTemplate RecogniseBlockTemplate(std::string_view template_text, const tmpl::TemplateContext& context) {
+    BlockTemplate none;
+    // The case words must be the standard ones, and nothing may watch the expansion.
+    if (context.OnModifierApplied || context.Trace ||
+        (context.Modifiers && context.Modifiers != &tmpl::StandardModifiers()))
+        return none;
+    // Exactly two tags and nothing between or around them.
     struct Seen {
         bool ok = true;
         int tags = 0;
         std::size_t bytes = 0;
-        BlockChain chain = BlockChain::None;
-        bool line_tags = false;
+        BlockTemplate result;
     } seen;
-    tmpl::VisitTemplateTags(settings.TemplateText, *context, [&](const tmpl::TagOutline& t) {
+    tmpl::VisitTemplateTags(template_text, context, [&](const tmpl::TagOutline& t) {
         ++seen.tags;
         seen.bytes += t.Full.size();
         const bool plain = t.Kind == tmpl::TagOutline::Form::Named && !t.NameHasTags && !t.NameHasTripleSlash &&
@@ -109,29 +130,56 @@ void DecideBlockChain(RunPlan& plan, const RunSettings& settings, const tmpl::Te
         if (!plain) {
             seen.ok = false;
         } else if (seen.tags == 1) {
-            seen.line_tags = !t.Original;
+            seen.result.LineTags = !t.Original;
             if (t.Lookup != "line" || t.Chain.size() > 1) {
                 seen.ok = false;
             } else if (t.Chain.empty()) {
-                seen.chain = BlockChain::Identity;
+                seen.result.Chain = BlockChain::Identity;
             } else {
                 const tmpl::TagOutline::Modifier& m = t.Chain[0];
                 const bool bare = !m.WordHasTags && !m.WordHasTripleSlash &&
                                   (!m.Arguments || (m.Arguments->Count == 0 && m.Arguments->WholeText.empty() &&
                                                     m.Arguments->Options.empty() && !m.Arguments->HasColon));
-                seen.chain = !bare ? BlockChain::None
-                             : m.Lower == "caseupper" ? BlockChain::Upper
-                             : m.Lower == "caselower" ? BlockChain::Lower
-                                                      : BlockChain::None;
-                if (seen.chain == BlockChain::None) seen.ok = false;
+                seen.result.Chain = !bare ? BlockChain::None
+                                    : m.Lower == "caseupper" ? BlockChain::Upper
+                                    : m.Lower == "caselower" ? BlockChain::Lower
+                                                             : BlockChain::None;
+                if (seen.result.Chain == BlockChain::None) seen.ok = false;
             }
         } else if (seen.tags == 2) {
-            if (t.Lookup != "eol" || !t.Chain.empty() || t.Original) seen.ok = false;
+            seen.result.Crlf = t.Lookup == "crlf";
+            if ((t.Lookup != "eol" && !seen.result.Crlf) || !t.Chain.empty() || t.Original) seen.ok = false;
         }
     });
-    if (!seen.ok || seen.tags != 2 || seen.bytes != settings.TemplateText.size()) return;
-    plan.Blocks = seen.chain;
-    plan.BlockLineTags = seen.line_tags;
+    if (!seen.ok || seen.tags != 2 || seen.bytes != template_text.size()) return none;
+    // "crlf" must still be the CR LF the context starts with.
+    if (seen.result.Crlf) {
+        bool crlf = false;
+        const auto& vars = context.Variables;
+        for (std::size_t i = 1; i <= static_cast<std::size_t>(std::max(context.VariableCount, 0)) && i < vars.size(); ++i)
+            if (vars[i].Name == "crlf") {
+                crlf = vars[i].Value == "\r\n";
+                break;
+            }
+        if (!crlf) return none;
+    }
+    return seen.result;
+}
+
+void DecideBlockChain(RunPlan& plan, const RunSettings& settings, const tmpl::TemplateContext* context) {
+    plan.Blocks = BlockChain::None;
+    plan.BlockLineTags = plan.BlockCrlf = false;
+    // Forced line ends change lines apart; a line buffer and the look-back ways take lines one by one.
+    if (!StreamsEveryLineAsItIs(plan)) return;
+    if (!plan.UseTemplate) {
+        plan.Blocks = BlockChain::Identity;
+        return;
+    }
+    if (!context) return;
+    const BlockTemplate t = RecogniseBlockTemplate(settings.TemplateText, *context);
+    plan.Blocks = t.Chain;
+    plan.BlockLineTags = t.LineTags;
+    plan.BlockCrlf = t.Crlf;
 }
 
 void CollectSources(const tables::ArrayOfFiles& file_list, files::SourceSet& sources) {

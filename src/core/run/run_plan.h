@@ -53,7 +53,30 @@ struct RunPlan {
     // "line" with its tags expanded (and cut at a cut marker): a block holding either goes line by line.
     BlockChain Blocks = BlockChain::None;
     bool BlockLineTags = false;
+    bool BlockCrlf = false;  // the template ends each line with CR LF: blocks only for files whose lines do
+    // Streamed over every line with a template that keeps no state, one row at a time: a file of
+    // SplitBytes or more is expanded in chunks on SplitThreads helpers (0: never, see ChunkPool);
+    // with SplitRefuseLineTags a line holding a tag sends the rest of the file to the run's context.
+    int SplitThreads = 0;
+    int64_t SplitBytes = int64_t{8} << 20;
+    bool SplitRefuseLineTags = false;
 };
+
+// Whether the plan streams every line of each file with each line's own end.
+bool StreamsEveryLineAsItIs(const RunPlan& plan);
+
+// What a template does to each line, when it changes every line alone and the same way: the line
+// ("line" or "originalline"), perhaps with one case word, then the line's own end ("eol") or CR LF
+// ("crlf"), nothing else. Recognised on the parse, against contexts like this one.
+struct BlockTemplate {
+    BlockChain Chain = BlockChain::None;
+    bool LineTags = false;  // "line": its tags are expanded and it ends at a cut marker
+    bool Crlf = false;      // "crlf" ends each line: the same bytes only where CR LF ends every line
+};
+// Appends the lines of `block` as the chain changes them (identity: as they are).
+void AppendChangedBlock(BlockChain chain, std::string_view block, std::string& out);
+
+BlockTemplate RecogniseBlockTemplate(std::string_view template_text, const tmpl::TemplateContext& context);
 
 // The block chain of the settings, for a template expanded against contexts like this one (null:
 // no template engine).

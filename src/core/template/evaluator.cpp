@@ -1285,6 +1285,10 @@ void ClearParseCache(TemplateContext& c) {
     st.cache_bytes = 0;
 }
 
+bool HoldsTagOrCutMarker(const TemplateContext& context, std::string_view text) {
+    return !HoldsNoTagOrCut(context, text);
+}
+
 void VisitTemplateTags(std::string_view text, const TemplateContext& c,
                        const std::function<void(const TagOutline&)>& visit) {
     const std::shared_ptr<const ParsedTemplate> parsed = Parse(text, c);

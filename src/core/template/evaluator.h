@@ -61,6 +61,8 @@ class PreparedTemplate {
 
 // Whether the text holds the open delimiter (or "///" while those shortcuts are on).
 bool ContainsTags(const TemplateContext& context, std::string_view text);
+// Whether a value would not be taken as it is: it holds a tag or a cut marker ("<cut", any case).
+bool HoldsTagOrCutMarker(const TemplateContext& context, std::string_view text);
 // The text expanded when nesting is on and it holds a tag; otherwise the text itself.
 std::string ExpandIfTags(std::string_view text, TemplateContext& context, int evaluate_nested = 1);
 // Whether a result of this many bytes stays within the context's size bound; when not, the bound

@@ -205,7 +205,14 @@ class GaugeBatch {
   public:
     // Counts an item; true when the record is to be fed now, with Pending() updates.
     bool Count() { return ++pending_ >= limit_; }
+    // Counts n items at once (a block of lines).
+    bool Count(int64_t n) {
+        pending_ = static_cast<int32_t>(std::min<int64_t>(int64_t{pending_} + n, 1 << 30));
+        return pending_ >= limit_;
+    }
     int32_t Pending() const { return pending_; }
+    // Items still to count before the record is due (at least one).
+    int32_t Due() const { return std::max(limit_ - pending_, 1); }
     // After feeding: the next feed falls on the count rule's next repaint or a batch later.
     void Fed(const TFormGauge& gauge) {
         pending_ = 0;

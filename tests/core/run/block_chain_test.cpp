@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -42,17 +43,19 @@ std::string RunAll(const std::string& src, const std::string& dst, const std::ve
     return seen;
 }
 
-TEST(BlockChain, BlocksWriteWhatLinesOneByOneWrite) {
+struct TestFile {
+    const char* name;
+    std::string bytes;
+};
+
+std::vector<TestFile> TestFiles() {
     std::string many_crlf, many_lf;
     for (int i = 1; i <= 60000; ++i) {
         many_crlf += "Row " + std::to_string(i) + " Mixed Case\r\n";
         many_lf += "row " + std::to_string(i) + "\n";
     }
     const std::string long_line(int64_t{1} << 21 | 77, 'q');
-    const struct {
-        const char* name;
-        std::string bytes;
-    } files[] = {
+    return {
         {"empty.txt", ""},
         {"one.txt", "only One"},
         {"one_ended.txt", "only One\r\n"},
@@ -69,6 +72,10 @@ TEST(BlockChain, BlocksWriteWhatLinesOneByOneWrite) {
         {"nul.txt", std::string("a\0B\r\nc\0d\r\n", 10)},
         {"stray.txt", "ok\r\n\xC3\r\n\xFF\xFEz\r\n"},
     };
+}
+
+TEST(BlockChain, BlocksWriteWhatLinesOneByOneWrite) {
+    const std::vector<TestFile> files = TestFiles();
     TempDir dir;
     std::vector<std::string> names;
     for (const auto& f : files) {
@@ -86,6 +93,8 @@ TEST(BlockChain, BlocksWriteWhatLinesOneByOneWrite) {
         {"default template", TemplateSettings("{{originalline}}{{eol}}")},
         {"line with its tags", TemplateSettings("{{line}}{{eol}}")},
         {"upper case", TemplateSettings("{{line|caseupper}}{{eol}}")},
+        {"upper case, CR LF after each line", TemplateSettings("{{line|caseupper}}{{crlf}}")},
+        {"CR LF after each line", TemplateSettings("{{originalline}}{{crlf}}")},
         {"lower case", TemplateSettings("{{line|caselower}}{{eol}}")},
         {"interval alone", IntervalSettings("1-")},
         {"bytes", bytes},
@@ -95,6 +104,34 @@ TEST(BlockChain, BlocksWriteWhatLinesOneByOneWrite) {
         const std::string blocks = RunAll(dir / "src", dir / (std::string("b_") + c.what), names, c.settings, false);
         const std::string lines = RunAll(dir / "src", dir / (std::string("l_") + c.what), names, c.settings, true);
         EXPECT_TRUE(blocks == lines) << c.what;  // the texts are megabytes: no diff printed
+    }
+}
+
+// The expand command takes the same blocks; a line hook (as --trace sets) makes it go line by line.
+TEST(BlockChain, ExpandWritesWhatLinesOneByOneWrite) {
+    TempDir dir;
+    for (const TestFile& f : TestFiles()) {
+        const std::string path = dir / f.name;
+        WriteFile(path, f.bytes);
+        for (const char* templ : {"{{originalline}}{{eol}}", "{{line}}{{eol}}", "{{line|caseupper}}{{crlf}}",
+                                  "{{line|caselower}}{{eol}}"}) {
+            std::string out[2];
+            ExpandLinesResult r[2];
+            for (int pass = 0; pass < 2; ++pass) {
+                ExpandLinesOptions o;
+                o.TemplateText = templ;
+                if (pass == 1) o.BeforeLine = [](int64_t, std::string_view) {};
+                StandaloneLineExpander expander;
+                std::ostringstream stream;
+                r[pass] = ExpandLinesOfFile(path, stream, o, expander);
+                out[pass] = stream.str();
+            }
+            EXPECT_TRUE(out[0] == out[1]) << f.name << " " << templ;
+            EXPECT_EQ(r[0].LinesRead, r[1].LinesRead) << f.name << " " << templ;
+            EXPECT_EQ(r[0].LinesExpanded, r[1].LinesExpanded) << f.name << " " << templ;
+            EXPECT_EQ(r[0].BoundHits, r[1].BoundHits) << f.name << " " << templ;
+            EXPECT_EQ(r[0].Ok, r[1].Ok) << f.name << " " << templ;
+        }
     }
 }
 
@@ -110,7 +147,8 @@ TEST(BlockChain, OnlyChainsThatChangeEachLineAloneGoByBlocks) {
         {"{{line|caseupper}}{{eol}}", BlockChain::Upper, true},
         {"{{originalline|caselower}}{{eol}}", BlockChain::Lower, false},
         {"{{LINE|CaseUpper}}{{EOL}}", BlockChain::Upper, true},
-        {"{{line}}{{crlf}}", BlockChain::None, false},  // a forced end
+        {"{{line}}{{crlf}}", BlockChain::Identity, true},  // CR LF: blocks only for CR LF files
+        {"{{line}}{{lf}}", BlockChain::None, false},
         {"{{line}}", BlockChain::None, false},
         {"{{line}}{{eol}}{{eol}}", BlockChain::None, false},
         {"[{{line}}]{{eol}}", BlockChain::None, false},
@@ -128,7 +166,9 @@ TEST(BlockChain, OnlyChainsThatChangeEachLineAloneGoByBlocks) {
         plan.Pieces.assign(1, StreamPiece{1, 0, true});
         DecideBlockChain(plan, TemplateSettings(c.text), &record.Context);
         EXPECT_EQ(plan.Blocks, c.chain) << c.text;
-        if (plan.Blocks != BlockChain::None) EXPECT_EQ(plan.BlockLineTags, c.line_tags) << c.text;
+        if (plan.Blocks != BlockChain::None) {
+            EXPECT_EQ(plan.BlockLineTags, c.line_tags) << c.text;
+        }
     }
     // Only a stream over every line, with each line's own end.
     RunPlan plan;
