@@ -30,6 +30,11 @@ ParallelChoice ChooseParallel(const RunPlan& plan, const RunSettings& settings, 
     }
     c.Stateless = true;
     if (list.RowCount < 2) return serial("one row");
+    // Small files cost the kernel more than the program: making and naming them is serialised in
+    // the file system (measured: two threads took twice the processor time of one, and longer), so
+    // only files large enough for their lines to be the work go side by side.
+    const int64_t lane_bytes = hooks.LaneBytes >= 0 ? hooks.LaneBytes : kLaneBytes;
+    if (plan.TotalSize / list.RowCount < lane_bytes) return serial("the files are small");
     c.Jobs = std::min<int>(hooks.Jobs, list.RowCount);
     return c;
 }

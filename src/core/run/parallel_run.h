@@ -12,6 +12,9 @@
 
 namespace rowsmith::run {
 
+// The average row size from which rows go side by side (RunHooks::LaneBytes for tests).
+inline constexpr int64_t kLaneBytes = int64_t{256} << 10;
+
 struct ParallelChoice {
     int Jobs = 1;                 // 1: one row after the other
     bool Stateless = false;       // the settings qualify (more than one thread asked for), whatever the rows

@@ -90,6 +90,8 @@ struct RunHooks {
     bool LineByLine = false;
     // For tests: the size from which one file's lines are expanded side by side (below 0: the plan's own).
     int64_t SplitBytes = -1;
+    // For tests: the average row size from which rows go side by side (below 0: the run's own).
+    int64_t LaneBytes = -1;
     // Threads for rows side by side (1: one row after the other). More than one serves only where
     // the result cannot tell: copies, intervals alone and templates that keep no state from one
     // line to the next; each thread then expands through a template context of its own, made by

@@ -87,6 +87,7 @@ class FaultRun : public ::testing::TestWithParam<int> {
         };
         hooks.ShouldCancel = should_cancel;
         hooks.Jobs = GetParam();
+        hooks.LaneBytes = 0;  // the test files are small
         hooks.NewExpander = [] { return std::make_unique<StandaloneLineExpander>(); };
         r.summary = RunFiles(list, buffer, mode.engine ? &engine : nullptr, mode.settings, hooks);
         return r;

@@ -63,6 +63,7 @@ Result RunCase(const Case& c, const std::string& src, const std::string& dst, in
     std::atomic<int> reported{0};
     RunHooks hooks;
     hooks.Jobs = jobs;
+    hooks.LaneBytes = 0;  // the test files are small
     hooks.NewExpander = [] { return std::make_unique<StandaloneLineExpander>(); };
     hooks.OnRow = [&](const RowReport& rep) {
         ++reported;
@@ -242,6 +243,7 @@ TEST(ParallelRun, ThreadsAreUsedOnlyWhereTheResultCannotTell) {
         if (c.filtered_buffer) buffer.KeepEmptyLines = false;
         RunHooks hooks;
         hooks.Jobs = 4;
+        hooks.LaneBytes = 0;
         if (c.factory) hooks.NewExpander = [] { return std::make_unique<StandaloneLineExpander>(); };
         const RunPlan plan = MakeRunPlan(list, buffer, c.settings, false);
         const ParallelChoice choice = ChooseParallel(plan, c.settings, hooks, &expander, list);
@@ -251,6 +253,14 @@ TEST(ParallelRun, ThreadsAreUsedOnlyWhereTheResultCannotTell) {
             EXPECT_FALSE(choice.Why.empty()) << c.settings.TemplateText;
         }
     }
+    // Small files go one after another: making them is the file system's work, not the lines'.
+    tables::ArrayOfFiles buffer;
+    RunHooks hooks;
+    hooks.Jobs = 4;
+    const RunPlan plan = MakeRunPlan(list, buffer, RunSettings{}, false);
+    const ParallelChoice small = ChooseParallel(plan, RunSettings{}, hooks, &expander, list);
+    EXPECT_EQ(small.Jobs, 1);
+    EXPECT_EQ(small.Why, "the files are small");
 }
 
 }  // namespace
