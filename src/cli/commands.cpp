@@ -137,9 +137,10 @@ int Main(int argc, char** argv, std::istream& in, std::ostream& out, std::ostrea
     run_cmd->add_flag("--dry-run", run.dry_run, "Print each row's mode and final destination; write nothing");
     run_cmd->add_flag("--quiet", run.quiet, "No progress display");
     run_cmd->add_option("--jobs", run.jobs,
-                        "Files handled side by side (default: one per core). Only where the result cannot tell: "
-                        "copies, --interval alone, and templates that keep no state from line to line; names, "
-                        "reports and stops stay those of one file after another. 1: one after another")
+                        "Threads (default: one per core): files of 256 KiB and more on average side by side, "
+                        "a file of 8 MiB and more in pieces. Only where the result cannot tell: copies, --interval "
+                        "alone, and templates that keep no state from line to line; names, reports and stops stay "
+                        "those of one file after another. 1: one after another")
         ->type_name("N")
         ->check(CLI::Range(1, 256));
     run_cmd->add_option("--report", run.report, "Write every row's outcome to this CSV file");
