@@ -25,6 +25,12 @@ namespace rowsmith::cli {
 
 namespace {
 
+// Closes a descriptor when the reading function leaves, whichever way.
+struct FdCloser {
+    int fd;
+    ~FdCloser() { ::close(fd); }
+};
+
 // A path edit of the command line: just a text.
 class TextEdit final : public files::PathEditControl {
 public:
@@ -86,10 +92,7 @@ bool ReadWholeFile(const std::string& path, std::string& out, Io& io, const char
     // facts are checked, so the file cannot be swapped between the check and the read.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) return fail(std::strerror(errno));
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
+    const FdCloser closer{fd};
     struct stat st {};
     if (fstat(fd, &st) != 0) return fail(std::strerror(errno));
     if (!S_ISREG(st.st_mode)) return fail(S_ISDIR(st.st_mode) ? "it is a folder" : "it is not a regular file");
@@ -155,10 +158,7 @@ bool ReadPathListText(const ListRequest& req, Io& io, std::string& text) {
     // Opened as named and waited on: a list is often a pipe (`--files-from <(find ...)`).
     const int fd = ::open(req.files_from.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) return fail(std::strerror(errno));
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
+    const FdCloser closer{fd};
     struct stat st {};
     if (fstat(fd, &st) != 0) return fail(std::strerror(errno));
     if (S_ISDIR(st.st_mode)) return fail("it is a folder");

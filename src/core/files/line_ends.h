@@ -80,4 +80,25 @@ bool ForEachLine(std::string_view text, LineEnds rule, Put&& put) {
     return true;
 }
 
+// The whole lines at the start of `text` under a decided rule (split_all: every LF ends a line, else
+// only CR LF): the bytes they take, through the last line end, and how many they are; none when no
+// LF ends a line there. No LF before `from` ends one (the caller searched there already).
+struct WholeLines {
+    std::size_t Bytes = 0;
+    int64_t Lines = 0;
+    // What the last of them ended with (when there is one).
+    LineEnd LastEnd(std::string_view text) const {
+        return Bytes >= 2 && text[Bytes - 2] == '\r' ? LineEnd::Crlf : LineEnd::Lf;
+    }
+};
+inline WholeLines CountWholeLines(std::string_view text, bool split_all, std::size_t from = 0) {
+    WholeLines w;
+    for (std::size_t lf = text.find('\n', from); lf != std::string_view::npos; lf = text.find('\n', lf + 1))
+        if (split_all || (lf > w.Bytes && text[lf - 1] == '\r')) {
+            ++w.Lines;
+            w.Bytes = lf + 1;
+        }
+    return w;
+}
+
 }  // namespace rowsmith::files

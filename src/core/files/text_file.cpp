@@ -891,25 +891,13 @@ bool TReadTextFile::ReadLinesView(std::string_view& block, int64_t& lines) {
         Account(block, 0);
         return true;
     }
-    // Up to the last LF that ends a line: every line end the buffer holds is found once, below.
-    const char* base = pending_.data();
-    const std::size_t start = pending_pos_;
-    const bool split_all = splitter_.SplitsAll();
-    std::size_t last = start;  // one past the last line end taken
-    for (std::size_t from = start;;) {
-        const void* hit = std::memchr(base + from, '\n', pending_.size() - from);
-        if (!hit) break;
-        const std::size_t lf = static_cast<std::size_t>(static_cast<const char*>(hit) - base);
-        if (split_all || (lf > last && base[lf - 1] == '\r')) {
-            ++lines;
-            last = lf + 1;
-        }
-        from = lf + 1;
-        if (from >= pending_.size()) break;
-    }
-    block = std::string_view(pending_).substr(start, last - start);
-    last_end_ = block.size() >= 2 && block[block.size() - 2] == '\r' ? LineEnd::Crlf : LineEnd::Lf;
-    pending_pos_ = last;
+    // Up to the last LF that ends a line: every line end the buffer holds is found once.
+    const std::string_view rest = std::string_view(pending_).substr(pending_pos_);
+    const WholeLines whole = CountWholeLines(rest, splitter_.SplitsAll());
+    lines = whole.Lines;
+    block = rest.substr(0, whole.Bytes);
+    last_end_ = whole.LastEnd(rest);
+    pending_pos_ += whole.Bytes;
     // Counted as the lines read one by one would be.
     PreviousPosition = BytesConsumed;
     BytesConsumed += ratio_ == 1.0 ? static_cast<int64_t>(block.size())

@@ -88,17 +88,14 @@ class BlockLines : public LineSource {
         const bool split_all = splitter_.SplitsAll();
         for (;;) {
             // Every line end the buffer holds, each found once (none before searched_ ends a line).
-            std::size_t last = pos_;
-            lines = 0;
-            for (std::size_t lf = buf_.find('\n', std::max(searched_, pos_)); lf != npos; lf = buf_.find('\n', lf + 1))
-                if (split_all || (lf > last && buf_[lf - 1] == '\r')) {
-                    ++lines;
-                    last = lf + 1;
-                }
-            if (lines > 0) {
-                block = std::string_view(buf_).substr(pos_, last - pos_);
-                last_end_ = block.size() >= 2 && block[block.size() - 2] == '\r' ? files::LineEnd::Crlf : files::LineEnd::Lf;
-                pos_ = searched_ = last;
+            const std::string_view rest = std::string_view(buf_).substr(pos_);
+            const files::WholeLines whole =
+                files::CountWholeLines(rest, split_all, std::max(searched_, pos_) - pos_);
+            if (whole.Lines > 0) {
+                lines = whole.Lines;
+                block = rest.substr(0, whole.Bytes);
+                last_end_ = whole.LastEnd(rest);
+                pos_ = searched_ = pos_ + whole.Bytes;
                 return true;
             }
             searched_ = buf_.size();

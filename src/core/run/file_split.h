@@ -56,7 +56,10 @@ public:
     std::unique_ptr<Chunk> Next();
     // Drops every chunk still out (a file that stops early).
     void DropAll();
-    std::size_t Out() const { return queue_.size(); }
+    std::size_t Out() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return queue_.size();
+    }
 
 private:
     struct Helper;
