@@ -22,7 +22,7 @@ namespace {
 
 constexpr std::size_t npos = std::string::npos;
 constexpr std::size_t kBlock = 256u << 10;
-constexpr std::size_t kFlushAt = 256u << 10;
+constexpr std::size_t kFlushAt = 1u << 20;
 
 class LineSource {
   public:

@@ -160,6 +160,20 @@ ParsedPiece ParsePiece(std::string_view piece, std::string_view open, std::strin
     return p;
 }
 
+namespace {
+
+// The number reading of a slot's text as written, made once.
+void ReadSlot(const ArgumentSlot& s) {
+    if (s.Read) return;
+    const CommandOptionsRecT first = MakeOptionsRec(s.Text, false);
+    s.Float = first.Float;
+    s.Integer = first.Integer;
+    s.IsNumber = first.IsNumber;
+    s.Read = 1;
+}
+
+}  // namespace
+
 CommandOptionsRecT FetchArgument(const ArgumentTable& t, int n, bool expanded, TemplateContext& c,
                                  int nested) {
     if (n == 0) {
@@ -185,13 +199,7 @@ CommandOptionsRecT FetchArgument(const ArgumentTable& t, int n, bool expanded, T
     const ArgumentSlot& s = t.Slots[static_cast<std::size_t>(n - 1)];
     if (expanded && !s.Literal && nested != 0) return MakeOptionsRec(ExpandSlot(s, c, nested), s.Present != 0);
     // The text as written: its reading is made once and kept in the slot.
-    if (!s.Read) {
-        const CommandOptionsRecT first = MakeOptionsRec(s.Text, false);
-        s.Float = first.Float;
-        s.Integer = first.Integer;
-        s.IsNumber = first.IsNumber;
-        s.Read = 1;
-    }
+    ReadSlot(s);
     CommandOptionsRecT r;
     r.Text = s.Text;
     r.Float = s.Float;
@@ -199,6 +207,27 @@ CommandOptionsRecT FetchArgument(const ArgumentTable& t, int n, bool expanded, T
     r.IsNumber = s.IsNumber;
     r.Present = s.Present;
     return r;
+}
+
+bool LiteralArgumentText(const ArgumentTable& t, int n, int nested, std::string_view& text) {
+    if (n < 1) return false;
+    if (n > t.Count) {
+        text = {};
+        return true;
+    }
+    const ArgumentSlot& s = t.Slots[static_cast<std::size_t>(n - 1)];
+    if (!s.Literal && nested != 0) return false;
+    text = s.Text;
+    return true;
+}
+
+int32_t FetchArgumentInteger(const ArgumentTable& t, int n, TemplateContext& c, int nested) {
+    if (n < 1) return FetchArgument(t, n, true, c, nested).Integer;
+    if (n > t.Count) return 0;
+    const ArgumentSlot& s = t.Slots[static_cast<std::size_t>(n - 1)];
+    if (!s.Literal && nested != 0) return FetchArgument(t, n, true, c, nested).Integer;
+    ReadSlot(s);
+    return s.Integer;
 }
 
 CommandOptionsRecT FetchArgumentOr(const ArgumentTable& t, int n, std::string_view default_text,

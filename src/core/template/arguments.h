@@ -85,6 +85,12 @@ ParsedPiece ParsePiece(std::string_view piece, std::string_view open, std::strin
 // options. Expanded fetches expand again on every call; raw ones give the text as written.
 CommandOptionsRecT FetchArgument(const ArgumentTable& table, int n, bool expanded, TemplateContext& context,
                                  int evaluate_nested = 1);
+// FetchArgument(table, n, true, ...).Integer, without making the record where slot n needs no
+// expanding (the reading of its text is kept in the slot).
+int32_t FetchArgumentInteger(const ArgumentTable& table, int n, TemplateContext& context, int evaluate_nested = 1);
+// The text of an expanded fetch of slot n (1..10) when it needs no expanding: a view of the parsed
+// text (empty for a slot beyond the count); false when it must be expanded.
+bool LiteralArgumentText(const ArgumentTable& table, int n, int evaluate_nested, std::string_view& text);
 // Slot n when present; otherwise the default (written with "{{" "}}") translated and expanded.
 CommandOptionsRecT FetchArgumentOr(const ArgumentTable& table, int n, std::string_view default_text,
                                    TemplateContext& context, int evaluate_nested = 1);

@@ -102,7 +102,7 @@ int32_t FindVariable(TemplateContext& c, std::string_view name) {
 void SetVariableAt(TemplateContext& c, int32_t index, std::string_view value) {
     if (index < 1 || index >= static_cast<int32_t>(c.Variables.size())) return;
     TemplateVariable& v = c.Variables[static_cast<std::size_t>(index)];
-    v.Value.assign(value);
+    CopyInto(v.Value, value);
     v.Comment.clear();
     NoteItemSlot(c, index);
 }

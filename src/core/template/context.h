@@ -179,6 +179,18 @@ struct TemplateContext : text::ReplaceTemplateHooks {
     void SetReplaceVariable(std::string_view name, std::string_view value) override;
 };
 
+// s = v for the short texts that every line moves (values, names): into the room s has, past the
+// general assign's checks. A view into s itself takes the general way.
+inline void CopyInto(std::string& s, std::string_view v) {
+    const char* const b = s.data();
+    if (v.size() <= s.capacity() && (v.data() + v.size() < b || v.data() > b + s.capacity())) {
+        s.clear();
+        s.append(v.data(), v.size());
+    } else {
+        s.assign(v.data(), v.size());
+    }
+}
+
 // Whether any item variable exists (most expansions never meet one).
 inline bool AnyItemSlot(const TemplateContext& c) {
     int32_t any = 0;

@@ -532,14 +532,14 @@ struct Eval {
 
     // Assigning a value: it is remembered as the raw value and expanded up to its first "<cut>".
     void Assign(TagState& ts, std::string_view text, bool skip_expansion) {
-        ts.raw.assign(text);
+        CopyInto(ts.raw, text);
         if (skip_expansion) {
             ts.value.clear();
             return;
         }
         std::string_view src = ts.raw;
         if (PlainText(c, src)) {
-            ts.value.assign(src);
+            CopyInto(ts.value, src);
             return;
         }
         if (HasCutMarker(src)) {
@@ -840,7 +840,7 @@ struct Eval {
         idx = RecordLastName(t, n, idx);
         TagState& ts = Frame();
         ts.Reset();
-        ts.name.assign(n.name);
+        CopyInto(ts.name, n.name);
         if (!NameValue(ts, t, n, idx, out)) return;
         Finish(ts, t, n.original, n.uncut, out);
     }
@@ -1330,6 +1330,14 @@ CommandOptionsRecT ModifierCall::FetchRaw(int n) const {
 
 CommandOptionsRecT ModifierCall::FetchOr(int n, std::string_view default_text) const {
     return FetchArgumentOr(args_, n, default_text, context_, nested_);
+}
+
+int32_t ModifierCall::Integer(int n) const {
+    return FetchArgumentInteger(args_, n, context_, nested_);
+}
+
+bool ModifierCall::LiteralText(int n, std::string_view& text) const {
+    return LiteralArgumentText(args_, n, nested_, text);
 }
 
 bool ModifierCall::Present(int n) const {

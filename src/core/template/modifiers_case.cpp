@@ -546,7 +546,7 @@ void AlphabeticalGroup(ModifierCall& call) {
 }
 
 void Multiply(ModifierCall& call) {
-    const int32_t count = call.Fetch(1).Integer;
+    const int32_t count = call.Integer(1);
     std::string& v = call.Value();
     if (count <= 0 || !FitsTextBound(call.Context(), v.size() * static_cast<std::size_t>(count))) {
         v.clear();

@@ -215,9 +215,9 @@ void Delete(ModifierCall& call) {
         v.clear();
         return;
     }
-    int32_t position = call.Fetch(1).Integer;
+    int32_t position = call.Integer(1);
     if (position == 0) position = static_cast<int32_t>(std::min<std::size_t>(text::CountChars(v), INT32_MAX));
-    text::CutSpan(v, position, call.Fetch(2).Integer);
+    text::CutSpan(v, position, call.Integer(2));
 }
 
 void Cut(ModifierCall& call) {
@@ -284,7 +284,7 @@ void DeleteEnding(ModifierCall& call) {
 // --- lengths, numbers, padding and positions ---
 
 void NotLongerThan(ModifierCall& call) {
-    call.Value() = text::ShortenText(call.Value(), call.Fetch(1).Integer, call.TextOr(2, ".."));
+    call.Value() = text::ShortenText(call.Value(), call.Integer(1), call.TextOr(2, ".."));
 }
 
 void GetNumber(ModifierCall& call) {
@@ -300,7 +300,7 @@ void GetNumber(ModifierCall& call) {
 }
 
 void Leading(ModifierCall& call) {
-    const int32_t width = call.Fetch(1).Integer;
+    const int32_t width = call.Integer(1);
     if (!FitsWidthBound(call.Context(), width)) {
         call.Value().clear();
         return;

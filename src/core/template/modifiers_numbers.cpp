@@ -84,10 +84,19 @@ void AssignLeadingZeros(std::string& out, int64_t n, int64_t width) {
 // "dec" adds as well: a negative step counts down.
 void Increment(ModifierCall& c) {
     if (!c.Present(1)) return;
-    const std::string name = c.Text(1);
+    // Counters run once a line: names and steps as written are read in place.
+    std::string name_store;
+    std::string_view name;
+    if (!c.LiteralText(1, name)) name = name_store = c.Text(1);
     if (name.empty() || name.front() == '|') return;
     const std::string current = c.ExpandNameTag(name);
-    const int64_t sum = int64_t{ReadCounterInt(current)} + ReadCounterInt(c.TextOr(2, "1"));
+    std::string_view step_text;
+    std::string step_store;
+    if (!c.Present(2))
+        step_text = "1";  // the default holds no tag
+    else if (!c.LiteralText(2, step_text))
+        step_text = step_store = c.Text(2);
+    const int64_t sum = int64_t{ReadCounterInt(current)} + ReadCounterInt(step_text);
     char buf[24];
     const auto end = std::to_chars(buf, buf + sizeof buf, sum).ptr;
     c.SetNamedVariable(name, std::string_view(buf, static_cast<std::size_t>(end - buf)));
@@ -99,7 +108,7 @@ enum class Op { Add, Subtract, Multiply, Divide };
 
 template <Op O>
 void Arithmetic(ModifierCall& c) {
-    const int32_t operand = c.Fetch(1).Integer;
+    const int32_t operand = c.Integer(1);
     std::string& value = c.Value();
     const double x = ValueNumber(value);
     double r = 0;
@@ -122,14 +131,14 @@ void Arithmetic(ModifierCall& c) {
 }
 
 void Div(ModifierCall& c) {
-    const int64_t divisor = c.Fetch(1).Integer;
+    const int64_t divisor = c.Integer(1);
     if (divisor == 0) return;
     std::string& value = c.Value();
     value = text::IntText(int64_t{text::ReadInt(value)} / divisor);
 }
 
 void Mod(ModifierCall& c) {
-    const int64_t divisor = c.Fetch(1).Integer;
+    const int64_t divisor = c.Integer(1);
     if (divisor == 0) return;
     std::string& value = c.Value();
     value = text::IntText(int64_t{text::ReadInt(value)} % divisor);
@@ -156,7 +165,7 @@ void IsNumber(ModifierCall& c) {
 }
 
 void LeadingZero(ModifierCall& c) {
-    const int64_t width = c.Fetch(1).Integer;
+    const int64_t width = c.Integer(1);
     std::string& value = c.Value();
     // A padded result wider than the bound yields nothing, as every large result does.
     if (!FitsWidthBound(c.Context(), width)) {
@@ -172,7 +181,7 @@ void LengthOfText(ModifierCall& c) {
 
 void NumberBlock(ModifierCall& c) {
     std::string& value = c.Value();
-    value = text::IntText(text::NumbersBlock(text::ReadInt(value), c.Fetch(1).Integer));
+    value = text::IntText(text::NumbersBlock(text::ReadInt(value), c.Integer(1)));
 }
 
 void PerfectSeries(ModifierCall& c) {

@@ -49,6 +49,10 @@ class ModifierCall {
     std::string Text(int n) const { return Fetch(n).Text; }
     std::string TextOr(int n, std::string_view default_text) const { return FetchOr(n, default_text).Text; }
     bool Present(int n) const;
+    // Fetch(n).Integer, read once for a slot that needs no expanding.
+    int32_t Integer(int n) const;
+    // The text Fetch(n) would give when slot n needs no expanding (a view of the parse); else false.
+    bool LiteralText(int n, std::string_view& text) const;
     int32_t ArgumentCount() const { return args_.Count; }
     bool HasOption(std::string_view name) const;
     std::string GetOptionValue(std::string_view name) const;

@@ -91,6 +91,35 @@ TEST(Arguments, FetchRawExpandedDefaultAllAndOptions) {
     EXPECT_EQ(FetchArgumentOr(t, 2, "{{cr}}d", c).Text, "\rd");
 }
 
+// The shortcuts that read a slot in place must give what the fetched record gives, for every slot
+// kind: literal numbers and words, tags that must be expanded, empty and missing slots, and a call
+// that does not expand (nested 0).
+TEST(Arguments, InPlaceReadingsEqualTheFetchedRecord) {
+    TemplateRecordT record;
+    TemplateContext& c = record.Context;
+    SetVariable(c, "w", "7");
+    ArgumentTable t;
+    ParseArguments("6,-3,x,{{w}},,2.9,99999999999,{{w}}1", "{{", "}}", t);
+    for (const int nested : {1, 0}) {
+        for (int n = -1; n <= 10; ++n) {
+            // Twice: the first reading is kept in the slot and must not change the second.
+            for (int round = 0; round < 2; ++round) {
+                const CommandOptionsRecT want = FetchArgument(t, n, true, c, nested);
+                EXPECT_EQ(FetchArgumentInteger(t, n, c, nested), want.Integer) << "slot " << n << " nested " << nested;
+                std::string_view text;
+                if (LiteralArgumentText(t, n, nested, text)) {
+                    EXPECT_EQ(text, want.Text) << "slot " << n << " nested " << nested;
+                } else if (n >= 1) {  // the joined slots (-1) and the options (0) are never read in place
+                    ASSERT_TRUE(n <= t.Count && nested != 0) << "slot " << n;
+                    EXPECT_FALSE(t.Slots[static_cast<std::size_t>(n - 1)].Literal) << "slot " << n;
+                }
+            }
+        }
+    }
+    EXPECT_EQ(FetchArgumentInteger(t, 4, c, 1), 7);
+    EXPECT_EQ(FetchArgumentInteger(t, 8, c, 1), 71);
+}
+
 TEST(Arguments, FindOutsideTags) {
     EXPECT_EQ(FindOutsideTags("a|b", '|', "{{", "}}"), 1u);
     EXPECT_EQ(FindOutsideTags("{{x|y}}|b", '|', "{{", "}}"), 7u);

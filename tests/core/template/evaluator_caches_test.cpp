@@ -52,6 +52,8 @@ TEST(EvaluatorCaches, CountersGiveWhatTheGeneralWayGives) {
         {"{{|inc:N,5}}{{n}};{{nameoflastrepresenter}}", {}},
         {"{{|dec:x,3}}{{x|lz:4}}", {{"x", "10"}}},
         {"{{|inc:x,-2}}{{x}}", {{"x", "-1"}}},
+        {"{{|inc:n,}}{{n}}", {}},
+        {"{{|dec:n,{{s}}}}{{n}}", {{"s", "3"}}},
         // A counter holding a tag is expanded as a tag would be.
         {"{{|inc:n}}{{n}}", {{"n", "{{k}}"}, {"k", "40"}}},
         {"{{|inc:n}}{{n}}", {{"n", "7<cut>9"}}},

@@ -51,7 +51,9 @@ TEST(Registry, StandardCoreWords) {
     for (const ModifierRow& row : r.Rows()) {
         EXPECT_FALSE(row.Description.empty()) << row.Word;
         EXPECT_NE(row.Handler, nullptr) << row.Word;
-        if (row.Kind == MatchKind::Exact) EXPECT_TRUE(exact.insert(row.Word).second) << "twice: " << row.Word;
+        if (row.Kind == MatchKind::Exact) {
+            EXPECT_TRUE(exact.insert(row.Word).second) << "twice: " << row.Word;
+        }
     }
 }
 
