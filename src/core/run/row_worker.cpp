@@ -493,13 +493,7 @@ bool RowWorker::BlocksFit() const {
 }
 
 std::string_view RowWorker::LinesPrefix(std::string_view block, int64_t n, files::LineEnds rule) {
-    std::size_t end = 0;
-    int64_t seen = 0;
-    files::ForEachLine(block, rule, [&](std::string_view line, files::LineEnd e) {
-        end = static_cast<std::size_t>(line.data() - block.data()) + line.size() + files::LineEndText(e).size();
-        return ++seen < n;
-    });
-    return block.substr(0, end);
+    return block.substr(0, files::WholeLinesPrefix(block, rule == files::LineEnds::Lf, n));
 }
 
 bool RowWorker::PutBlock(std::string_view block, int64_t lines, int64_t first, Written& w) {
