@@ -41,6 +41,8 @@ void RebuildIndex(TemplateContext& c) {
         for (std::size_t k = 0; k < kItemVariableNames.size(); ++k)
             if (name == kItemVariableNames[k] && c.ItemSlots[k] == 0) c.ItemSlots[k] = i;
     }
+    c.AnyItemSlots = false;
+    for (const int32_t slot : c.ItemSlots) c.AnyItemSlots = c.AnyItemSlots || slot != 0;
     c.IndexedCount = c.VariableCount;
     ++c.VariableEpoch;
 }
@@ -124,7 +126,10 @@ void SetVariable(TemplateContext& c, std::string_view full_name, std::string_vie
         if (!v.Name.empty()) {
             c.VariableIndex.emplace(v.Name, index);
             for (std::size_t k = 0; k < kItemVariableNames.size(); ++k)
-                if (v.Name == kItemVariableNames[k]) c.ItemSlots[k] = index;
+                if (v.Name == kItemVariableNames[k]) {
+                    c.ItemSlots[k] = index;
+                    c.AnyItemSlots = true;
+                }
         }
         c.IndexedCount = c.VariableCount;
     }

@@ -162,6 +162,7 @@ struct TemplateContext : text::ReplaceTemplateHooks {
     int32_t IndexedCount = 0;
     // Slots of the item variables that tags restore, and a counter bumped whenever one is set.
     std::array<int32_t, 7> ItemSlots{};
+    bool AnyItemSlots = false;  // some ItemSlots entry is set (asked on every variable write)
     uint64_t ItemVersion = 0;
     // Bumped whenever slots may have been renumbered (initialisation, a repaired index), so that
     // remembered slot numbers can be trusted without comparing names.
@@ -193,9 +194,7 @@ inline void CopyInto(std::string& s, std::string_view v) {
 
 // Whether any item variable exists (most expansions never meet one).
 inline bool AnyItemSlot(const TemplateContext& c) {
-    int32_t any = 0;
-    for (int32_t s : c.ItemSlots) any |= s;
-    return any != 0;
+    return c.AnyItemSlots;
 }
 
 // The item variables, in lower case, in the order of ItemSlots.

@@ -1444,7 +1444,8 @@ int32_t CachedSlot(NamedSlotCache& k, TemplateContext& c, std::string_view name,
 
 }  // namespace
 
-std::string ModifierCall::ExpandNameTag(std::string_view name) const {
+std::string ModifierCall::ExpandNameTag(std::string_view name, int32_t* slot_out) const {
+    if (slot_out) *slot_out = 0;
     TemplateContext& c = context_;
     EngineState& st = c.Engine.Get();
     // What the expansion of the tag would do for such a variable: count one tag, set
@@ -1462,6 +1463,7 @@ std::string ModifierCall::ExpandNameTag(std::string_view name) const {
                 Eval e{c, st, nested_};
                 e.FlushLastName();
                 e.SetLastName(name);
+                if (slot_out) *slot_out = slot;
                 return value;
             }
         }
@@ -1469,7 +1471,11 @@ std::string ModifierCall::ExpandNameTag(std::string_view name) const {
     return ExpandTemplate(WrapInDelimiters(c, name), c, nested_);
 }
 
-void ModifierCall::SetNamedVariable(std::string_view name, std::string_view value) const {
+void ModifierCall::SetNamedVariable(std::string_view name, std::string_view value, int32_t known) const {
+    if (known > 0 && known < static_cast<int32_t>(context_.Variables.size())) {
+        SetVariableAt(context_, known, value);
+        return;
+    }
     if (!name.empty() && name.find('|') == npos) {
         const int32_t slot = CachedSlot(args_.Named, context_, name);
         if (slot > 0) {

@@ -89,17 +89,20 @@ void Increment(ModifierCall& c) {
     std::string_view name;
     if (!c.LiteralText(1, name)) name = name_store = c.Text(1);
     if (name.empty() || name.front() == '|') return;
-    const std::string current = c.ExpandNameTag(name);
+    int32_t slot = 0;
+    const std::string current = c.ExpandNameTag(name, &slot);
     std::string_view step_text;
     std::string step_store;
-    if (!c.Present(2))
+    if (!c.Present(2)) {
         step_text = "1";  // the default holds no tag
-    else if (!c.LiteralText(2, step_text))
+    } else if (!c.LiteralText(2, step_text)) {
         step_text = step_store = c.Text(2);
+        slot = 0;  // the step's expansion may have changed the variables
+    }
     const int64_t sum = int64_t{ReadCounterInt(current)} + ReadCounterInt(step_text);
     char buf[24];
     const auto end = std::to_chars(buf, buf + sizeof buf, sum).ptr;
-    c.SetNamedVariable(name, std::string_view(buf, static_cast<std::size_t>(end - buf)));
+    c.SetNamedVariable(name, std::string_view(buf, static_cast<std::size_t>(end - buf)), slot);
 }
 
 // --- Arithmetic ---

@@ -81,9 +81,12 @@ class ModifierCall {
     // The same as expanding open delimiter + name + close delimiter; a plain name (letters, digits,
     // "_") of a variable whose value holds no tag and no "<cut" is read without parsing a tag, its
     // slot resolved once per parsed modifier (guarded by the context's VariableEpoch).
-    std::string ExpandNameTag(std::string_view name) const;
-    // The same as SetVariable(context, name, value), through the slot resolved as above.
-    void SetNamedVariable(std::string_view name, std::string_view value) const;
+    // `slot`, when given, is the variable's slot where it was read without parsing (else 0); it holds
+    // the variable until something else is expanded.
+    std::string ExpandNameTag(std::string_view name, int32_t* slot = nullptr) const;
+    // The same as SetVariable(context, name, value), through the slot resolved as above; `slot` is
+    // one ExpandNameTag gave for this name with nothing expanded since (0: look it up).
+    void SetNamedVariable(std::string_view name, std::string_view value, int32_t slot = 0) const;
 
   private:
     detail::TagState& tag_;
