@@ -112,25 +112,35 @@ void FactsFromStatx(const struct statx& st, std::string_view display_name, PathF
 }
 
 // The entries of an open folder without "." and "..", in the order the system returns them.
-void ReadFolderItems(DIR* dir, std::vector<FolderItem>& items) {
-    const int dfd = dirfd(dir);
-    while (struct dirent* e = readdir(dir)) {
-        const char* n = e->d_name;
-        if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0))) continue;
-        FolderItem item;
-        item.name = n;
-        if (e->d_type == DT_DIR) {
-            item.is_folder = true;
-        } else if (e->d_type == DT_LNK) {
-            item.is_symlink = true;
-        } else if (e->d_type == DT_UNKNOWN) {
-            struct stat st;
-            if (fstatat(dfd, n, &st, AT_SYMLINK_NOFOLLOW) == 0) {
-                item.is_folder = S_ISDIR(st.st_mode);
-                item.is_symlink = S_ISLNK(st.st_mode);
+// The entries of an open folder, read straight with getdents64: a DIR stream would cost a copy of
+// the descriptor and three more calls a folder (a scan of 100,000 files opens 1,111 folders). A read
+// that fails ends the listing with what it had, as readdir would.
+void ReadFolderItems(int dfd, std::vector<FolderItem>& items) {
+    alignas(struct dirent64) char buffer[32768];
+    for (;;) {
+        const ssize_t got = getdents64(dfd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return;
+        for (ssize_t at = 0; at < got;) {
+            const struct dirent64* e = reinterpret_cast<const struct dirent64*>(buffer + at);
+            at += e->d_reclen;
+            const char* n = e->d_name;
+            if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0))) continue;
+            FolderItem item;
+            item.name = n;
+            if (e->d_type == DT_DIR) {
+                item.is_folder = true;
+            } else if (e->d_type == DT_LNK) {
+                item.is_symlink = true;
+            } else if (e->d_type == DT_UNKNOWN) {
+                struct stat st;
+                if (fstatat(dfd, n, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+                    item.is_folder = S_ISDIR(st.st_mode);
+                    item.is_symlink = S_ISLNK(st.st_mode);
+                }
             }
+            items.push_back(std::move(item));
         }
-        items.push_back(std::move(item));
     }
 }
 
@@ -271,18 +281,12 @@ bool ListFolder(std::string_view folder, std::vector<FolderItem>& items, Folder*
         Fail();
         return false;
     }
-    // The listing consumes its descriptor; a kept folder needs one of its own.
-    const int list_fd = keep ? fcntl(fd, F_DUPFD_CLOEXEC, 0) : fd;
-    DIR* dir = list_fd >= 0 ? fdopendir(list_fd) : nullptr;
-    if (!dir) {
-        Fail();
-        if (list_fd >= 0) ::close(list_fd);
-        if (list_fd != fd) ::close(fd);
-        return false;
-    }
-    if (keep) *keep = Folder(fd);
-    ReadFolderItems(dir, items);
-    closedir(dir);
+    // The listing only moves the descriptor's position, which the *at calls of a kept folder ignore.
+    ReadFolderItems(fd, items);
+    if (keep)
+        *keep = Folder(fd);
+    else
+        ::close(fd);
     if (!SortByFoldedName(items)) {
         items.clear();
         if (keep) keep->Close();
