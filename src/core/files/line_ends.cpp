@@ -57,53 +57,47 @@ inline uint32_t LineEndMask(const char* p, bool split_all, bool cr_before) {
     return l & ((c << 1) | (cr_before ? 1u : 0u));
 }
 
+// The set bits of a mask, inline: without a popcnt target std::popcount becomes a library call,
+// which took more time than the searches themselves.
+inline int CountBits(uint32_t x) {
+    x = x - ((x >> 1) & 0x55555555u);
+    x = (x & 0x33333333u) + ((x >> 2) & 0x33333333u);
+    return static_cast<int>((((x + (x >> 4)) & 0x0F0F0F0Fu) * 0x01010101u) >> 24);
+}
+
 }  // namespace
 
-WholeLines CountWholeLines(std::string_view text, bool split_all, std::size_t from) {
+WholeLines CountWholeLines(std::string_view text, bool split_all, std::size_t from, int64_t most) {
     WholeLines w;
+    if (most <= 0) return w;
     const char* const p = text.data();
     const std::size_t n = text.size();
     std::size_t i = from;
     bool cr = i > 0 && i <= n && p[i - 1] == '\r';
     for (; i + 32 <= n; i += 32) {
-        const uint32_t m = LineEndMask(p + i, split_all, cr);
+        uint32_t m = LineEndMask(p + i, split_all, cr);
         cr = p[i + 31] == '\r';
         if (m == 0) continue;
-        w.Lines += std::popcount(m);
+        const int count = CountBits(m);
+        if (w.Lines + count >= most) {
+            // The wanted last end lies in these 32 bytes: drop the ends before it.
+            for (int64_t skip = most - w.Lines; --skip > 0;) m &= m - 1;
+            w.Lines = most;
+            w.Bytes = i + static_cast<std::size_t>(std::countr_zero(m)) + 1;
+            return w;
+        }
+        w.Lines += count;
         w.Bytes = i + static_cast<std::size_t>(32 - std::countl_zero(m));
     }
     for (; i < n; ++i) {
         if (p[i] == '\n' && (split_all || cr)) {
             ++w.Lines;
             w.Bytes = i + 1;
+            if (w.Lines == most) return w;
         }
         cr = p[i] == '\r';
     }
     return w;
-}
-
-std::size_t WholeLinesPrefix(std::string_view text, bool split_all, int64_t n) {
-    if (n <= 0) return 0;
-    const char* const p = text.data();
-    const std::size_t size = text.size();
-    std::size_t i = 0;
-    bool cr = false;
-    for (; i + 32 <= size; i += 32) {
-        uint32_t m = LineEndMask(p + i, split_all, cr);
-        cr = p[i + 31] == '\r';
-        const int count = std::popcount(m);
-        if (count < n) {
-            n -= count;
-            continue;
-        }
-        while (--n > 0) m &= m - 1;  // drop the ends before the wanted one
-        return i + static_cast<std::size_t>(std::countr_zero(m)) + 1;
-    }
-    for (; i < size; ++i) {
-        if (p[i] == '\n' && (split_all || cr) && --n == 0) return i + 1;
-        cr = p[i] == '\r';
-    }
-    return size;
 }
 
 }  // namespace rowsmith::files

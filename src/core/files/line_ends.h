@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <string_view>
 
 namespace rowsmith::files {
@@ -91,10 +92,9 @@ struct WholeLines {
         return Bytes >= 2 && text[Bytes - 2] == '\r' ? LineEnd::Crlf : LineEnd::Lf;
     }
 };
-WholeLines CountWholeLines(std::string_view text, bool split_all, std::size_t from = 0);
-
-// The bytes that the first n lines of `text` take with their ends, under a decided rule as above;
-// all of it when it holds fewer line ends. Both search 32 bytes at a time instead of one call a line.
-std::size_t WholeLinesPrefix(std::string_view text, bool split_all, int64_t n);
+// At most `most` lines are taken (the block is cut after the last of them). The search goes 32 bytes
+// at a time instead of one call a line.
+WholeLines CountWholeLines(std::string_view text, bool split_all, std::size_t from = 0,
+                           int64_t most = std::numeric_limits<int64_t>::max());
 
 }  // namespace rowsmith::files

@@ -877,7 +877,7 @@ bool TReadTextFile::ReadLineView(std::string_view& line) {
     return true;
 }
 
-bool TReadTextFile::ReadLinesView(std::string_view& block, int64_t& lines) {
+bool TReadTextFile::ReadLinesView(std::string_view& block, int64_t& lines, int64_t most) {
     if (!Opened || wrong_guess_ || Rule() == LineEnds::Auto) return false;
     if (EndReached && pending_pos_ >= pending_.size()) return false;
     lines = 0;
@@ -893,7 +893,7 @@ bool TReadTextFile::ReadLinesView(std::string_view& block, int64_t& lines) {
     }
     // Up to the last LF that ends a line: every line end the buffer holds is found once.
     const std::string_view rest = std::string_view(pending_).substr(pending_pos_);
-    const WholeLines whole = CountWholeLines(rest, splitter_.SplitsAll());
+    const WholeLines whole = CountWholeLines(rest, splitter_.SplitsAll(), 0, most);
     lines = whole.Lines;
     block = rest.substr(0, whole.Bytes);
     last_end_ = whole.LastEnd(rest);

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <limits>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -195,7 +196,8 @@ public:
     // no line apart from the others: at least one line, valid until the next read; `lines` gets how
     // many, LastEnd() the end of the last one. Once Rule() is decided only (the first line read
     // with ReadLineView); false at the end, as ReadLineView.
-    bool ReadLinesView(std::string_view& block, int64_t& lines);
+    bool ReadLinesView(std::string_view& block, int64_t& lines,
+                       int64_t most = std::numeric_limits<int64_t>::max());
     bool Close();
     // Reads the rest of the file without taking it apart into lines, for a caller that needs no more
     // lines but must know that the file reads to its end; false when a read fails.

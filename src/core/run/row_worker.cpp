@@ -1,6 +1,7 @@
 #include "run/row_worker.h"
 
 #include <ctime>
+#include <limits>
 
 #include "files/paths.h"
 #include "text/chars.h"
@@ -492,10 +493,6 @@ bool RowWorker::BlocksFit() const {
            (!p_.Hooks.Views || kind == text::EncodingKind::Utf8 || kind == text::EncodingKind::Bytes);
 }
 
-std::string_view RowWorker::LinesPrefix(std::string_view block, int64_t n, files::LineEnds rule) {
-    return block.substr(0, files::WholeLinesPrefix(block, rule == files::LineEnds::Lf, n));
-}
-
 bool RowWorker::PutBlock(std::string_view block, int64_t lines, int64_t first, Written& w) {
     const bool tags = p_.Plan.BlockLineTags && direct_ &&
                       tmpl::HoldsTagOrCutMarker(direct_->Context(), block);
@@ -624,31 +621,19 @@ void RowWorker::WriteStreamed(Written& w) {
         } else if (blocks) {
             int64_t lines = 0;
             bool going = true;
-            while (going && reader_.ReadLinesView(line, lines)) {
-                if (!views) {
-                    going = PutBlock(line, lines, number + 1, w);
-                    number += lines;
-                    continue;
+            // With a view, the reader cuts each block where the lines one by one would feed the record.
+            while (going && reader_.ReadLinesView(line, lines, views ? feed_.LinesUntilFeed()
+                                                                    : std::numeric_limits<int64_t>::max())) {
+                going = PutBlock(line, lines, number + 1, w);
+                number += lines;
+                if (!views || !going) continue;
+                // The detail is the line written last, with its end, as one by one.
+                if (!block_written_.empty()) {
+                    const std::string_view out = block_written_;
+                    const std::size_t lf = out.size() >= 2 ? out.rfind('\n', out.size() - 2) : std::string_view::npos;
+                    last_written_.assign(lf == std::string_view::npos ? out : out.substr(lf + 1));
                 }
-                // The record is fed where the lines one by one would feed it: the block is cut there.
-                int64_t consumed = reader_.BytesConsumed - static_cast<int64_t>(line.size());
-                while (going && lines > 0) {
-                    const int64_t n = std::min<int64_t>(lines, feed_.LinesUntilFeed());
-                    const std::string_view part = n < lines ? LinesPrefix(line, n, reader_.Rule()) : line;
-                    going = PutBlock(part, n, number + 1, w);
-                    number += n;
-                    lines -= n;
-                    line.remove_prefix(part.size());
-                    consumed += static_cast<int64_t>(part.size());
-                    if (!going) break;
-                    // The detail is the line written last, with its end, as one by one.
-                    if (!block_written_.empty()) {
-                        const std::string_view out = block_written_;
-                        const std::size_t lf = out.size() >= 2 ? out.rfind('\n', out.size() - 2) : std::string_view::npos;
-                        last_written_.assign(lf == std::string_view::npos ? out : out.substr(lf + 1));
-                    }
-                    if (feed_.Counted(n)) feed_at(consumed);
-                }
+                if (feed_.Counted(lines)) feed_streamed();
             }
             piece = pieces.size();
         } else if (SplitFits()) {

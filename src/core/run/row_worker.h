@@ -188,8 +188,6 @@ private:
     // Whole lines with their ends (plan.Blocks), the first of them number `first`; false ends the file's loop.
     bool PutBlock(std::string_view block, int64_t lines, int64_t first, Written& w);
     bool BlocksFit() const;
-    // The first n lines of a block, their ends included.
-    static std::string_view LinesPrefix(std::string_view block, int64_t n, files::LineEnds rule);
     // The lines after the first expanded in chunks side by side (plan.SplitThreads).
     bool SplitFits() const;
     void WriteSplit(Written& w, int64_t& number);

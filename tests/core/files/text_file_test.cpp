@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -197,6 +198,42 @@ TEST(TextReader, DrainToEndReadsTheRestAndReportsFailure) {
         EXPECT_FALSE(r.DrainToEnd());
         EXPECT_NE(r.LastIOStatus, 0);
         EXPECT_FALSE(r.Close());
+    }
+}
+
+// Blocks of whole lines, at most `most` at a time, are the file's lines after the first in order,
+// whatever the block size of the reader and the cap: every call gives no more lines than asked and
+// the counts add up to the lines, the last one without an end included.
+TEST(TextReader, BlocksOfAtMostSoManyLinesAreTheLinesInOrder) {
+    TempDir dir;
+    for (const char* eol : {"\r\n", "\n"}) {
+        std::string text = "first";
+        text += eol;
+        int lines = 1;
+        for (int i = 0; i < 3000; ++i, ++lines) text += "line " + std::to_string(i) + (i % 7 == 0 ? "\r" : "") + eol;
+        text += "last without an end";
+        ++lines;
+        WriteFile(dir / "f", text);
+        for (const int64_t block : {int64_t{512}, int64_t{1} << 20})
+            for (const int64_t most : {int64_t{1}, int64_t{3}, int64_t{256}, std::numeric_limits<int64_t>::max()}) {
+                TReadTextFile r;
+                r.BlockSize = block;
+                r.Ends = LineEnds::Auto;
+                ASSERT_TRUE(r.Open(dir / "f"));
+                std::string_view view;
+                ASSERT_TRUE(r.ReadLineView(view));  // the first line decides the file's rule
+                std::string all = std::string(view) + eol;
+                int64_t counted = 1, got = 0;
+                while (r.ReadLinesView(view, got, most)) {
+                    EXPECT_GE(got, 1) << eol << " " << block << " " << most;
+                    EXPECT_LE(got, most) << eol << " " << block << " " << most;
+                    counted += got;
+                    all.append(view);
+                }
+                EXPECT_TRUE(r.Close());
+                EXPECT_EQ(counted, lines) << block << " " << most;
+                EXPECT_EQ(all, text) << block << " " << most;
+            }
     }
 }
 
