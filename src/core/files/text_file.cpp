@@ -827,14 +827,17 @@ bool TReadTextFile::FillUntilLineEnd() {
     }
 }
 
-void TReadTextFile::Account(std::string_view line, int64_t terminator) {
+void TReadTextFile::Consume(int64_t taken, int64_t lines) {
     PreviousPosition = BytesConsumed;
-    const int64_t taken = static_cast<int64_t>(line.size()) + terminator;
     // Decoded text is counted in the file's bytes, so that the share consumed ends at the file's size.
     BytesConsumed += ratio_ == 1.0 ? taken : static_cast<int64_t>(static_cast<double>(taken) * ratio_);
     Remaining = FileSize - BytesConsumed;
-    ++LinesRead;
+    LinesRead = static_cast<int32_t>(std::min<int64_t>(int64_t{LinesRead} + lines, 2147483647));
     Percent = FileSize > 0 ? static_cast<double>(BytesConsumed) / static_cast<double>(FileSize) * 100.0 : 0;
+}
+
+void TReadTextFile::Account(std::string_view line, int64_t terminator) {
+    Consume(static_cast<int64_t>(line.size()) + terminator, 1);
     // A record without a view shows nothing, whatever it is fed. With one, it is fed in batches
     // (text::GaugeBatch) and at the file's last line.
     if (Progress.views && (progress_batch_.Count() || BytesConsumed >= FileSize)) FeedProgress(line);
@@ -899,12 +902,7 @@ bool TReadTextFile::ReadLinesView(std::string_view& block, int64_t& lines, int64
     last_end_ = whole.LastEnd(rest);
     pending_pos_ += whole.Bytes;
     // Counted as the lines read one by one would be.
-    PreviousPosition = BytesConsumed;
-    BytesConsumed += ratio_ == 1.0 ? static_cast<int64_t>(block.size())
-                                   : static_cast<int64_t>(static_cast<double>(block.size()) * ratio_);
-    Remaining = FileSize - BytesConsumed;
-    LinesRead = static_cast<int32_t>(std::min<int64_t>(int64_t{LinesRead} + lines, 2147483647));
-    Percent = FileSize > 0 ? static_cast<double>(BytesConsumed) / static_cast<double>(FileSize) * 100.0 : 0;
+    Consume(static_cast<int64_t>(block.size()), lines);
     return true;
 }
 

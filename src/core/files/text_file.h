@@ -243,6 +243,8 @@ private:
     void CheckUtf8();
     void DecodeFailed(const std::string& error);
     void ResetLines();
+    // The counters of the bytes (`taken`, in the text) and lines consumed.
+    void Consume(int64_t taken, int64_t lines);
     void Account(std::string_view line, int64_t terminator);
     void FeedProgress(std::string_view line);
 

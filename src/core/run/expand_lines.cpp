@@ -71,13 +71,7 @@ class BlockLines : public LineSource {
                 lf = buf_.find('\n', lf + 1);
             }
             searched_ = buf_.size();
-            if (!Fill()) {
-                if (pos_ >= buf_.size()) return false;
-                line = std::string_view(buf_).substr(pos_);
-                pos_ = buf_.size();
-                last_end_ = files::LineEnd::None;
-                return true;
-            }
+            if (!Fill()) return TakeLastLine(line);
         }
     }
     bool Failed() const override { return failed_; }
@@ -100,12 +94,8 @@ class BlockLines : public LineSource {
             }
             searched_ = buf_.size();
             if (!Fill()) {
-                if (pos_ >= buf_.size()) return false;
-                block = std::string_view(buf_).substr(pos_);
-                pos_ = buf_.size();
-                last_end_ = files::LineEnd::None;
                 lines = 1;
-                return true;
+                return TakeLastLine(block);
             }
         }
     }
@@ -117,6 +107,14 @@ class BlockLines : public LineSource {
     virtual int64_t ReadBlock(char* data, std::size_t n) = 0;
 
   private:
+    // At the end of the text: the rest, a last line without an end, if there is one.
+    bool TakeLastLine(std::string_view& line) {
+        if (pos_ >= buf_.size()) return false;
+        line = std::string_view(buf_).substr(pos_);
+        pos_ = buf_.size();
+        last_end_ = files::LineEnd::None;
+        return true;
+    }
     bool Fill() {
         if (eof_) return false;
         if (pos_ > 0 && pos_ >= buf_.size() / 2) {
