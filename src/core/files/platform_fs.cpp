@@ -445,6 +445,12 @@ int MakeFolderAt(const Folder& parent, std::string_view name) {
     return 0;
 }
 
+bool RemoveEmptyFolderAt(const Folder& parent, std::string_view name) {
+    std::string n;
+    if (!parent.IsOpen() || !ToCPath(name, n) || n.empty()) return false;
+    return unlinkat(parent.Descriptor(), n.c_str(), AT_REMOVEDIR) == 0 || (Fail(), false);
+}
+
 bool GetFactsAt(const Folder& folder, std::string_view name, bool follow, PathFacts& out) {
     std::string n;
     if (!folder.IsOpen() || !ToCPath(name, n) || n.empty()) {

@@ -93,6 +93,8 @@ bool OpenFolderHandle(std::string_view path, Folder& out);
 bool OpenBeneath(const Folder& root, std::string_view relative, Folder& out);
 // Creates the folder `name` in `parent`. Returns 0 on success, else the system error number.
 int MakeFolderAt(const Folder& parent, std::string_view name);
+// Removes the folder `name` in `parent` if it is empty (anything in it keeps it). True when removed.
+bool RemoveEmptyFolderAt(const Folder& parent, std::string_view name);
 // Facts of `name` in `folder`: of the entry itself, or with `follow` of what a link leads to.
 bool GetFactsAt(const Folder& folder, std::string_view name, bool follow, PathFacts& out);
 // Whether this user may write `name` in `folder` (permission bits, groups and access lists).

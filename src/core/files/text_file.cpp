@@ -125,9 +125,10 @@ uint16_t DestinationRoot::Place(std::string_view path, uint8_t flags, std::share
     auto made = std::make_shared<fs::Folder>();
     std::string relative;
     // No root, or a destination elsewhere (a caller's own file): its folder by its path.
-    const uint16_t status = BelowRoot(root_, folder_path, relative) ? OpenBelowRoot(relative, flags, *made, error)
-                                                                    : OpenByPath(folder_path, flags, *made, error);
+    const bool below = BelowRoot(root_, folder_path, relative);
+    const uint16_t status = below ? OpenBelowRoot(relative, flags, *made, error) : OpenByPath(folder_path, flags, *made, error);
     if (status & kStatusStop) return status;
+    if (below) uses_.push_back({row_, relative, false});
     cached_path_ = folder_path;
     cached_ = made;
     folder = std::move(made);
@@ -192,9 +193,50 @@ uint16_t DestinationRoot::MakeFoldersBelowRoot(const std::string& relative, int&
             error = err;
             return FolderFailure(error);
         }
-        if (err == 0) status |= kStatusFoldersCreated;
+        if (err == 0) {
+            status |= kStatusFoldersCreated;
+            uses_.push_back({row_, prefix, true});
+        }
     }
     return status;
+}
+
+void DestinationRoot::RemoveFoldersMadeAfter(int32_t row, const std::vector<const DestinationRoot*>& all) {
+    int error = 0;
+    if (root_.empty() || (!root_folder_.IsOpen() && (OpenByPath(root_, kNoCreateFolders, root_folder_, error) & kStatusStop)))
+        return;
+    // A folder stays when any row up to the stop made or used it, or anything beneath it.
+    auto used_by_earlier = [&](const std::string& folder) {
+        for (const DestinationRoot* root : all)
+            for (const FolderUse& use : root->uses_) {
+                if (use.Row > row) continue;
+                if (folder.empty() || use.Relative == folder ||
+                    (use.Relative.size() > folder.size() && use.Relative.compare(0, folder.size(), folder) == 0 &&
+                     use.Relative[folder.size()] == '/'))
+                    return true;
+            }
+        return false;
+    };
+    std::vector<std::string> later;
+    for (const DestinationRoot* root : all)
+        for (const FolderUse& use : root->uses_)
+            if (use.Made && use.Row > row && !use.Relative.empty() && !used_by_earlier(use.Relative))
+                later.push_back(use.Relative);
+    // The deepest first, so that a folder emptied of its own made folders goes too.
+    std::sort(later.begin(), later.end(), [](const std::string& a, const std::string& b) {
+        const auto depth = [](const std::string& t) { return std::count(t.begin(), t.end(), '/'); };
+        return depth(a) != depth(b) ? depth(a) > depth(b) : a < b;
+    });
+    later.erase(std::unique(later.begin(), later.end()), later.end());
+    for (const std::string& folder : later) {
+        const std::size_t slash = folder.rfind('/');
+        fs::Folder parent;
+        if (!fs::OpenBeneath(root_folder_, slash == std::string::npos ? std::string() : folder.substr(0, slash), parent))
+            continue;
+        fs::RemoveEmptyFolderAt(parent, NamePart(folder));  // one that holds anything stays
+    }
+    cached_.reset();
+    cached_path_.clear();
 }
 
 namespace {
@@ -1024,8 +1066,9 @@ bool TReadTextFile::Close() {
 
 TWriteTextFile::~TWriteTextFile() { Discard(); }
 
-bool TWriteTextFile::OpenForWriting(std::string_view path, uint8_t flags, const WriteRules* rules) {
+bool TWriteTextFile::OpenForWriting(std::string_view path, uint8_t flags, const WriteRules* rules, bool defer) {
     Discard();
+    create_failed_ = false;
     Reason.clear();
     rules_ = rules ? *rules : WriteRules{};
     const std::string p(path);
@@ -1050,20 +1093,30 @@ bool TWriteTextFile::OpenForWriting(std::string_view path, uint8_t flags, const 
     buffer_.clear();
     replaces_ = (PrepareStatus & kStatusDeleted) != 0;
     replaced_mode_ = 0;
-    if (!CreateOutput(file_, *folder_, 0666, temp_)) {
-        LastIOStatus = IoStatus(file_.Error());
-        ExplainFailedCreation(*folder_, name_, flags, rules_, Reason);
-        fs::SetLastError(file_.Error());
-        fs::SetLastError(file_.Error());
+    LastIOStatus = 0;
+    deferred_ = defer;
+    if (!defer && !Create()) {
         folder_.reset();
         return false;
     }
-    LastIOStatus = 0;
+    open_ = true;
     return true;
+}
+
+bool TWriteTextFile::Create() {
+    deferred_ = false;
+    if (CreateOutput(file_, *folder_, 0666, temp_)) return true;
+    LastIOStatus = IoStatus(file_.Error());
+    ExplainFailedCreation(*folder_, name_, flags_, rules_, Reason);
+    fs::SetLastError(file_.Error());
+    create_failed_ = true;
+    failed_ = true;
+    return false;
 }
 
 bool TWriteTextFile::Flush() {
     if (buffer_.empty() || failed_) return !failed_;
+    if (deferred_ && !Create()) return false;
     if (!file_.Write(buffer_.data(), static_cast<int64_t>(buffer_.size()))) {
         failed_ = true;
         LastIOStatus = IoStatus(file_.Error());
@@ -1084,13 +1137,14 @@ bool TWriteTextFile::SetEncoding(const text::Encoding& e, std::string& error) {
 }
 
 bool TWriteTextFile::Restart() {
-    if (!file_.IsOpen()) return false;
+    if (!open_) return false;
     buffer_.clear();
     failed_ = false;
     encode_failed_ = false;
     Writes = 0;
     BytesWritten = 0;
     LineFill = 0;
+    if (deferred_) return true;  // nothing was written to a file yet
     if (::ftruncate(file_.Descriptor(), 0) != 0 || ::lseek(file_.Descriptor(), 0, SEEK_SET) != 0) {
         failed_ = true;
         LastIOStatus = IoStatus(errno);
@@ -1101,7 +1155,7 @@ bool TWriteTextFile::Restart() {
 
 bool TWriteTextFile::Put(std::string_view text) {
     if (!encoding_) return PutRaw(text);
-    if (!file_.IsOpen() || failed_) return false;
+    if (!open_ || failed_) return false;
     encoded_.clear();
     std::string error;
     if (!encoder_.Feed(text, false, encoded_, error)) {
@@ -1114,10 +1168,11 @@ bool TWriteTextFile::Put(std::string_view text) {
 }
 
 bool TWriteTextFile::PutRaw(std::string_view text) {
-    if (!file_.IsOpen() || failed_) return false;
+    if (!open_ || failed_) return false;
     if (buffer_.size() + text.size() > kWriteBuffer) {
         if (!Flush()) return false;
         if (text.size() >= kWriteBuffer) {
+            if (deferred_ && !Create()) return false;
             if (!file_.Write(text.data(), static_cast<int64_t>(text.size()))) {
                 failed_ = true;
                 LastIOStatus = IoStatus(file_.Error());
@@ -1165,7 +1220,7 @@ bool TWriteTextFile::WriteItem(std::string_view text) {
 }
 
 bool TWriteTextFile::Close() {
-    if (!file_.IsOpen()) return false;
+    if (!open_) return false;
     bool ok = true;
     if (HtmlFlag) ok = WriteLine("</body>") && WriteLine("</html>");
     if (ok && encoding_) {
@@ -1181,6 +1236,7 @@ bool TWriteTextFile::Close() {
         }
     }
     ok = Flush() && ok;
+    if (ok && deferred_) ok = Create();  // an empty output is a file too
     if (!ok || failed_) {
         if (LastIOStatus == 0) LastIOStatus = IoStatus(file_.Error() ? file_.Error() : EIO);
         Discard();
@@ -1195,6 +1251,7 @@ bool TWriteTextFile::Close() {
     }
     if (name != name_) FileName = Join(FolderPart(FileName), name);
     name_ = name;
+    open_ = false;
     if (!file_.Close()) {
         LastIOStatus = IoStatus(file_.Error());
         buffer_.clear();
@@ -1210,6 +1267,8 @@ void TWriteTextFile::Discard() {
     DropOutput(file_, folder_.get(), temp_);
     folder_.reset();
     buffer_.clear();
+    open_ = false;
+    deferred_ = false;
 }
 
 bool ProbeText(std::string_view path, const EncodingChoice& choice, TextFacts& facts) {

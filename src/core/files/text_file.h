@@ -79,6 +79,20 @@ public:
     uint16_t Place(std::string_view path, uint8_t flags, std::shared_ptr<const fs::Folder>& folder, std::string& name,
                    int& error);
 
+    // The row of the run that the folders opened and made from now on serve.
+    void SetRow(int32_t row) { row_ = row; }
+    // A folder below the root that a row made or wrote into ("" is the root itself).
+    struct FolderUse {
+        int32_t Row = 0;
+        std::string Relative;
+        bool Made = false;
+    };
+    const std::vector<FolderUse>& FolderUses() const { return uses_; }
+    // A run that stops at row `row` (a full disk) removes the folders that only rows after it made,
+    // where they are still empty: rows prepared ahead of the stop leave the tree as one row after the
+    // other leaves it. `all` holds every root of the run (this one included), whose rows share the tree.
+    void RemoveFoldersMadeAfter(int32_t row, const std::vector<const DestinationRoot*>& all);
+
 private:
     uint16_t OpenByPath(const std::string& folder_path, uint8_t flags, fs::Folder& out, int& error);
     uint16_t OpenBelowRoot(const std::string& relative, uint8_t flags, fs::Folder& out, int& error);
@@ -88,6 +102,8 @@ private:
     fs::Folder root_folder_;
     std::string cached_path_;  // a run writes file after file into one folder: it is opened once
     std::shared_ptr<const fs::Folder> cached_;
+    int32_t row_ = 0;
+    std::vector<FolderUse> uses_;
 };
 
 // What a write must respect: where its destination may be, the sources no write may replace, and the
@@ -289,7 +305,9 @@ public:
     TWriteTextFile& operator=(const TWriteTextFile&) = delete;
     ~TWriteTextFile();
 
-    bool OpenForWriting(std::string_view path, uint8_t flags, const WriteRules* rules = nullptr);
+    // With `defer`, the output file is made only when the first bytes go out (at the latest by Close),
+    // so that the whole of a small output, making included, can be left to another thread.
+    bool OpenForWriting(std::string_view path, uint8_t flags, const WriteRules* rules = nullptr, bool defer = false);
     // Why the last open or close refused or failed, when the status alone cannot say (else empty).
     std::string Reason;
     bool WriteText(std::string_view text);
@@ -309,13 +327,18 @@ public:
     bool EncodeFailed() const { return encode_failed_; }
     // Whether the text given is converted (else it goes out byte for byte).
     bool Encodes() const { return encoding_; }
-    bool IsOpen() const { return file_.IsOpen(); }
+    bool IsOpen() const { return open_; }
+    // The output file could not be made (a deferred making; Reason and LastIOStatus say why).
+    bool CreateFailed() const { return create_failed_; }
     bool Failed() const { return failed_; }
+    // Bytes given but not yet written to the file (Close writes them).
+    std::size_t Buffered() const { return buffer_.size(); }
 
 private:
     bool Put(std::string_view text);
     bool PutRaw(std::string_view bytes);
     bool Flush();
+    bool Create();
     text::Encoder encoder_;
     bool encoding_ = false;  // the encoder converts what is put
     bool encode_failed_ = false;
@@ -331,6 +354,9 @@ private:
     std::string buffer_;
     uint8_t flags_ = 0;
     bool failed_ = false;
+    bool open_ = false;      // between a successful OpenForWriting and Close or Discard
+    bool deferred_ = false;  // open, but the file is not made yet
+    bool create_failed_ = false;
 };
 
 // How a run would read the file, as its first MiB shows: its encoding's label ("UTF-8", "UTF-16LE

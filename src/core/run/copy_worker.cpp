@@ -19,8 +19,11 @@ void CopyWorker::Loop() {
         const bool abandon = abandon_;
         lock.unlock();
         if (abandon) {
-            files::AbandonCopy(job->Copy);
+            Abandon(*job);
             job->Abandoned = true;
+        } else if (job->Write) {
+            job->Closed = job->Write->Close();
+            job->Error = job->Closed ? 0 : job->Write->LastIOStatus;
         } else {
             errno = 0;
             job->Status = files::FinishCopy(job->Copy);
@@ -30,7 +33,7 @@ void CopyWorker::Loop() {
         if (!abandon && StopsTheRun(job->Error)) abandon_ = true;
         job->Done = true;
         ++next_;
-        if (waiting_ > 0) done_.notify_all();
+        if (WaiterMayGo()) done_.notify_all();
     }
 }
 

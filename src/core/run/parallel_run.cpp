@@ -160,6 +160,13 @@ RunSummary RunRowsInParallel(const tables::ArrayOfFiles& list, tables::ArrayOfFi
     for (auto& lane : lanes) AddCounts(summary, lane->reporter.Summary());
     AddCounts(summary, master.reporter.Summary());
     summary.IoStopped = turns.IoStopped();
+    if (summary.IoStopped) {
+        // Lanes prepare rows ahead of the one that found the destination full: the folders only
+        // those rows made go again, so the tree is the one that one row after the other leaves.
+        std::vector<const files::DestinationRoot*> roots{&master.root};
+        for (auto& lane : lanes) roots.push_back(&lane->root);
+        master.root.RemoveFoldersMadeAfter(turns.StopRow(), roots);
+    }
     summary.Cancelled = turns.Cancelled();
     line_buffer.Clear();
     return summary;

@@ -5,6 +5,7 @@
 #include "run/parallel_run.h"
 #include "run/row_worker.h"
 #include "run/run_plan.h"
+#include "template/state_use.h"
 
 namespace rowsmith::run {
 
@@ -43,6 +44,22 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
         plan.Pipelined = false;  // the lanes are the copies' threads
         return RunRowsInParallel(file_list, line_buffer, expander, settings, hooks, plan, choice);
     }
+    // One row at a time, each output written and named on the helper while the next row is read and
+    // expanded: only where nothing the template reads can depend on the files written so far (a
+    // stateless template reads neither the file system nor state, and no data line runs tags).
+    if (!hooks.Pipeline) {
+        plan.Pipelined = false;
+    } else if (!plan.CopyMode && hooks.Views == nullptr && file_list.RowCount >= kPipelinedRows) {
+        bool trails = !plan.UseTemplate;
+        if (!trails) {
+            const ContextLineExpander* direct = DirectExpander(expander);
+            if (direct) {
+                const tmpl::StateUse use = tmpl::DecideStateUse(settings.TemplateText, direct->Context());
+                trails = use.Stateless && !use.ExpandsLine;
+            }
+        }
+        plan.Pipelined = trails;
+    }
     // One row at a time: a large file's lines may still be expanded side by side (blocks are faster).
     if (choice.Stateless && plan.UseTemplate && hooks.NewExpander && StreamsEveryLineAsItIs(plan) &&
         plan.Blocks == BlockChain::None) {
@@ -64,14 +81,18 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
     for (int32_t row = 1; row <= file_list.RowCount; ++row) {
         if (hooks.ShouldCancel && hooks.ShouldCancel()) {
             reporter.Summary().Cancelled = true;
-            // The copy moving now finishes; those begun after it are abandoned unrun.
-            if (plan.Pipelined) pipeline.AbandonRest();
+            // The copy moving now finishes; those begun after it are abandoned unrun (they may be large).
+            // Rewritten outputs handed over are complete in memory: they are written and named, so that
+            // a cancel ends the run after the very rows it would end one without the helper after.
+            if (plan.Pipelined && plan.CopyMode) pipeline.AbandonRest();
             break;
         }
         if (!rows.Handle(file_list, row)) break;
     }
     // Copies still moving are waited for and reported (those a stop abandoned are not).
     reporter.Settle(true);
+    // Rows prepared ahead of a full-disk stop made their folders in vain.
+    if (reporter.Summary().IoStopped) root.RemoveFoldersMadeAfter(reporter.StopRow(), {&root});
     rows.Finish();
     line_buffer.Clear();
     return reporter.Summary();

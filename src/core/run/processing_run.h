@@ -90,6 +90,9 @@ struct RunHooks {
     bool LineByLine = false;
     // For tests: the size from which one file's lines are expanded side by side (below 0: the plan's own).
     int64_t SplitBytes = -1;
+    // For tests: false keeps every row's writing on the run's own thread (no helper thread), the
+    // way the pipelined run is checked against.
+    bool Pipeline = true;
     // For tests: the average row size from which rows go side by side (below 0: the run's own).
     int64_t LaneBytes = -1;
     // Threads for rows side by side (1: one row after the other). More than one serves only where

@@ -48,6 +48,7 @@ void RowTurns::Leave(int32_t row, bool stop, bool io_stopped, bool cancelled) {
     if (turn_ != row || stopped_) return;
     if (stop) {
         stopped_ = true;
+        if (io_stopped && !io_stopped_) stop_row_ = row;
         io_stopped_ = io_stopped_ || io_stopped;
         cancelled_ = cancelled_ || cancelled;
     }
@@ -104,6 +105,7 @@ RowTurns::Turn RowReporter::Acquire(int32_t row, bool ask_cancel) {
 }
 
 void RowReporter::ReportNow(RowReport r) {
+    if (summary_.IoStopped && stop_row_ == 0) stop_row_ = r.Row;
     switch (r.Outcome) {
         case RowOutcome::Copied: ++summary_.Copied; break;
         case RowOutcome::Rewritten: ++summary_.Rewritten; break;
@@ -121,7 +123,15 @@ void RowReporter::ReportNow(RowReport r) {
 }
 
 void RowReporter::Report(RowReport r) {
-    if (pipeline_) Settle(true);
+    if (pipeline_) {
+        // Every row handed over before this one is reported first. When one of them found the
+        // destination full, the run ended there: this row would not have run at all.
+        const bool own_stop = summary_.IoStopped;
+        summary_.IoStopped = false;
+        Settle(true);
+        if (summary_.IoStopped) return;
+        summary_.IoStopped = own_stop;
+    }
     if (Acquire(r.Row) != RowTurns::Turn::Go) return;
     if (turns_ && summary_.IoStopped) {
         summary_.IoStopped = false;
@@ -140,6 +150,14 @@ bool RowReporter::TakeHeldStop() {
 void RowReporter::Settle(bool wait) {
     if (!pipeline_) return;
     while (std::unique_ptr<CopyWorker::Job> job = pipeline_->Next(wait)) {
+        if (job->Write) {
+            if (!job->Abandoned) {
+                DescribeClose(job->Report, job->Closed, *job->Write, job->Report.Lines);
+                ReportNow(std::move(job->Report));
+            }
+            pipeline_->GiveBack(std::move(job->Write));
+            continue;
+        }
         if (job->Abandoned) continue;
         job->Report.Destination = job->Copy.Destination;  // rename mode picks the name at the commit
         DescribeCopy(job->Report, job->Status, job->Error, job->Copy.Reason);
@@ -153,6 +171,34 @@ void RowReporter::DescribeCopy(RowReport& rep, uint16_t status, int err, const s
         return;
     }
     rep.Reason = DestinationReason(status, err, reason, flags_, "copy failed: ");
+    if (StopsTheRun(err)) summary_.IoStopped = true;
+}
+
+void RowReporter::DescribeUncreated(RowReport& rep, const files::TWriteTextFile& writer) {
+    const int err = writer.LastIOStatus;
+    rep.Reason = DestinationReason(writer.PrepareStatus, err, writer.Reason, flags_, "the destination cannot be created: ");
+    // No room for a new file (no space, no inode left) stops the run as a full disk does.
+    if (StopsTheRun(err)) summary_.IoStopped = true;
+}
+
+void RowReporter::DescribeClose(RowReport& rep, bool closed, const files::TWriteTextFile& writer, int64_t lines) {
+    if (closed) {
+        rep.Outcome = RowOutcome::Rewritten;
+        rep.Destination = writer.FileName;
+        rep.Lines = lines;
+        return;
+    }
+    rep.Lines = 0;
+    if (writer.CreateFailed()) {
+        DescribeUncreated(rep, writer);
+        return;
+    }
+    const int err = writer.LastIOStatus;
+    if (!writer.Reason.empty()) {
+        rep.Reason = writer.Reason;
+        return;
+    }
+    rep.Reason = "writing the destination failed: " + ErrorText(err) + "; the destination keeps what it had";
     if (StopsTheRun(err)) summary_.IoStopped = true;
 }
 
@@ -191,6 +237,7 @@ void RowWorker::Finish() {
 
 bool RowWorker::Handle(const tables::ArrayOfFiles& list, int32_t row) {
     tainted_ = false;
+    p_.Root.SetRow(row);
     RowReport rep;
     rep.Row = row;
     rep.Source = list.GetCell(row, tables::kCodeFullPath);
@@ -371,21 +418,18 @@ bool RowWorker::RewriteRow(RowReport& rep, files::fs::File& source, const files:
         return true;
     }
     if (p_.Settings.IntervalActive) p_.LineBuffer.SetIntervalText(p_.Settings.IntervalText);
-    if (!writer_.OpenForWriting(rep.Destination, p_.Plan.Flags, &rules)) {
+    // Pipelined, the output file is made on the helper with the rest of its writing.
+    if (!writer_->OpenForWriting(rep.Destination, p_.Plan.Flags, &rules, p_.Plan.Pipelined)) {
         if (ReadsWhileWriting()) reader_.Close();
-        const int err = writer_.LastIOStatus;
-        rep.Reason = DestinationReason(writer_.PrepareStatus, err, writer_.Reason, p_.Plan.Flags,
-                                       "the destination cannot be created: ");
-        // No room for a new file (no space, no inode left) stops the run as a full disk does.
-        if (StopsTheRun(err)) p_.Reporter.Summary().IoStopped = true;
+        p_.Reporter.DescribeUncreated(rep, *writer_);
         p_.Reporter.Report(rep);
         return !p_.Reporter.Summary().IoStopped;
     }
-    rep.Destination = writer_.FileName;
+    rep.Destination = writer_->FileName;
     std::string why;
     if (!SetOutputEncoding(why)) {
         if (ReadsWhileWriting()) reader_.Close();
-        writer_.Discard();
+        writer_->Discard();
         rep.Reason = why;
         p_.Reporter.Report(rep);
         return true;
@@ -394,7 +438,7 @@ bool RowWorker::RewriteRow(RowReport& rep, files::fs::File& source, const files:
     const bool saved = streaming && p_.Plan.UseTemplate && reader_.EncodingMayChange();
     if (saved) p_.Expander->SaveState();
     Written w;
-    if (p_.Hooks.Views) feed_.Start("Writing:" + writer_.FileName);
+    if (p_.Hooks.Views) feed_.Start("Writing:" + writer_->FileName);
     for (;;) {
         // Characters are code points, unless the file is read as bytes.
         text::CharModelScope model(reader_.FileEncoding().Kind == text::EncodingKind::Bytes ? text::CharModel::Bytes
@@ -410,7 +454,7 @@ bool RowWorker::RewriteRow(RowReport& rep, files::fs::File& source, const files:
         // It was not: everything its lines did is taken back, and it is read again from its first byte.
         if (saved) p_.Expander->RestoreState();
         eol_known_ = false;
-        if (!writer_.Restart() || !reader_.Reread() || !SetOutputEncoding(why)) {
+        if (!writer_->Restart() || !reader_.Reread() || !SetOutputEncoding(why)) {
             w.ReadFailed = true;
             break;
         }
@@ -426,7 +470,7 @@ bool RowWorker::SetOutputEncoding(std::string& why) {
     const text::Encoding& own = reader_.FileEncoding();
     // Text read as bytes has no characters to convert: it goes out as it came.
     const bool same = p_.Plan.OutputSame || own.Kind == text::EncodingKind::Bytes;
-    return writer_.SetEncoding(same ? own : p_.Plan.Output, why);
+    return writer_->SetEncoding(same ? own : p_.Plan.Output, why);
 }
 
 std::string RowWorker::SourceReadReason(int error) const {
@@ -469,9 +513,9 @@ bool RowWorker::Put(std::string_view line, files::LineEnd end, int64_t at, Writt
             return false;
         }
     }
-    if (!writer_.WriteText(output_)) {
-        if (writer_.EncodeFailed())
-            w.BoundReason = "line " + std::to_string(at) + ": " + writer_.Reason;  // a skip, not an I/O failure
+    if (!writer_->WriteText(output_)) {
+        if (writer_->EncodeFailed())
+            w.BoundReason = "line " + std::to_string(at) + ": " + writer_->Reason;  // a skip, not an I/O failure
         else
             w.WriteFailed = true;
         return false;
@@ -489,7 +533,7 @@ bool RowWorker::BlocksFit() const {
     // Converted output names the line a character fails in: it goes line by line. A view's share
     // consumed is counted in the text's bytes, which are the file's only where nothing is decoded.
     const text::EncodingKind kind = reader_.FileEncoding().Kind;
-    return p_.Plan.Blocks != BlockChain::None && !writer_.Encodes() &&
+    return p_.Plan.Blocks != BlockChain::None && !writer_->Encodes() &&
            (!p_.Hooks.Views || kind == text::EncodingKind::Utf8 || kind == text::EncodingKind::Bytes);
 }
 
@@ -512,7 +556,7 @@ bool RowWorker::PutBlock(std::string_view block, int64_t lines, int64_t first, W
         if (add_crlf) block_out_ += "\r\n";
         out = block_out_;
     }
-    if (!writer_.WriteText(out)) {
+    if (!writer_->WriteText(out)) {
         w.WriteFailed = true;
         return false;
     }
@@ -526,7 +570,7 @@ bool RowWorker::PutBlock(std::string_view block, int64_t lines, int64_t first, W
 }
 
 bool RowWorker::SplitFits() const {
-    return p_.Plan.SplitThreads > 1 && reader_.FileSize >= p_.Plan.SplitBytes && !p_.Hooks.Views && !writer_.Encodes() &&
+    return p_.Plan.SplitThreads > 1 && reader_.FileSize >= p_.Plan.SplitBytes && !p_.Hooks.Views && !writer_->Encodes() &&
            direct_;
 }
 
@@ -554,7 +598,7 @@ void RowWorker::WriteSplit(Written& w, int64_t& number) {
             w.BoundReason = std::move(c->BoundReason);
             return false;
         }
-        if (!writer_.WriteText(c->Out)) {
+        if (!writer_->WriteText(c->Out)) {
             w.WriteFailed = true;
             return false;
         }
@@ -730,24 +774,24 @@ void RowWorker::WriteBuffered(Written& w) {
 bool RowWorker::FinishRewrite(RowReport& rep, Written& w) {
     RunSummary& summary = p_.Reporter.Summary();
     if (w.Tainted) {
-        writer_.Discard();
+        writer_->Discard();
         tainted_ = true;
         return true;
     }
     if (!w.BoundReason.empty()) {
-        writer_.Discard();
+        writer_->Discard();
         rep.Reason = w.BoundReason + "; the destination keeps what it had";
         p_.Reporter.Report(rep);
         return true;
     }
     if (w.ReadFailed) {
-        writer_.Discard();
+        writer_->Discard();
         rep.Reason = SourceReadReason(reader_.LastIOStatus);
         p_.Reporter.Report(rep);
         return true;
     }
     if (w.Stop) {
-        writer_.Discard();
+        writer_->Discard();
         p_.Reporter.Acquire(rep.Row, false);  // the cancel this row saw is its outcome
         rep.Outcome = RowOutcome::Cancelled;
         rep.Reason = "cancelled while writing; the destination keeps what it had";
@@ -756,22 +800,31 @@ bool RowWorker::FinishRewrite(RowReport& rep, Written& w) {
         return false;
     }
     if (!w.WriteFailed && !MayCommit(rep.Row)) {
-        writer_.Discard();
+        writer_->Discard();
         return true;
     }
-    const bool closed = !w.WriteFailed && writer_.Close();
-    if (w.WriteFailed) writer_.Discard();
-    if (closed) {
-        rep.Outcome = RowOutcome::Rewritten;
-        rep.Destination = writer_.FileName;
-        rep.Lines = w.Lines;
-    } else if (!writer_.Reason.empty()) {
-        rep.Reason = writer_.Reason;
-    } else {
-        const int err = writer_.LastIOStatus;
-        rep.Reason = "writing the destination failed: " + ErrorText(err) + "; the destination keeps what it had";
-        if (StopsTheRun(err)) summary.IoStopped = true;
+    if (p_.Plan.Pipelined && !w.WriteFailed) {
+        if (writer_->Buffered() <= CopyWorker::kMaxHeldBytes) {
+            // Written and named on the helper, in table order; reported when it comes back.
+            auto job = std::make_unique<CopyWorker::Job>();
+            rep.Lines = w.Lines;
+            job->Report = std::move(rep);
+            job->Write = std::move(writer_);
+            writer_ = p_.Pipeline.TakeWriter();
+            p_.Pipeline.Hand(std::move(job));
+            p_.Reporter.Settle(false);
+            return !summary.IoStopped;
+        }
+        // Named here, after every output handed over before it (a full disk there ends the run first).
+        p_.Reporter.Settle(true);
+        if (summary.IoStopped) {
+            writer_->Discard();
+            return false;
+        }
     }
+    const bool closed = !w.WriteFailed && writer_->Close();
+    if (w.WriteFailed) writer_->Discard();
+    p_.Reporter.DescribeClose(rep, closed, *writer_, w.Lines);
     p_.Reporter.Report(rep);
     return !summary.IoStopped;
 }

@@ -47,6 +47,7 @@ public:
     void LaneLeft();
     void WaitAlone();
     bool IoStopped() const { return io_stopped_; }
+    int32_t StopRow() const { return stop_row_; }  // the row that found the destination full
     bool Cancelled() const { return cancelled_; }
     // Taken around every call of the run's hooks, from whichever thread.
     std::mutex& HookLock() { return hook_lock_; }
@@ -58,6 +59,7 @@ private:
     int32_t turn_ = 1;
     int active_ = 1;  // lanes still in the run
     bool stopped_ = false, serial_ = false, io_stopped_ = false, cancelled_ = false, quiesced_ = false;
+    int32_t stop_row_ = 0;
 };
 
 // Reports rows in table order and counts them into the summary: with the copy pipeline, a row's
@@ -80,7 +82,13 @@ public:
     void Settle(bool wait);
     // What a copy's status says, for its report; the copy's own reason where it has one.
     void DescribeCopy(RowReport& rep, uint16_t status, int err, const std::string& reason);
+    // Why the output could not be placed or made (OpenForWriting, or a deferred making, failed).
+    void DescribeUncreated(RowReport& rep, const files::TWriteTextFile& writer);
+    // What closing a rewritten output gave (`closed`: it was written and named), for its report.
+    void DescribeClose(RowReport& rep, bool closed, const files::TWriteTextFile& writer, int64_t lines);
     RunSummary& Summary() { return summary_; }
+    // The row reported with the stop for a full destination (0: none).
+    int32_t StopRow() const { return stop_row_; }
 
 private:
     const RunHooks& hooks_;
@@ -91,6 +99,7 @@ private:
     int32_t held_ = 0;
     RowTurns::Turn held_turn_ = RowTurns::Turn::Go;
     bool held_stop_ = false;
+    int32_t stop_row_ = 0;
     RunSummary summary_;
 };
 
@@ -206,7 +215,8 @@ private:
     text::TFormGauge copy_gauge_, write_gauge_;
     int64_t copied_size_ = 0;
     files::TReadTextFile reader_;  // one for every file, so that its buffer is made once
-    files::TWriteTextFile writer_;
+    // The output being written; a complete one may be handed to the pipeline, and a fresh writer taken.
+    std::unique_ptr<files::TWriteTextFile> writer_ = std::make_unique<files::TWriteTextFile>();
     ContextLineExpander* direct_ = nullptr;  // the engine's own expander appends straight to the output
     std::string output_, last_written_, block_out_;
     std::string_view block_written_;  // the output of the block put last (until the next one)

@@ -75,7 +75,7 @@ RunPlan MakeRunPlan(const tables::ArrayOfFiles& file_list, const tables::ArrayOf
     plan.Lines = streaming ? LineWay::Streamed : lean ? LineWay::Indexed : LineWay::Buffered;
     // The helper thread pays off only when one core would otherwise wait in the kernel for many
     // copies in a row, and a progress view wants each copy counted as it happens.
-    plan.Pipelined = plan.CopyMode && !has_views && file_list.RowCount >= 32;
+    plan.Pipelined = plan.CopyMode && !has_views && file_list.RowCount >= kPipelinedRows;
     for (int32_t row = 1; row <= file_list.RowCount; ++row) plan.TotalSize += RowSize(file_list, row);
     return plan;
 }

@@ -33,6 +33,9 @@ enum class BlockChain : uint8_t {
     Lower,     // {{line|caselower}}{{eol}}
 };
 
+// Below this many rows a helper thread costs more than it saves.
+constexpr int32_t kPipelinedRows = 32;
+
 struct RunPlan {
     uint8_t Flags = 0;
     bool CopyMode = false;
@@ -44,7 +47,8 @@ struct RunPlan {
     bool OutputSame = true;           // each file is written in its own encoding, else in Output
     text::Encoding Output;
     std::string EncodingError;        // a name that names no encoding: every rewrite is skipped with it
-    // Copies without a progress view, 32 rows or more: the bytes move on the helper thread.
+    // Without a progress view and with kPipelinedRows rows or more, the helper thread moves copies'
+    // bytes, and writes and names rewritten outputs whose template depends on no file written before.
     bool Pipelined = false;
     int64_t TotalSize = 0;  // of every row, for the copy gauge (64 bits; an empty total shows complete)
     // Indexed: files up to this size are held whole instead (each read once; the memory is bounded).

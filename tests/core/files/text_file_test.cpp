@@ -712,5 +712,119 @@ TEST(CopyFile, UnreadableSourceChangesNothing) {
     EXPECT_EQ(r, 0);
 }
 
+// A writer that makes its file only when bytes go out writes what one that makes it at once writes,
+// whatever the output's size (empty, buffered, beyond one buffer) and after a restart.
+TEST(TextWriter, MakingTheFileLateWritesTheSameFile) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> texts;
+        bool restart;
+    };
+    const Case cases[] = {
+        {"empty", {}, false},
+        {"small", {"a\r\n", "b"}, false},
+        {"beyond one buffer", {std::string(700 << 10, 'x'), std::string(700 << 10, 'y'), "end"}, false},
+        {"one text beyond the buffer", {std::string(3 << 20, 'z')}, false},
+        {"restarted", {"gone\r\n", "RESTART", "kept\r\n"}, true},
+    };
+    for (const Case& c : cases) {
+        std::string made[2];
+        for (const bool defer : {false, true}) {
+            TempDir dir;
+            WriteFile(dir / "out.txt", "old");
+            TWriteTextFile w;
+            ASSERT_TRUE(w.OpenForWriting(dir / "out.txt", kOverwrite, nullptr, defer)) << c.name;
+            for (const std::string& t : c.texts) {
+                if (t == "RESTART") {
+                    ASSERT_TRUE(w.Restart()) << c.name;
+                    continue;
+                }
+                ASSERT_TRUE(w.WriteText(t)) << c.name;
+            }
+            EXPECT_EQ(ReadFile(dir / "out.txt"), "old") << c.name;  // nothing shows before the close
+            ASSERT_TRUE(w.Close()) << c.name << (defer ? ", late" : "");
+            EXPECT_FALSE(w.CreateFailed()) << c.name;
+            EXPECT_EQ(TreeSnapshot(dir.path()).size(), 1u) << c.name;  // no temporary file left
+            made[defer] = ReadFile(dir / "out.txt");
+        }
+        EXPECT_EQ(made[0], made[1]) << c.name;
+    }
+}
+
+// A late making that fails (the folder went away meanwhile) fails the close and says so.
+TEST(TextWriter, ALateMakingThatFailsIsTheCloseFailing) {
+    TempDir dir;
+    ::mkdir((dir / "gone").c_str(), 0755);
+    TWriteTextFile w;
+    ASSERT_TRUE(w.OpenForWriting(dir / "gone/out.txt", kOverwrite, nullptr, true));
+    ASSERT_TRUE(w.WriteText("never\r\n"));
+    ASSERT_EQ(::rmdir((dir / "gone").c_str()), 0);
+    EXPECT_FALSE(w.Close());
+    EXPECT_TRUE(w.CreateFailed());
+    EXPECT_NE(w.LastIOStatus, 0);
+    EXPECT_FALSE(w.IsOpen());
+    EXPECT_EQ(TreeSnapshot(dir.path()).size(), 0u);
+}
+
+// A run stopped at a row removes the folders only later rows made, where they are still empty.
+TEST(DestinationRoot, FoldersMadeOnlyAfterTheStopGoAgain) {
+    struct Case {
+        const char* name;
+        std::vector<std::pair<int32_t, std::string>> rows;  // row, destination below the root
+        int32_t stop;
+        std::vector<std::string> kept;  // folders left (files written by the case are not listed)
+    };
+    const Case cases[] = {
+        {"later folders go", {{1, "a/f"}, {2, "b/f"}, {3, "c/d/f"}}, 1, {"a"}},
+        {"a folder an earlier row used stays", {{1, "a/x/f"}, {2, "a/y/f"}}, 1, {"a", "a/x"}},
+        {"a folder a later row made inside an earlier one", {{1, "a/f"}, {2, "a/b/c/f"}}, 1, {"a"}},
+        {"nothing after the stop", {{1, "a/f"}, {2, "b/f"}}, 2, {"a", "b"}},
+        {"the stop row's own folder stays", {{1, "a/f"}, {2, "b/f"}, {3, "c/f"}}, 2, {"a", "b"}},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        DestinationRoot root(dir.path());
+        for (const auto& [row, rel] : c.rows) {
+            root.SetRow(row);
+            std::shared_ptr<const fs::Folder> folder;
+            std::string name;
+            int error = 0;
+            ASSERT_FALSE(root.Place(dir / rel, kOverwrite, folder, name, error) & kStatusStop) << c.name;
+        }
+        root.RemoveFoldersMadeAfter(c.stop, {&root});
+        std::vector<std::string> left;
+        for (const auto& [name, what] : TreeSnapshot(dir.path()))
+            if (what == "dir") left.push_back(name);
+        EXPECT_EQ(left, c.kept) << c.name;
+    }
+    // Rows side by side: one lane made the folder for a later row, another used it for an earlier one.
+    {
+        TempDir dir;
+        DestinationRoot lane_a(dir.path()), lane_b(dir.path());
+        std::shared_ptr<const fs::Folder> folder;
+        std::string name;
+        int error = 0;
+        lane_a.SetRow(3);
+        ASSERT_FALSE(lane_a.Place(dir / "shared/f", kOverwrite, folder, name, error) & kStatusStop);
+        ASSERT_FALSE(lane_a.Place(dir / "only_later/f", kOverwrite, folder, name, error) & kStatusStop);
+        lane_b.SetRow(2);
+        ASSERT_FALSE(lane_b.Place(dir / "shared/g", kOverwrite, folder, name, error) & kStatusStop);
+        lane_b.RemoveFoldersMadeAfter(2, {&lane_a, &lane_b});
+        EXPECT_TRUE(Exists(dir / "shared"));
+        EXPECT_FALSE(Exists(dir / "only_later"));
+    }
+    // One that holds anything stays, whoever made it.
+    TempDir dir;
+    DestinationRoot root(dir.path());
+    root.SetRow(5);
+    std::shared_ptr<const fs::Folder> folder;
+    std::string name;
+    int error = 0;
+    ASSERT_FALSE(root.Place(dir / "late/f", kOverwrite, folder, name, error) & kStatusStop);
+    WriteFile(dir / "late/somebody's.txt", "x");
+    root.RemoveFoldersMadeAfter(1, {&root});
+    EXPECT_TRUE(Exists(dir / "late/somebody's.txt"));
+}
+
 }  // namespace
 }  // namespace rowsmith::files

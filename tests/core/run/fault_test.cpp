@@ -650,32 +650,37 @@ TEST_P(FaultRun, CancelDuringAFileKeepsTheOldDestination) {
 
 // ---------------------------------------------------------------- copies on the helper thread
 
-// Without a progress view a long copy run moves the bytes on a helper thread. What it reports, in
-// which order, and what it leaves behind must be what the run does in turn with a view: name
-// collisions in a flat destination (rename picks _1, _2 by table order; overwrite lets the last row
-// win), existing destinations, folder rows and a source that vanishes after listing.
+// Without a progress view a long run moves copies' bytes, and writes and names rewritten outputs,
+// on a helper thread. What it reports, in which order, and what it leaves behind must be what the
+// run does in turn with a view: name collisions in a flat destination (rename picks _1, _2 by table
+// order; overwrite lets the last row win), existing destinations, folder rows and a source that
+// vanishes after listing.
 std::string Described(const RunResult& r, const std::string& src, const std::string& dst) {
     std::string out = Outcomes(r, src);
     for (const RowReport& rep : r.rows) out += Rel(rep.Destination, dst) + "\n";
-    out += std::to_string(r.summary.Copied) + " " + std::to_string(r.summary.Skipped) + " " +
+    out += std::to_string(r.summary.Copied) + " " + std::to_string(r.summary.Rewritten) + " " + std::to_string(r.summary.Skipped) + " " +
            std::to_string(r.summary.Folders);
     return out;
 }
 
-TEST_P(FaultRun, CopiesOnTheHelperThreadMatchCopiesInTurn) {
+TEST_P(FaultRun, OutputsOnTheHelperThreadMatchOutputsInTurn) {
     for (int i = 0; i < 90; ++i) {
         const std::string sub = "s" + std::to_string(i % 3);
         WriteFile(src + "/" + sub + "/f" + std::to_string(i / 3 % 10) + ".txt", "file " + std::to_string(i) + "\r\n");
         WriteFile(src + "/" + sub + "/deep/g" + std::to_string(i) + ".csv", std::string(i * 97 % 5000, 'x'));
     }
+    const Mode modes[] = {{"copy", RunSettings{}, false},
+                          {"interval", IntervalSettings("2-;1"), false},
+                          {"template", TemplateSettings("<{{line|trim}}>{{crlf}}"), true}};
+    for (const Mode& mode : modes)
     for (const bool flat : {false, true})
         for (const bool overwrite : {true, false}) {
-            Mode copy{"copy", RunSettings{}, false};
+            Mode copy = mode;
             copy.settings.DestinationFlags = run::MakeDestinationFlags(true, overwrite);
             std::string seen[2];
             Snapshot trees[2];
             for (int pass = 0; pass < 2; ++pass) {
-                dst = dir / ("dst" + std::to_string(flat) + std::to_string(overwrite) + std::to_string(pass));
+                dst = dir / (std::string(mode.name) + std::to_string(flat) + std::to_string(overwrite) + std::to_string(pass));
                 WriteFile(dst + "/f0.txt", "old flat");
                 WriteFile(dst + "/s1/f1.txt", "old kept");
                 after_listing = [&] { ::unlink((src + "/s2/deep/g41.csv").c_str()); };
@@ -686,7 +691,8 @@ TEST_P(FaultRun, CopiesOnTheHelperThreadMatchCopiesInTurn) {
                 seen[pass] = Described(r, src, dst);
                 trees[pass] = TreeSnapshot(dst);
             }
-            const std::string name = std::string(flat ? "flat" : "kept") + (overwrite ? " overwrite" : " rename");
+            const std::string name =
+                std::string(mode.name) + (flat ? " flat" : " kept") + (overwrite ? " overwrite" : " rename");
             EXPECT_EQ(seen[0], seen[1]) << name;
             EXPECT_EQ(trees[0], trees[1]) << name;
             EXPECT_NE(seen[0].find("s2/deep/g41.csv skipped"), std::string::npos) << name;

@@ -45,9 +45,10 @@ struct Case {
     RunSettings settings;
     bool flat = false;
     bool overwrite = true;
-    int cancel_after = 0;  // reports before a cancel is asked for (0: none)
+    int cancel_after = 0;  // the question "cancelled?" answered no this often, then yes (0: never)
 };
 
+// jobs 0: one row after another with no helper thread at all, the reference of both other ways.
 Result RunCase(const Case& c, const std::string& src, const std::string& dst, int jobs) {
     // What a user finds in the destination before the run: names the run's outputs collide with.
     WriteFile(dst + "/f1.txt", "old f1\r\n");
@@ -60,18 +61,19 @@ Result RunCase(const Case& c, const std::string& src, const std::string& dst, in
     RunSettings s = c.settings;
     s.DestinationFlags = MakeDestinationFlags(true, c.overwrite);
     Result r;
-    std::atomic<int> reported{0};
     RunHooks hooks;
-    hooks.Jobs = jobs;
+    hooks.Jobs = jobs > 0 ? jobs : 1;
+    hooks.Pipeline = jobs > 0;
     hooks.LaneBytes = 0;  // the test files are small
     hooks.NewExpander = [] { return std::make_unique<StandaloneLineExpander>(); };
     hooks.OnRow = [&](const RowReport& rep) {
-        ++reported;
         r.rows += std::to_string(rep.Row) + " " + Rel(rep.Source, src) + " -> " + Rel(rep.Destination, dst) + " " +
                   std::to_string(static_cast<int>(rep.Outcome)) + " " + std::to_string(rep.Lines) + " " + rep.Reason +
                   "\n";
     };
-    if (c.cancel_after > 0) hooks.ShouldCancel = [&] { return reported.load() >= c.cancel_after; };
+    // Asked before each row, in table order, whichever way the rows go.
+    std::atomic<int> asked{0};
+    if (c.cancel_after > 0) hooks.ShouldCancel = [&] { return asked++ >= c.cancel_after; };
     r.summary = RunFiles(list, buffer, &expander, s, hooks);
     r.tree = TreeSnapshot(dst);
     return r;
@@ -107,13 +109,44 @@ TEST(ParallelRun, SideBySideWritesWhatOneAfterAnotherWrites) {
     for (const Case& c : cases) {
         TempDir dir;
         MakeTree(dir / "src");
-        const Result one = RunCase(c, dir / "src", dir / "one", 1);
-        const Result many = RunCase(c, dir / "src", dir / "many", 4);
-        EXPECT_EQ(one.rows, many.rows) << c.name;
-        EXPECT_EQ(one.tree, many.tree) << c.name;
-        EXPECT_EQ(SummaryLine(one.summary), SummaryLine(many.summary)) << c.name;
-        EXPECT_EQ(one.summary.Cancelled, c.cancel_after > 0) << c.name;
+        const Result alone = RunCase(c, dir / "src", dir / "alone", 0);
+        // One row after another with the writing on the helper thread, and rows side by side.
+        for (const int jobs : {1, 4}) {
+            const Result r = RunCase(c, dir / "src", dir / ("jobs" + std::to_string(jobs)), jobs);
+            EXPECT_EQ(alone.rows, r.rows) << c.name << ", jobs " << jobs;
+            EXPECT_EQ(alone.tree, r.tree) << c.name << ", jobs " << jobs;
+            EXPECT_EQ(SummaryLine(alone.summary), SummaryLine(r.summary)) << c.name << ", jobs " << jobs;
+        }
+        EXPECT_EQ(alone.summary.Cancelled, c.cancel_after > 0) << c.name;
     }
+}
+
+// A template that looks at the file system sees every output of the rows before it, as one row
+// after another with no helper thread does: such a run neither goes side by side nor leaves the
+// writing of its outputs to trail behind.
+TEST(ParallelRun, ATemplateThatLooksAtFilesSeesEveryEarlierOutput) {
+    TempDir dir;
+    const std::string src = dir / "src", dst = dir / "dst";
+    // Each file names the output of the row before it (the first names one that never exists).
+    for (int i = 0; i < 60; ++i)
+        WriteFile(src + "/g" + std::to_string(100 + i) + ".txt", dst + "/g" + std::to_string(99 + i) + ".txt\r\n");
+    const Case c{"looks at files", TemplateSettings("{{line|replaceifnotexistsfile:missing}}{{eol}}")};
+    std::string seen[3];
+    int pass = 0;
+    for (const int jobs : {0, 1, 4}) {
+        const Result r = RunCase(c, src, dst, jobs);
+        for (const auto& [name, what] : r.tree) seen[pass] += name + " " + what + "\n";
+        seen[pass] += r.rows;
+        if (jobs == 0) {
+            // In that order every file but the first finds the one before it.
+            EXPECT_EQ(testing::ReadFile(dst + "/g100.txt"), "missing\r\n");
+            EXPECT_EQ(testing::ReadFile(dst + "/g159.txt"), dst + "/g158.txt\r\n");
+        }
+        testing::RemoveTreeContentsAt(dst);
+        ++pass;
+    }
+    EXPECT_EQ(seen[0], seen[1]) << "one after another, the writing left to trail";
+    EXPECT_EQ(seen[0], seen[2]) << "side by side";
 }
 
 // Lines that hold tags run them against the template's state: the row that first holds one, and
@@ -153,8 +186,9 @@ TEST(ParallelRun, OneLargeFileIsExpandedInChunksAndWrittenInOrder) {
         {"bound.txt", crlf + "{{line|multiply:100000000}}\r\n" + crlf},
     };
     for (const char* templ : {"<{{line}}>{{eol}}", "[{{line|trim}}]{{eol}}", "{{line|replace:row,ROW}}{{eol}}", "{{originalline|caseinvert}}{{eol}}"}) {
-        std::string seen[2];
-        for (int pass = 0; pass < 2; ++pass) {
+        // No helper, the writing on the helper, rows side by side.
+        std::string seen[3];
+        for (int pass = 0; pass < 3; ++pass) {
             TempDir dir;
             for (const auto& f : files) WriteFile(dir / ("src/" + std::string(f.name)), f.bytes);
             tables::ArrayOfFiles buffer;
@@ -186,13 +220,16 @@ TEST(ParallelRun, OneLargeFileIsExpandedInChunksAndWrittenInOrder) {
 TEST(ParallelRun, AFullDestinationStopsWhereOneAfterAnotherStops) {
     for (const Case& c : {Case{"copy", RunSettings{}}, Case{"interval", IntervalSettings("1-")},
                           Case{"template", TemplateSettings("[{{line}}]{{eol}}")}}) {
-        std::string seen[2];
-        for (int pass = 0; pass < 2; ++pass) {
+        // No helper, the writing on the helper, rows side by side.
+        std::string seen[3];
+        for (int pass = 0; pass < 3; ++pass) {
             TempDir dir;
             for (int i = 0; i < 60; ++i) {
                 std::string text;
                 while (text.size() < (40u << 10)) text += "file " + std::to_string(i) + " line\r\n";
-                WriteFile(dir / ("src/f" + std::to_string(100 + i) + ".txt"), text);
+                // In folders of their own: rows the run's thread reports itself (folders made or not)
+                // come between outputs still being written on the helper.
+                WriteFile(dir / ("src/d" + std::to_string(i / 6) + "/f" + std::to_string(100 + i) + ".txt"), text);
             }
             const std::string dst = dir / "dst";
             ::mkdir(dst.c_str(), 0755);
@@ -203,7 +240,7 @@ TEST(ParallelRun, AFullDestinationStopsWhereOneAfterAnotherStops) {
                     return 99;
                 }
                 Case in_child = c;
-                const Result r = RunCase(in_child, dir / "src", dst, pass == 0 ? 1 : 4);
+                const Result r = RunCase(in_child, dir / "src", dst, pass == 0 ? 0 : pass == 1 ? 1 : 4);
                 if (!r.summary.IoStopped) return 1;
                 out = r.rows + SummaryLine(r.summary) + "\n";
                 for (const auto& [name, hash] : r.tree) out += name + " " + hash + "\n";
@@ -213,7 +250,8 @@ TEST(ParallelRun, AFullDestinationStopsWhereOneAfterAnotherStops) {
             ASSERT_EQ(child.code, 0) << c.name << " pass " << pass << " " << child.output;
             seen[pass] = child.output;
         }
-        EXPECT_EQ(seen[0], seen[1]) << c.name;
+        EXPECT_EQ(seen[0], seen[1]) << c.name << ", the writing on the helper";
+        EXPECT_EQ(seen[0], seen[2]) << c.name << ", rows side by side";
     }
 }
 
