@@ -4,6 +4,9 @@
 # dirty pages still being written back) cannot slow one side down: on a shared disk the same run
 # swung by factors of two and three. Needs root (mkfs and a loop mount).
 #   bench/fresh_fs.sh [DATA_DIR] [RUNS]      DATA_DIR as for peers.sh (its tree/ is copied in)
+#                                            FLOOR=1 adds the kernel's floor (bench/file_floor.cpp):
+#                                            the tree copied with nothing around it, each way of
+#                                            making files, on one and two threads, against cp -r
 # Each workload runs Rowsmith and its peer in turns, RUNS times each (default 5), and prints the
 # medians of wall time and of CPU time (user + system) and their ratios Rowsmith / peer.
 set -euo pipefail
@@ -69,3 +72,13 @@ pair "lines 3-10 (one perl)" "\"\$CLI\" run tree out --levels 3 --masks '*' --in
   "$mirror && find tree -type f | sort | xargs -s 2000000 perl -e '$perl_lines'"
 pair "last line (one perl)" "\"\$CLI\" run tree out --levels 3 --masks '*' --interval -1 --quiet" \
   "$mirror && find tree -type f | sort | xargs -s 2000000 perl -e '$perl_last'"
+
+if [ "${FLOOR:-0}" = 1 ]; then
+  floor="$scratch/file_floor"
+  c++ -O2 -std=c++17 -pthread "$here/bench/file_floor.cpp" -o "$floor"
+  for way in plain unnamed temp; do
+    for threads in 1 2; do
+      pair "floor: $way files, $threads thread(s)" "\"$floor\" $way $threads" "cp -r tree out"
+    done
+  done
+fi
