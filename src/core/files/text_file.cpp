@@ -203,7 +203,7 @@ uint16_t DestinationRoot::MakeFoldersBelowRoot(const std::string& relative, int&
 
 void DestinationRoot::RemoveFoldersMadeAfter(int32_t row, const std::vector<const DestinationRoot*>& all) {
     int error = 0;
-    if (root_.empty() || (!root_folder_.IsOpen() && (OpenByPath(root_, kNoCreateFolders, root_folder_, error) & kStatusStop)))
+    if (row <= 0 || root_.empty() || (!root_folder_.IsOpen() && (OpenByPath(root_, kNoCreateFolders, root_folder_, error) & kStatusStop)))
         return;
     // A folder stays when any row up to the stop made or used it, or anything beneath it.
     auto used_by_earlier = [&](const std::string& folder) {

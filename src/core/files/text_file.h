@@ -91,6 +91,7 @@ public:
     // A run that stops at row `row` (a full disk) removes the folders that only rows after it made,
     // where they are still empty: rows prepared ahead of the stop leave the tree as one row after the
     // other leaves it. `all` holds every root of the run (this one included), whose rows share the tree.
+    // A row below 1 (no row known) removes nothing.
     void RemoveFoldersMadeAfter(int32_t row, const std::vector<const DestinationRoot*>& all);
 
 private:

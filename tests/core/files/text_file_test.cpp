@@ -780,6 +780,7 @@ TEST(DestinationRoot, FoldersMadeOnlyAfterTheStopGoAgain) {
         {"a folder a later row made inside an earlier one", {{1, "a/f"}, {2, "a/b/c/f"}}, 1, {"a"}},
         {"nothing after the stop", {{1, "a/f"}, {2, "b/f"}}, 2, {"a", "b"}},
         {"the stop row's own folder stays", {{1, "a/f"}, {2, "b/f"}, {3, "c/f"}}, 2, {"a", "b"}},
+        {"no stopping row known", {{1, "a/f"}, {2, "b/f"}}, 0, {"a", "b"}},
     };
     for (const Case& c : cases) {
         TempDir dir;
