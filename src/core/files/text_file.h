@@ -334,6 +334,11 @@ public:
     bool Failed() const { return failed_; }
     // Bytes given but not yet written to the file (Close writes them).
     std::size_t Buffered() const { return buffer_.size(); }
+    // Gives back the buffer's room beyond `most` bytes (a writer kept for later files).
+    void TrimBuffer(std::size_t most) {
+        if (buffer_.capacity() > most) std::string().swap(buffer_);
+        if (encoded_.capacity() > most) std::string().swap(encoded_);
+    }
 
 private:
     bool Put(std::string_view text);

@@ -87,7 +87,9 @@ public:
         return w;
     }
     void GiveBack(std::unique_ptr<files::TWriteTextFile> w) {
-        if (w && spare_writers_.size() < kMaxInFlight) spare_writers_.push_back(std::move(w));
+        if (!w || spare_writers_.size() >= kMaxInFlight) return;
+        w->TrimBuffer(kMaxHeldBytes);  // kept writers hold no more than the jobs in flight may
+        spare_writers_.push_back(std::move(w));
     }
     // The oldest job once it is finished (waiting for it when `wait`), else null.
     std::unique_ptr<Job> Next(bool wait) {
