@@ -207,14 +207,10 @@ void DestinationRoot::RemoveFoldersMadeAfter(int32_t row, const std::vector<cons
         return;
     // A folder stays when any row up to the stop made or used it, or anything beneath it.
     auto used_by_earlier = [&](const std::string& folder) {
+        std::string beneath;
         for (const DestinationRoot* root : all)
-            for (const FolderUse& use : root->uses_) {
-                if (use.Row > row) continue;
-                if (folder.empty() || use.Relative == folder ||
-                    (use.Relative.size() > folder.size() && use.Relative.compare(0, folder.size(), folder) == 0 &&
-                     use.Relative[folder.size()] == '/'))
-                    return true;
-            }
+            for (const FolderUse& use : root->uses_)
+                if (use.Row <= row && BelowRoot(folder, use.Relative, beneath)) return true;
         return false;
     };
     std::vector<std::string> later;

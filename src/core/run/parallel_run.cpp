@@ -14,7 +14,6 @@ namespace rowsmith::run {
 ParallelChoice ChooseParallel(const RunPlan& plan, const RunSettings& settings, const RunHooks& hooks,
                               LineExpander* expander, const tables::ArrayOfFiles& list) {
     ParallelChoice c;
-    if (hooks.Jobs <= 1) return c;
     auto serial = [&](std::string why) {
         c.Why = std::move(why);
         return c;
@@ -29,6 +28,7 @@ ParallelChoice ChooseParallel(const RunPlan& plan, const RunSettings& settings, 
         c.RefuseLineTags = use.ExpandsLine;
     }
     c.Stateless = true;
+    if (hooks.Jobs <= 1) return c;  // one thread was asked for
     if (list.RowCount < 2) return serial("one row");
     // Small files cost the kernel more than the program: making and naming them is serialised in
     // the file system (measured: two threads took twice the processor time of one, and longer), so

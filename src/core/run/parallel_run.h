@@ -17,12 +17,13 @@ inline constexpr int64_t kLaneBytes = int64_t{256} << 10;
 
 struct ParallelChoice {
     int Jobs = 1;                 // 1: one row after the other
-    bool Stateless = false;       // the settings qualify (more than one thread asked for), whatever the rows
+    bool Stateless = false;       // the settings qualify, whatever the rows and the threads asked for
     bool RefuseLineTags = false;  // a line holding a tag sends its row, and those after it, to the run's context
     std::string Why;              // why one thread, when more were asked for
 };
 
-// How many threads the run can use for these settings (at most hooks.Jobs, one per row).
+// How many threads the run can use for these settings (at most hooks.Jobs, one per row), and whether
+// the settings would let rows go side by side at all.
 ParallelChoice ChooseParallel(const RunPlan& plan, const RunSettings& settings, const RunHooks& hooks,
                               LineExpander* expander, const tables::ArrayOfFiles& list);
 

@@ -5,7 +5,6 @@
 #include "run/parallel_run.h"
 #include "run/row_worker.h"
 #include "run/run_plan.h"
-#include "template/state_use.h"
 
 namespace rowsmith::run {
 
@@ -45,20 +44,13 @@ RunSummary RunFiles(tables::ArrayOfFiles& file_list, tables::ArrayOfFiles& line_
         return RunRowsInParallel(file_list, line_buffer, expander, settings, hooks, plan, choice);
     }
     // One row at a time, each output written and named on the helper while the next row is read and
-    // expanded: only where nothing the template reads can depend on the files written so far (a
-    // stateless template reads neither the file system nor state, and no data line runs tags).
+    // expanded: only where nothing the template reads can depend on the files written so far, the
+    // judgement that lets rows go side by side (a stateless template reads neither the file system
+    // nor state), and no data line may run tags.
     if (!hooks.Pipeline) {
         plan.Pipelined = false;
     } else if (!plan.CopyMode && hooks.Views == nullptr && file_list.RowCount >= kPipelinedRows) {
-        bool trails = !plan.UseTemplate;
-        if (!trails) {
-            const ContextLineExpander* direct = DirectExpander(expander);
-            if (direct) {
-                const tmpl::StateUse use = tmpl::DecideStateUse(settings.TemplateText, direct->Context());
-                trails = use.Stateless && !use.ExpandsLine;
-            }
-        }
-        plan.Pipelined = trails;
+        plan.Pipelined = choice.Stateless && !choice.RefuseLineTags;
     }
     // One row at a time: a large file's lines may still be expanded side by side (blocks are faster).
     if (choice.Stateless && plan.UseTemplate && hooks.NewExpander && StreamsEveryLineAsItIs(plan) &&
